@@ -1,0 +1,58 @@
+#include "bridge/bridge.h"
+
+#include <atomic>
+
+#include "bridge/convert.h"
+#include "bridge/err.h"
+#include "bridge/runtime_errors.h"
+
+namespace wb {
+
+namespace {
+
+std::atomic<ComponentFactory*> g_factory{nullptr};
+
+ObjectImpl& Target(const AutomationObject& object) {
+  if (object.IsNothing()) Err::RaiseRuntime(rt::kObjectNotSet);
+  return *object.get();
+}
+
+}  // namespace
+
+ComponentFactory* SetComponentFactory(ComponentFactory* factory) {
+  return g_factory.exchange(factory);
+}
+
+AutomationObject CreateObject(StringView prog_id) {
+  ComponentFactory* factory = g_factory.load();
+  AutomationObject object = (factory ? *factory : DefaultComponentFactory()).Create(prog_id);
+  if (object.IsNothing()) Err::RaiseRuntime(rt::kCannotCreateObject);
+  return object;
+}
+
+Variant GetMember(const AutomationObject& object, StringView name, Args args) {
+  return Target(object).Invoke(name, CallKind::kGet, args);
+}
+
+void CallMember(const AutomationObject& object, StringView name, Args args) {
+  Target(object).Invoke(name, CallKind::kCall, args);
+}
+
+void LetMember(const AutomationObject& object, StringView name, Variant value) {
+  Args args;
+  args.push_back(Arg::Val(std::move(value)));
+  Target(object).Invoke(name, CallKind::kLet, args);
+}
+
+Variant GetObjectOrValue(const AutomationObject& object, StringView name, Args args) {
+  const bool is_object = GetMember(object, name, args).IsObject();
+  Variant value = GetMember(object, name, args);
+  if (is_object) {
+    // `Set v = ...` of something that is no longer an object.
+    if (!value.IsObject()) Err::RaiseRuntime(rt::kObjectRequired);
+    return value;
+  }
+  return ValueOf(value);
+}
+
+}  // namespace wb

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "bridge/bridge.h"
+TEST(Smoke, Builds) { EXPECT_TRUE(wb::Variant().IsEmpty()); }

@@ -1,0 +1,91 @@
+#include "bridge/err.h"
+
+#include <exception>
+#include <new>
+
+#include "bridge/runtime_errors.h"
+
+namespace wb {
+
+ErrRecord& Err::Get() {
+  thread_local ErrRecord record;
+  return record;
+}
+
+void Err::Clear() {
+  ErrRecord& r = Get();
+  r.number = 0;
+  r.source.clear();
+  r.description.clear();
+  r.help_file.clear();
+  r.help_context = 0;
+}
+
+void Err::Raise(int32_t number, std::optional<String> source, std::optional<String> description,
+                std::optional<String> help_file, std::optional<int32_t> help_context) {
+  ErrRecord& r = Get();
+  r.number = number != 0 ? number : rt::kInvalidProcedureCall;
+  if (source) r.source = std::move(*source);
+  if (description) r.description = std::move(*description);
+  if (help_file) r.help_file = std::move(*help_file);
+  if (help_context) r.help_context = *help_context;
+  throw RaisedError{};
+}
+
+void Err::RaiseRuntime(int32_t number) {
+  Raise(number, String(rt::kRuntimeSource), rt::Describe(number), String(), 0);
+}
+
+void Err::ReRaise() {
+  const ErrRecord r = Get();
+  Raise(r.number, r.source, r.description, r.help_file, r.help_context);
+}
+
+void Err::CaptureCurrentException() noexcept {
+  int32_t number = rt::kInternalError;
+  try {
+    throw;
+  } catch (const RaisedError&) {
+    return;
+  } catch (const std::bad_alloc&) {
+    number = rt::kOutOfMemory;
+  } catch (...) {
+  }
+  // Filling the record may itself fail for lack of memory; the number alone
+  // still reports the failure then.
+  ErrRecord& r = Get();
+  r.number = number;
+  try {
+    r.source = rt::kRuntimeSource;
+    r.description = rt::Describe(number);
+  } catch (...) {
+    r.source.clear();
+    r.description.clear();
+  }
+  r.help_file.clear();
+  r.help_context = 0;
+}
+
+namespace rt {
+
+String Describe(int32_t number) {
+  switch (number) {
+    case kInvalidProcedureCall: return u"Invalid procedure call or argument";
+    case kOverflow: return u"Overflow";
+    case kOutOfMemory: return u"Out of memory";
+    case kTypeMismatch: return u"Type mismatch";
+    case kInternalError: return u"Internal error";
+    case kObjectNotSet: return u"Object variable or With block variable not set";
+    case kInvalidUseOfNull: return u"Invalid use of Null";
+    case kObjectRequired: return u"Object required";
+    case kCannotCreateObject: return u"ActiveX component can't create object";
+    case kNoSuchMember: return u"Object doesn't support this property or method";
+    case kArgumentNotOptional: return u"Argument not optional";
+    case kWrongArgumentCount: return u"Wrong number of arguments or invalid property assignment";
+    case kAutomationError: return u"Automation error";
+    default: return u"Application-defined or object-defined error";
+  }
+}
+
+}  // namespace rt
+}  // namespace wb

@@ -1,0 +1,26 @@
+// The few platform services the portable modules use. Windows and the native
+// build each provide them (platform_win.cc, platform_posix.cc).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "bridge/text.h"
+
+namespace wb::platform {
+
+// kernel32's GetCurrentProcessId (the process id elsewhere).
+uint32_t CurrentProcessId();
+
+// The current local date and time as a date value (days since 1899-12-30).
+double Now();
+
+// The screen's mouse pointer (`Screen.MousePointer`); 0 is the default arrow.
+void SetMousePointer(int16_t pointer);
+int16_t MousePointer();
+
+// Native build only: observes every pointer change (tests order it against
+// component calls). Ignored on Windows.
+void SetMousePointerObserver(std::function<void(int16_t)> observer);
+
+}  // namespace wb::platform

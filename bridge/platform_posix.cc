@@ -1,0 +1,75 @@
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "bridge/convert.h"
+#include "bridge/platform.h"
+
+namespace wb {
+
+namespace {
+thread_local int16_t t_pointer = 0;
+thread_local std::function<void(int16_t)>* t_observer = nullptr;
+}  // namespace
+
+namespace platform {
+
+uint32_t CurrentProcessId() { return static_cast<uint32_t>(::getpid()); }
+
+double Now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  // Days from 1899-12-30 to the civil date, by the days-from-civil algorithm.
+  const int y = local.tm_year + 1900 - (local.tm_mon < 2 ? 1 : 0);
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yoe = y - era * 400;
+  const int m = local.tm_mon + 1;
+  const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + local.tm_mday - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const long days_since_1970 = static_cast<long>(era) * 146097 + doe - 719468;
+  const double day = static_cast<double>(days_since_1970 + 25569);
+  return day + (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+}
+
+void SetMousePointer(int16_t pointer) {
+  t_pointer = pointer;
+  if (t_observer && *t_observer) (*t_observer)(pointer);
+}
+
+int16_t MousePointer() { return t_pointer; }
+
+void SetMousePointerObserver(std::function<void(int16_t)> observer) {
+  delete t_observer;
+  t_observer = observer ? new std::function<void(int16_t)>(std::move(observer)) : nullptr;
+}
+
+}  // namespace platform
+
+// The native build's stand-in for the locale's default form: y/m/d h:mm:ss.
+String DateToText(double date) {
+  double whole = std::floor(date);
+  long secs = std::lround((date - whole) * 86400.0);
+  if (secs >= 86400) {
+    secs -= 86400;
+    whole += 1;
+  }
+  // Civil date from days since 1970-01-01.
+  const long z = static_cast<long>(whole) - 25569 + 719468;
+  const long era = (z >= 0 ? z : z - 146096) / 146097;
+  const long doe = z - era * 146097;
+  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const long mp = (5 * doy + 2) / 153;
+  const long d = doy - (153 * mp + 2) / 5 + 1;
+  const long m = mp < 10 ? mp + 3 : mp - 9;
+  const long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%ld/%ld/%ld %ld:%02ld:%02ld", y, m, d, secs / 3600,
+                (secs / 60) % 60, secs % 60);
+  return FromUtf8(buf);
+}
+
+}  // namespace wb

@@ -1,0 +1,83 @@
+#include "bridge/runtime_global.h"
+
+#include "bridge/convert.h"
+#include "bridge/err.h"
+#include "bridge/platform.h"
+#include "bridge/runtime_errors.h"
+#include "bridge/thread_state.h"
+#include "bridge/variant.h"
+
+namespace wb {
+
+namespace {
+
+// Objects of the runtime live on one thread: a plain count suffices.
+class RuntimeObject : public ObjectImpl {
+ public:
+  void AddRef() noexcept override { ++refs_; }
+  void Release() noexcept override {
+    if (--refs_ == 0) delete this;
+  }
+
+ protected:
+  virtual ~RuntimeObject() = default;
+  static void ExpectArgs(const Args& args, size_t count) {
+    if (args.size() != count) Err::RaiseRuntime(rt::kWrongArgumentCount);
+  }
+
+ private:
+  int refs_ = 0;
+};
+
+class ScreenObject final : public RuntimeObject {
+ public:
+  Variant Invoke(StringView name, CallKind kind, Args& args) override {
+    if (!EqualsIgnoreAsciiCase(name, u"MousePointer")) Err::RaiseRuntime(rt::kNoSuchMember);
+    if (kind == CallKind::kLet) {
+      ExpectArgs(args, 1);
+      platform::SetMousePointer(ToInteger(args[0].value()));
+      return Variant();
+    }
+    ExpectArgs(args, 0);
+    return Variant::Integer(platform::MousePointer());
+  }
+};
+
+class GlobalObject final : public RuntimeObject {
+ public:
+  Variant Invoke(StringView name, CallKind kind, Args& args) override {
+    if (EqualsIgnoreAsciiCase(name, u"Screen") && kind != CallKind::kLet) {
+      ExpectArgs(args, 0);
+      if (screen_.IsNothing()) screen_ = AutomationObject(new ScreenObject);
+      return Variant::Object(screen_);
+    }
+    if (EqualsIgnoreAsciiCase(name, u"Unload") && kind != CallKind::kLet) {
+      ExpectArgs(args, 1);
+      const Variant& target = args[0].value();
+      if (!target.IsObject()) Err::RaiseRuntime(rt::kObjectRequired);
+      if (target.object().IsNothing()) Err::RaiseRuntime(rt::kObjectNotSet);
+      auto* form = dynamic_cast<Form*>(target.object().get());
+      if (form == nullptr) Err::RaiseRuntime(rt::kTypeMismatch);
+      form->Unload();
+      return Variant();
+    }
+    Err::RaiseRuntime(rt::kNoSuchMember);
+  }
+
+ private:
+  AutomationObject screen_;
+};
+
+struct RuntimeState {
+  AutomationObject global;
+};
+
+}  // namespace
+
+AutomationObject RuntimeGlobal() {
+  RuntimeState& state = PerThread<RuntimeState>();
+  if (state.global.IsNothing()) state.global = AutomationObject(new GlobalObject);
+  return state.global;
+}
+
+}  // namespace wb
