@@ -1,3 +1,249 @@
+// The bridge's calling conventions, against a scripted in-test component.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "bridge/bridge.h"
-TEST(Smoke, Builds) { EXPECT_TRUE(wb::Variant().IsEmpty()); }
+#include "bridge/convert.h"
+#include "bridge/err.h"
+#include "bridge/native_registry.h"
+#include "bridge/platform.h"
+#include "bridge/runtime_errors.h"
+#include "bridge/runtime_global.h"
+#include "bridge/thread_state.h"
+
+namespace wb {
+namespace {
+
+int g_live = 0;
+
+// A component whose every member is one scripted function; counts instances.
+class Fake final : public ObjectImpl {
+ public:
+  using Handler = std::function<Variant(StringView, CallKind, Args&)>;
+  explicit Fake(Handler handler) : handler_(std::move(handler)) { ++g_live; }
+  void AddRef() noexcept override { ++refs_; }
+  void Release() noexcept override {
+    if (--refs_ == 0) delete this;
+  }
+  Variant Invoke(StringView name, CallKind kind, Args& args) override {
+    calls.push_back(ToUtf8(name));
+    return handler_(name, kind, args);
+  }
+  std::vector<std::string> calls;
+
+ private:
+  ~Fake() { --g_live; }
+  Handler handler_;
+  int refs_ = 0;
+};
+
+AutomationObject MakeFake(Fake::Handler handler, Fake** out = nullptr) {
+  auto* fake = new Fake(std::move(handler));
+  if (out) *out = fake;
+  return AutomationObject(fake);
+}
+
+class BridgeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Err::Clear();
+    g_live = 0;
+  }
+  void TearDown() override {
+    TeardownThreadState();
+    NativeRegistry::Instance().Clear();
+    EXPECT_EQ(g_live, 0) << "a component reference was not released";
+  }
+};
+
+TEST_F(BridgeTest, RaiseKeepsWhatTheRecordHoldsForMissingArguments) {
+  Err::Get() = ErrRecord{7, u"Src", u"Desc", u"help.chm", 42};
+  try {
+    Err::Raise(1234);
+  } catch (const RaisedError&) {
+  }
+  EXPECT_EQ(Err::Get(), (ErrRecord{1234, u"Src", u"Desc", u"help.chm", 42}));
+
+  try {
+    Err::Raise(99, String(u"Other"), std::nullopt, String(), 0);
+  } catch (const RaisedError&) {
+  }
+  EXPECT_EQ(Err::Get(), (ErrRecord{99, u"Other", u"Desc", u"", 0}));
+}
+
+TEST_F(BridgeTest, RaisingNumberZeroRaisesInvalidProcedureCall) {
+  EXPECT_THROW(Err::Raise(0, String(u"S")), RaisedError);
+  EXPECT_EQ(Err::Number(), rt::kInvalidProcedureCall);
+}
+
+TEST_F(BridgeTest, ArmingATrapClearsTheRecordAndTheHandlerSeesTheFailure) {
+  Err::Get() = ErrRecord{5, u"Old", u"Old", u"old.hlp", 1};
+  bool body_saw_clear = false;
+  const int result = Trap(
+      [&] {
+        body_saw_clear = Err::Get() == ErrRecord{};
+        Err::Raise(77, String(u"S"), String(u"D"), String(u"F"), 3);
+        return 1;
+      },
+      [] { return Err::Number() == 77 && Err::HelpContext() == 3 ? 2 : 3; });
+  EXPECT_TRUE(body_saw_clear);
+  EXPECT_EQ(result, 2);
+}
+
+TEST_F(BridgeTest, TrapTurnsForeignExceptionsIntoErrors) {
+  Trap([]() -> void { throw std::bad_alloc(); }, [] {});
+  EXPECT_EQ(Err::Number(), rt::kOutOfMemory);
+  Trap([]() -> void { throw 42; }, [] {});
+  EXPECT_EQ(Err::Number(), rt::kInternalError);
+  EXPECT_EQ(Err::Source(), u"Workbench");
+}
+
+TEST_F(BridgeTest, ReRaisePassesAllFiveFieldsOn) {
+  Err::Get() = ErrRecord{-2147024891, u"Comp", u"Denied", u"c.chm", 9};
+  EXPECT_THROW(Err::ReRaise(), RaisedError);
+  EXPECT_EQ(Err::Get(), (ErrRecord{-2147024891, u"Comp", u"Denied", u"c.chm", 9}));
+}
+
+TEST_F(BridgeTest, ByReferenceArgumentsAreWrittenBackForEachKind) {
+  AutomationObject target = MakeFake([](StringView, CallKind, Args& args) {
+    EXPECT_TRUE(args[0].by_ref() && args[1].by_ref() && args[2].by_ref() && args[3].by_ref());
+    EXPECT_FALSE(args[4].by_ref());
+    args[0].value() = Variant::Long(args[0].value().integral() + 1);
+    args[1].value() = Variant::Str(args[1].value().str() + u"!");
+    args[2].value() = Variant::Bool(false);
+    args[3].value() = Variant::Object(AutomationObject());
+    args[4].value() = Variant::Long(0);  // a value argument: the caller's copy is untouched
+    return Variant();
+  });
+  Variant number = Variant::Long(41);
+  Variant text = Variant::Str(u"hi");
+  Variant flag = Variant::Bool(true);
+  Variant object = Variant::Object(MakeFake([](StringView, CallKind, Args&) { return Variant(); }));
+  Variant by_value = Variant::Long(5);
+  CallMember(target, u"M",
+             {Arg::Ref(number), Arg::Ref(text), Arg::Ref(flag), Arg::Ref(object),
+              Arg::Val(by_value)});
+  EXPECT_EQ(number, Variant::Long(42));
+  EXPECT_EQ(text, Variant::Str(u"hi!"));
+  EXPECT_EQ(flag, Variant::Bool(false));
+  EXPECT_TRUE(object.IsObject() && object.object().IsNothing());
+  EXPECT_EQ(by_value, Variant::Long(5));
+}
+
+TEST_F(BridgeTest, MembersAreInvokedWithTheirKinds) {
+  std::vector<CallKind> kinds;
+  AutomationObject target = MakeFake([&](StringView, CallKind kind, Args& args) {
+    kinds.push_back(kind);
+    if (kind == CallKind::kLet) {
+      EXPECT_EQ(args.size(), 1u);
+    }
+    return Variant::Long(3);
+  });
+  EXPECT_EQ(GetMember(target, u"P"), Variant::Long(3));
+  CallMember(target, u"M");
+  LetMember(target, u"P", Variant::Integer(1));
+  EXPECT_EQ(kinds, (std::vector<CallKind>{CallKind::kGet, CallKind::kCall, CallKind::kLet}));
+}
+
+TEST_F(BridgeTest, CallingOnNothingRaisesObjectNotSet) {
+  EXPECT_THROW(CallMember(AutomationObject(), u"M"), RaisedError);
+  EXPECT_EQ(Err::Number(), rt::kObjectNotSet);
+}
+
+TEST_F(BridgeTest, ObjectOrValueReadInvokesTheMemberTwice) {
+  Fake* fake = nullptr;
+  AutomationObject inner = MakeFake([](StringView, CallKind, Args&) { return Variant(); });
+  AutomationObject target = MakeFake(
+      [&](StringView name, CallKind, Args&) {
+        return name == u"Obj" ? Variant::Object(inner) : Variant::Str(u"v");
+      },
+      &fake);
+  EXPECT_EQ(GetObjectOrValue(target, u"Val"), Variant::Str(u"v"));
+  const Variant obj = GetObjectOrValue(target, u"Obj");
+  ASSERT_TRUE(obj.IsObject());
+  EXPECT_EQ(obj.object(), inner);
+  EXPECT_EQ(fake->calls, (std::vector<std::string>{"Val", "Val", "Obj", "Obj"}));
+}
+
+TEST_F(BridgeTest, ObjectOrValueReadRaisesWhenTheObjectTurnsIntoAValue) {
+  int calls = 0;
+  AutomationObject inner = MakeFake([](StringView, CallKind, Args&) { return Variant(); });
+  AutomationObject target = MakeFake([&](StringView, CallKind, Args&) {
+    return ++calls == 1 ? Variant::Object(inner) : Variant::Long(1);
+  });
+  EXPECT_THROW(GetObjectOrValue(target, u"P"), RaisedError);
+  EXPECT_EQ(Err::Number(), rt::kObjectRequired);
+}
+
+TEST_F(BridgeTest, ReferencesAreReleasedWhenAMemberRaises) {
+  NativeRegistry::Instance().Register(u"Test.Raiser", [] {
+    return MakeFake([](StringView, CallKind, Args&) -> Variant {
+      Err::Raise(1001, String(u"Raiser"), String(u"boom"), String(u"r.chm"), 12);
+    });
+  });
+  const bool handled = Trap(
+      [] {
+        AutomationObject a = CreateObject(u"test.raiser");  // ProgIDs ignore case
+        AutomationObject b = a;
+        CallMember(b, u"Go");
+        return false;
+      },
+      [] { return g_live == 0; });
+  EXPECT_TRUE(handled) << "the instance must be gone before the handler runs";
+  EXPECT_EQ(Err::Get(), (ErrRecord{1001, u"Raiser", u"boom", u"r.chm", 12}));
+}
+
+TEST_F(BridgeTest, AProgIdThatIsNotRegisteredRaises429) {
+  EXPECT_THROW(CreateObject(u"No.Such"), RaisedError);
+  EXPECT_EQ(Err::Number(), rt::kCannotCreateObject);
+  EXPECT_EQ(Err::Description(), u"ActiveX component can't create object");
+}
+
+TEST_F(BridgeTest, RuntimeGlobalSetsTheMousePointerAndUnloadsForms) {
+  std::vector<int16_t> seen;
+  platform::SetMousePointerObserver([&](int16_t p) { seen.push_back(p); });
+  const Variant screen = GetMember(RuntimeGlobal(), u"Screen");
+  LetMember(screen.object(), u"MousePointer", Variant::Integer(11));
+  LetMember(screen.object(), u"mousepointer", Variant::Integer(0));
+  EXPECT_EQ(GetMember(screen.object(), u"MousePointer"), Variant::Integer(0));
+  platform::SetMousePointerObserver(nullptr);
+  EXPECT_EQ(seen, (std::vector<int16_t>{11, 0}));
+  EXPECT_EQ(RuntimeGlobal(), RuntimeGlobal()) << "one global object per thread";
+
+  struct TestForm final : ObjectImpl, Form {
+    void AddRef() noexcept override { ++refs; }
+    void Release() noexcept override { --refs; }
+    Variant Invoke(StringView, CallKind, Args&) override { return Variant(); }
+    void Unload() override { unloaded = true; }
+    int refs = 0;
+    bool unloaded = false;
+  } form;
+  CallMember(RuntimeGlobal(), u"Unload", {Arg::Val(Variant::Object(AutomationObject(&form)))});
+  EXPECT_TRUE(form.unloaded);
+  EXPECT_EQ(form.refs, 0);
+  EXPECT_THROW(CallMember(RuntimeGlobal(), u"Unload", {Arg::Val(Variant::Long(1))}),
+               RaisedError);
+  EXPECT_EQ(Err::Number(), rt::kObjectRequired);
+}
+
+TEST_F(BridgeTest, ThreadStateLivesWhileItsUsersLive) {
+  struct Cache {
+    AutomationObject held;
+  };
+  {
+    ThreadStateUser user;
+    PerThread<Cache>().held = MakeFake([](StringView, CallKind, Args&) { return Variant(); });
+    {
+      ThreadStateUser second;
+    }
+    EXPECT_EQ(g_live, 1) << "state must outlive all but the last user";
+  }
+  EXPECT_EQ(g_live, 0) << "the last user's release tears the state down";
+  EXPECT_TRUE(PerThread<Cache>().held.IsNothing()) << "fresh state after a teardown";
+}
+
+}  // namespace
+}  // namespace wb

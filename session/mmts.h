@@ -16,7 +16,7 @@ String GetCurrentLanguage();
 
 // `text` in the current language. Never raises; on any failure returns `text`
 // unchanged. An error pending at entry is pending, unchanged, on return.
-String TranslateText(const String& text);
+String TranslateText(String text);
 
 // A text with "^|^" separators, segment by segment ("~$~" marks a segment to
 // translate). No trap: errors go to the caller.

@@ -1,0 +1,24 @@
+// The COM side of `AutomationObject`: a component instance reached through
+// its IDispatch. `DefaultComponentFactory()` creates these on Windows.
+#pragma once
+
+#include <oaidl.h>
+#include <windows.h>
+
+#include "bridge/automation_object.h"
+
+namespace wb {
+
+// An object for `dispatch` (which gets a reference of its own); Nothing for
+// null. Members are resolved by name (GetIDsOfNames) at every call.
+AutomationObject WrapDispatch(IDispatch* dispatch);
+
+// The IDispatch behind a COM-backed object, without a new reference; null
+// for Nothing and for objects of other backends (see `IsComBacked`).
+IDispatch* DispatchOf(const AutomationObject& object) noexcept;
+
+// Whether `object` is Nothing or reached through COM, i.e. can be handed to
+// a component.
+bool IsComBacked(const AutomationObject& object) noexcept;
+
+}  // namespace wb

@@ -1,0 +1,65 @@
+// Platform services on Windows.
+#include <oleauto.h>
+#include <windows.h>
+
+#include "bridge/convert.h"
+#include "bridge/platform.h"
+#include "bridge/scoped_bstr.h"
+
+namespace wb {
+
+namespace {
+
+// `Screen.MousePointer` of the calling thread.
+thread_local int16_t t_pointer = 0;
+
+// The system cursor for a `MousePointer` value; the default arrow for the
+// values without a system cursor of their own.
+LPCWSTR CursorFor(int16_t pointer) {
+  switch (pointer) {
+    case 2: return IDC_CROSS;
+    case 3: return IDC_IBEAM;
+    case 11: return IDC_WAIT;
+    case 12: return IDC_NO;
+    case 13: return IDC_APPSTARTING;
+    case 14: return IDC_HELP;
+    case 15: return IDC_SIZEALL;
+    default: return IDC_ARROW;
+  }
+}
+
+}  // namespace
+
+namespace platform {
+
+uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
+
+double Now() {
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  // Whole seconds, as the runtime's Now gives them.
+  local.wMilliseconds = 0;
+  double date = 0;
+  SystemTimeToVariantTime(&local, &date);
+  return date;
+}
+
+void SetMousePointer(int16_t pointer) {
+  t_pointer = pointer;
+  SetCursor(LoadCursorW(nullptr, CursorFor(pointer)));
+}
+
+int16_t MousePointer() { return t_pointer; }
+
+// Only the native build observes pointer changes.
+void SetMousePointerObserver(std::function<void(int16_t)>) {}
+
+}  // namespace platform
+
+String DateToText(double date) {
+  ScopedBstr text;
+  if (FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Receive()))) return String();
+  return text.Text();
+}
+
+}  // namespace wb

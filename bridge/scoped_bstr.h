@@ -1,0 +1,62 @@
+// `ScopedBstr`: an owned BSTR, freed with SysFreeString.
+#pragma once
+
+#include <oleauto.h>
+#include <windows.h>
+
+#include <new>
+#include <utility>
+
+#include "bridge/text.h"
+
+namespace wb {
+
+class ScopedBstr {
+ public:
+  ScopedBstr() noexcept = default;
+  // A copy of `text`, embedded NULs included. Throws std::bad_alloc when the
+  // allocation fails (a BSTR that silently went missing would read as "").
+  explicit ScopedBstr(StringView text);
+  ScopedBstr(const ScopedBstr&) = delete;
+  ScopedBstr& operator=(const ScopedBstr&) = delete;
+  ScopedBstr(ScopedBstr&& other) noexcept : bstr_(std::exchange(other.bstr_, nullptr)) {}
+  ScopedBstr& operator=(ScopedBstr&& other) noexcept {
+    Reset(std::exchange(other.bstr_, nullptr));
+    return *this;
+  }
+  ~ScopedBstr() { Reset(); }
+
+  // Frees the held string and adopts `bstr`.
+  void Reset(BSTR bstr = nullptr) noexcept {
+    if (BSTR old = std::exchange(bstr_, bstr)) SysFreeString(old);
+  }
+  // Gives up ownership.
+  [[nodiscard]] BSTR Release() noexcept { return std::exchange(bstr_, nullptr); }
+  // For out-parameters: frees the held string first.
+  BSTR* Receive() noexcept {
+    Reset();
+    return &bstr_;
+  }
+
+  BSTR Get() const noexcept { return bstr_; }
+  // Length in UTF-16 units (SysStringLen: embedded NULs count).
+  UINT Length() const noexcept { return SysStringLen(bstr_); }
+  String Text() const { return TextOf(bstr_); }
+
+  // The text of a BSTR that is not owned (null reads as "").
+  static String TextOf(BSTR bstr) {
+    return bstr ? String(reinterpret_cast<const char16_t*>(bstr), SysStringLen(bstr)) : String();
+  }
+
+ private:
+  BSTR bstr_ = nullptr;
+};
+
+inline ScopedBstr::ScopedBstr(StringView text) {
+  static_assert(sizeof(OLECHAR) == sizeof(char16_t));
+  bstr_ = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
+                            static_cast<UINT>(text.size()));
+  if (bstr_ == nullptr) throw std::bad_alloc();
+}
+
+}  // namespace wb

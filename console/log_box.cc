@@ -1,0 +1,20 @@
+#include "console/log_box.h"
+
+#include "bridge/convert.h"
+#include "bridge/platform.h"
+
+namespace wb::console {
+
+String FormatLogLine(StringView strLog, double now) {
+  String line(strLog);
+  line += u'\t';
+  line += DateToText(now);
+  line += u"\r\n";
+  return line;
+}
+
+void AddToText(LogBox& log, String strLog) {
+  log.Append(FormatLogLine(strLog, platform::Now()));
+}
+
+}  // namespace wb::console

@@ -1,0 +1,68 @@
+// `CWorkbench`, the public class: a dual `_CWorkbench` with rich error
+// information. Its methods run the portable code (the console, the function-id
+// dispatch) and report an error that leaves it to the host with all five
+// fields: as DISP_E_EXCEPTION plus EXCEPINFO to late-bound callers, as the
+// error's status plus IErrorInfo to callers through the table of methods.
+#pragma once
+
+#include <oaidl.h>
+#include <windows.h>
+
+#include <atomic>
+
+#include "bridge/com_ptr.h"
+#include "bridge/thread_state.h"
+#include "entry/method_outcome.h"
+#include "entry/module_state.h"
+#include "entry/workbench_idl.h"
+
+namespace wb::entry {
+
+class CWorkbench final : public _CWorkbench, public ISupportErrorInfo {
+ public:
+  // A new instance with one reference, or null when memory is short.
+  static CWorkbench* Create() noexcept;
+
+  CWorkbench(const CWorkbench&) = delete;
+  CWorkbench& operator=(const CWorkbench&) = delete;
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  // IDispatch
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** type_info) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT name_count,
+                                          LCID lcid, DISPID* dispids) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD flags,
+                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep_info,
+                                   UINT* arg_error) override;
+
+  // _CWorkbench
+  HRESULT STDMETHODCALLTYPE ShowWorkbenchForm() override;
+  HRESULT STDMETHODCALLTYPE DEVOVIZoruze(LONG* detail_func_id) override;
+
+  // ISupportErrorInfo
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
+
+ private:
+  CWorkbench() = default;
+  ~CWorkbench() = default;
+
+  static MethodOutcome RunShowWorkbenchForm() noexcept;
+  static MethodOutcome RunDEVOVIZoruze(int32_t detail_func_id) noexcept;
+  // The status for a vtable caller; publishes the error info on failure.
+  static HRESULT ReportToVtableCaller(const MethodOutcome& outcome) noexcept;
+
+  std::atomic<ULONG> refs_{1};
+  InstanceCount instance_count_;
+  // Keeps the thread's module state (translation caches and the like) alive
+  // while the instance lives, and tears it down with the thread's last one.
+  ThreadStateUser thread_state_;
+  // Loaded on the first GetTypeInfo.
+  com_ptr<ITypeInfo> type_info_;
+};
+
+}  // namespace wb::entry

@@ -1,0 +1,98 @@
+// The scenario: what the suite's components answer on this run. Parsed from
+// JSON (the format is described in refsuite/README.md) and laid over the
+// bundled default scenario, a normal store day.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bridge/err.h"
+#include "bridge/variant.h"
+
+namespace refsuite {
+
+// A scenario that cannot be used; the message names the file, the line and
+// the problem ("cases.json:12: /components/Loyalty.CPlan/Show/raise: ...").
+struct ScenarioError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// How a COM caller is told about a scripted error. The native binding only
+// raises; the style matters to the COM binding alone.
+enum class RaiseStyle {
+  kExcepInfo,  // DISP_E_EXCEPTION with a filled EXCEPINFO
+  kDeferred,   // EXCEPINFO whose texts come from pfnDeferredFillIn
+  kErrorInfo,  // the HRESULT, details through SetErrorInfo
+  kHresult,    // the bare HRESULT
+};
+
+struct ErrorSpec {
+  wb::ErrRecord record;
+  RaiseStyle style = RaiseStyle::kExcepInfo;
+};
+
+// A value as the scenario describes it; made into a `wb::Variant` at each use
+// so that every answer that is an object is a new object.
+struct ValueSpec {
+  enum class Shape {
+    kPlain,   // `plain`
+    kObject,  // an object whose default member answers `default_value`
+    kArray,   // an array (a SAFEARRAY under COM; Unsupported natively)
+    kAny,     // argument patterns only: matches every value
+  };
+  Shape shape = Shape::kPlain;
+  wb::Variant plain;
+  std::shared_ptr<const ValueSpec> default_value;  // kObject: null when it has none
+};
+
+// What one member call does. Write-backs happen first, then the raise or
+// the value; a member with none of them behaves as by default.
+struct Answer {
+  bool missing = false;
+  std::optional<ValueSpec> value;
+  std::optional<ErrorSpec> raise;
+  std::map<size_t, ValueSpec> write_back;  // by 0-based argument position
+
+  bool IsDefault() const { return !missing && !value && !raise && write_back.empty(); }
+};
+
+// An answer chosen by the call's arguments and/or its ordinal.
+struct Rule {
+  std::optional<std::vector<ValueSpec>> args;  // compared position by position
+  std::optional<int> nth;                      // nth call of the member on this instance
+  std::optional<int> nth_overall;              // nth call on any instance of the ProgID
+  Answer answer;
+};
+
+struct MemberScript {
+  Answer answer;            // when no rule matches
+  std::vector<Rule> when;   // first match wins
+};
+
+struct Scenario {
+  wb::String language;
+  std::map<wb::String, ValueSpec> session;  // property name (exact) -> value
+  std::map<int32_t, bool> rights;           // FuncID -> granted
+  bool other_rights = true;                 // FuncIDs not listed
+  // language (upper case) -> source text -> translation
+  std::map<wb::String, std::map<wb::String, wb::String>> phrases;
+  // ProgID (upper case) -> the error its creation raises (none: 429)
+  std::map<wb::String, std::optional<ErrorSpec>> uncreatable;
+  // ProgID (upper case) -> member name (upper case) -> script
+  std::map<wb::String, std::map<wb::String, MemberScript>> components;
+};
+
+// Parses `text` laid over `base`; `name` (a file name) prefixes every message.
+// Throws `ScenarioError`.
+Scenario ParseScenario(std::string_view text, const std::string& name, const Scenario& base);
+
+// The bundled default scenario, parsed once.
+const Scenario& DefaultScenario();
+
+}  // namespace refsuite
