@@ -1,0 +1,90 @@
+#include "testing/suite_fixture.h"
+
+#include "bridge/text.h"
+#include "bridge/thread_state.h"
+#include "refsuite/native.h"
+
+namespace wb::testing {
+
+namespace {
+
+std::string Value(const nlohmann::json& item) {
+  std::string out = item.value("byref", false) ? "ByRef " : "";
+  out += item.at("type").get<std::string>();
+  const auto value = item.find("value");
+  if (value == item.end() || value->is_null()) return out;
+  if (value->is_object()) return out + " " + value->value("progid", std::string("?"));
+  return out + " " + value->dump();
+}
+
+std::string Line(const nlohmann::json& entry) {
+  const std::string event = entry.at("event");
+  const std::string prog_id = entry.at("progid");
+  if (event == "create" || event == "release" || event == "create-failed") {
+    return event + " " + prog_id;
+  }
+  std::string line = event + " " + prog_id + "." + entry.at("member").get<std::string>();
+  const auto& args = entry.at("args");
+  if (event == "let") return line + " = " + (args.empty() ? "?" : Value(args.back()));
+  line += "(";
+  for (size_t i = 0; i < args.size(); ++i) line += (i ? ", " : "") + Value(args[i]);
+  line += ")";
+  if (entry.contains("error")) return line + " !! " + std::to_string(entry["error"].value("number", 0));
+  if (event == "get") line += " -> " + Value(entry.at("result"));
+  return line;
+}
+
+}  // namespace
+
+std::string U8(const String& text) { return ToUtf8(text); }
+
+void SuiteTest::SetUp() {
+  refsuite::InstallNative();
+  refsuite::ResetScenario();
+  refsuite::ClearJournal();
+  TeardownThreadState();
+  Err::Clear();
+  modpublic::SetNoticeSink([this](const modpublic::Notice& notice) {
+    if (on_notice) on_notice(notice);
+    notices.push_back(notice);
+  });
+}
+
+void SuiteTest::TearDown() {
+  modpublic::SetNoticeSink(nullptr);
+  TeardownThreadState();
+  EXPECT_EQ(refsuite::TotalLive(), 0) << "a component instance was not released";
+  refsuite::ResetScenario();
+}
+
+void SuiteTest::UseScenario(const std::string& json) { refsuite::LoadScenarioText(json); }
+
+std::vector<nlohmann::json> SuiteTest::JournalEntries() const { return refsuite::Journal(); }
+
+std::vector<std::string> SuiteTest::Calls() const {
+  std::vector<std::string> lines;
+  for (const auto& entry : refsuite::Journal()) lines.push_back(Line(entry));
+  return lines;
+}
+
+std::vector<std::string> SuiteTest::CallsStartingWith(const std::string& prefix) const {
+  std::vector<std::string> lines;
+  for (auto& line : Calls()) {
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+  }
+  return lines;
+}
+
+void SuiteTest::ForgetCalls() { refsuite::ClearJournal(); }
+
+ErrRecord SuiteTest::RaisedBy(const std::function<void()>& f) {
+  Err::Clear();
+  try {
+    f();
+  } catch (const RaisedError&) {
+    return Err::Get();
+  }
+  return ErrRecord{};
+}
+
+}  // namespace wb::testing
