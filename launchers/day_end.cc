@@ -48,6 +48,8 @@ bool RunDayEnd(bool reverse, String strUser, String strCode) {
   if (reverse_arg.kind() != VarKind::kBoolean) reverse_arg = Variant::Bool(reverse);
   ShowNotice(reverse_now() ? u"反日结失败" : u"日结失败", kStyleCritical, true);
   run.Reset();
+  // Leaving a handler that dealt with the error clears it, as the runtime does.
+  Err::Clear();
   return result;
 }
 

@@ -88,3 +88,12 @@ ErrRecord SuiteTest::RaisedBy(const std::function<void()>& f) {
 }
 
 }  // namespace wb::testing
+
+namespace wb {
+void PrintTo(const ErrRecord& error, std::ostream* out) {
+  *out << "{" << error.number << ", \"" << ToUtf8(error.source) << "\", \""
+       << ToUtf8(error.description) << "\", \"" << ToUtf8(error.help_file) << "\", "
+       << error.help_context << "}";
+}
+}  // namespace wb
+

@@ -50,3 +50,8 @@ class SuiteTest : public ::testing::Test {
 std::string U8(const String& text);
 
 }  // namespace wb::testing
+
+namespace wb {
+// Readable error records and texts in test failures.
+void PrintTo(const ErrRecord& error, std::ostream* out);
+}  // namespace wb
