@@ -94,6 +94,8 @@ TEST(DateToTextTest, GivesDateBlankTime) {
   // 2026-12-08 17:05:09
   const double date = 46364 + (17 * 3600 + 5 * 60 + 9) / 86400.0;
   EXPECT_EQ(DateToText(date), u"2026/12/8 17:05:09");
+  EXPECT_EQ(RaisedNumber([] { DateToText(-5.39199e+67); }), rt::kOverflow);
+  EXPECT_EQ(RaisedNumber([] { ToString(Variant::Date(std::nan(""))); }), rt::kOverflow);
 }
 
 }  // namespace

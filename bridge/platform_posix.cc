@@ -5,6 +5,8 @@
 #include <ctime>
 
 #include "bridge/convert.h"
+#include "bridge/err.h"
+#include "bridge/runtime_errors.h"
 #include "bridge/platform.h"
 
 namespace wb {
@@ -50,6 +52,8 @@ void SetMousePointerObserver(std::function<void(int16_t)> observer) {
 
 // The native build's stand-in for the locale's default form: y/m/d h:mm:ss.
 String DateToText(double date) {
+  // The runtime's dates run from the year 100 to the year 9999.
+  if (!(date >= -657434.0 && date < 2958466.0)) Err::RaiseRuntime(rt::kOverflow);
   double whole = std::floor(date);
   long secs = std::lround((date - whole) * 86400.0);
   if (secs >= 86400) {

@@ -1,0 +1,78 @@
+// The cost of the system's own work around the component calls it must make:
+// each operation against a hand-written sequence of exactly those calls, on
+// the same reference-suite components, in the same run.
+#include <benchmark/benchmark.h>
+
+#include "bridge/bridge.h"
+#include "bridge/thread_state.h"
+#include "entry/dispatch.h"
+#include "refsuite/native.h"
+#include "session/mmts.h"
+
+namespace {
+
+using namespace wb;
+
+void Prepare(const char* scenario) {
+  refsuite::InstallNative();
+  refsuite::LoadScenarioText(scenario);
+  refsuite::ClearJournal();
+}
+
+// DEVOVIZoruze(1800201): the member lookup.
+void BM_MemberLookupDispatch(benchmark::State& state) {
+  Prepare("{}");
+  ThreadStateUser user;
+  for (auto _ : state) {
+    entry::DEVOVIZoruze(entry::kMemberLookup);
+    refsuite::ClearJournal();
+  }
+}
+BENCHMARK(BM_MemberLookupDispatch);
+
+void BM_MemberLookupFloor(benchmark::State& state) {
+  Prepare("{}");
+  for (auto _ : state) {
+    AutomationObject lookup = CreateObject(u"Finder.OneRecordPick");
+    LetMember(lookup, u"ClassTypeID", Variant::Long(1005001));
+    LetMember(lookup, u"classTypeFilter", Variant::Str(u" FBillTypeID=1 AND FID>0 "));
+    LetMember(lookup, u"ShowType", Variant::Integer(0));
+    CallMember(lookup, u"Show");
+    lookup.Reset();
+    refsuite::ClearJournal();
+  }
+}
+BENCHMARK(BM_MemberLookupFloor);
+
+constexpr char kEnglish[] = R"({"language": "ENG", "phrases": {"ENG": {"日结完成": "Day-end completed"}}})";
+
+// TranslateText of a plain text in another language, components cached.
+void BM_TranslatePlain(benchmark::State& state) {
+  Prepare(kEnglish);
+  ThreadStateUser user;
+  mmts::TranslateText(u"日结完成");
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(mmts::TranslateText(u"日结完成"));
+    refsuite::ClearJournal();
+  }
+}
+BENCHMARK(BM_TranslatePlain);
+
+void BM_TranslatePlainFloor(benchmark::State& state) {
+  Prepare(kEnglish);
+  const AutomationObject loader = CreateObject(u"Phrasebook.Catalog");
+  LetMember(loader, u"ResFileBaseName", Variant::Str(u"Q5COM"));
+  LetMember(loader, u"LanguageID", Variant::Str(u"ENG"));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(GetMember(loader, u"ResFileBaseName"));
+    benchmark::DoNotOptimize(GetMember(loader, u"LanguageID"));
+    Variant key = Variant::Str(u"日结完成");
+    benchmark::DoNotOptimize(GetMember(loader, u"LoadString", {Arg::Ref(key)}));
+    refsuite::ClearJournal();
+  }
+}
+BENCHMARK(BM_TranslatePlainFloor);
+
+}  // namespace
+
+BENCHMARK_MAIN();
