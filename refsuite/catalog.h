@@ -14,7 +14,8 @@ class Instance;
 struct Scenario;
 
 // The default behaviour of a method or computed property.
-using Behaviour = wb::Variant (*)(const Instance& self, const Scenario& scenario,
+using Behaviour = wb::Variant (*)(const Instance& self,
+                                  const Scenario& scenario,
                                   const wb::Args& args);
 
 struct MemberDef {

@@ -44,7 +44,8 @@ class LineTable {
  public:
   explicit LineTable(std::string_view text) : text_(text) {
     for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\n') breaks_.push_back(i);
+      if (text[i] == '\n')
+        breaks_.push_back(i);
     }
   }
   // The line of the last character before `end` that is not white space: the
@@ -107,7 +108,8 @@ LocatedJson LocatedJson::Parse(std::string_view text) {
   size_t consumed = 0;
   std::vector<Frame> stack;
   auto child_pointer = [&stack]() -> std::string {
-    if (stack.empty()) return "";
+    if (stack.empty())
+      return "";
     const Frame& top = stack.back();
     return top.is_array ? Child(top.pointer, top.index) : Child(top.pointer, top.key);
   };
@@ -119,7 +121,7 @@ LocatedJson LocatedJson::Parse(std::string_view text) {
       case Event::array_start: {
         std::string pointer = child_pointer();
         out.lines_.emplace(pointer, line);
-        stack.push_back(Frame{event == Event::array_start, std::move(pointer)});
+        stack.push_back(Frame{event == Event::array_start, std::move(pointer), 0, {}});
         break;
       }
       case Event::key:
@@ -138,17 +140,19 @@ LocatedJson LocatedJson::Parse(std::string_view text) {
         break;
       case Event::object_end:
       case Event::array_end:
-        if (!stack.empty()) stack.pop_back();
-        if (!stack.empty() && stack.back().is_array) ++stack.back().index;
+        if (!stack.empty())
+          stack.pop_back();
+        if (!stack.empty() && stack.back().is_array)
+          ++stack.back().index;
         break;
     }
     return true;
   };
   const char* begin = text.data();
   try {
-    out.value_ = nlohmann::json::parse(CountingIterator(begin, begin, &consumed),
-                                       CountingIterator(begin + text.size(), begin, &consumed),
-                                       callback);
+    out.value_ =
+        nlohmann::json::parse(CountingIterator(begin, begin, &consumed),
+                              CountingIterator(begin + text.size(), begin, &consumed), callback);
   } catch (const nlohmann::json::parse_error& e) {
     throw JsonSyntaxError(lines.LineAt(e.byte == 0 ? 0 : e.byte - 1), PlainMessage(e.what()));
   }
@@ -158,8 +162,10 @@ LocatedJson LocatedJson::Parse(std::string_view text) {
 int LocatedJson::LineOf(const std::string& pointer) const {
   std::string at = pointer;
   while (true) {
-    if (auto it = lines_.find(at); it != lines_.end()) return it->second;
-    if (at.empty()) return 1;
+    if (auto it = lines_.find(at); it != lines_.end())
+      return it->second;
+    if (at.empty())
+      return 1;
     at.erase(at.rfind('/'));
   }
 }

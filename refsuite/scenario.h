@@ -30,16 +30,19 @@ enum class RaiseStyle {
   kDeferred,   // EXCEPINFO whose texts come from pfnDeferredFillIn
   kErrorInfo,  // the HRESULT, details through SetErrorInfo
   kHresult,    // the bare HRESULT
+  // Not a scenario style: the member is not there (438). The COM binding
+  // answers DISP_E_MEMBERNOTFOUND.
+  kNoSuchMember,
 };
 
-struct ErrorSpec {
+struct ScriptedError {
   wb::ErrRecord record;
   RaiseStyle style = RaiseStyle::kExcepInfo;
 };
 
 // A value as the scenario describes it; made into a `wb::Variant` at each use
 // so that every answer that is an object is a new object.
-struct ValueSpec {
+struct ScriptedValue {
   enum class Shape {
     kPlain,   // `plain`
     kObject,  // an object whose default member answers `default_value`
@@ -48,42 +51,42 @@ struct ValueSpec {
   };
   Shape shape = Shape::kPlain;
   wb::Variant plain;
-  std::shared_ptr<const ValueSpec> default_value;  // kObject: null when it has none
+  std::shared_ptr<const ScriptedValue> default_value;  // kObject: null when it has none
 };
 
 // What one member call does. Write-backs happen first, then the raise or
 // the value; a member with none of them behaves as by default.
 struct Answer {
   bool missing = false;
-  std::optional<ValueSpec> value;
-  std::optional<ErrorSpec> raise;
-  std::map<size_t, ValueSpec> write_back;  // by 0-based argument position
+  std::optional<ScriptedValue> value;
+  std::optional<ScriptedError> raise;
+  std::map<size_t, ScriptedValue> write_back;  // by 0-based argument position
 
   bool IsDefault() const { return !missing && !value && !raise && write_back.empty(); }
 };
 
 // An answer chosen by the call's arguments and/or its ordinal.
 struct Rule {
-  std::optional<std::vector<ValueSpec>> args;  // compared position by position
-  std::optional<int> nth;                      // nth call of the member on this instance
-  std::optional<int> nth_overall;              // nth call on any instance of the ProgID
+  std::optional<std::vector<ScriptedValue>> args;  // compared position by position
+  std::optional<int> nth;                          // nth call of the member on this instance
+  std::optional<int> nth_overall;                  // nth call on any instance of the ProgID
   Answer answer;
 };
 
 struct MemberScript {
-  Answer answer;            // when no rule matches
-  std::vector<Rule> when;   // first match wins
+  Answer answer;           // when no rule matches
+  std::vector<Rule> when;  // first match wins
 };
 
 struct Scenario {
   wb::String language;
-  std::map<wb::String, ValueSpec> session;  // property name (exact) -> value
-  std::map<int32_t, bool> rights;           // FuncID -> granted
-  bool other_rights = true;                 // FuncIDs not listed
+  std::map<wb::String, ScriptedValue> session;  // property name (exact) -> value
+  std::map<int32_t, bool> rights;               // FuncID -> granted
+  bool other_rights = true;                     // FuncIDs not listed
   // language (upper case) -> source text -> translation
   std::map<wb::String, std::map<wb::String, wb::String>> phrases;
   // ProgID (upper case) -> the error its creation raises (none: 429)
-  std::map<wb::String, std::optional<ErrorSpec>> uncreatable;
+  std::map<wb::String, std::optional<ScriptedError>> uncreatable;
   // ProgID (upper case) -> member name (upper case) -> script
   std::map<wb::String, std::map<wb::String, MemberScript>> components;
 };

@@ -1,0 +1,286 @@
+#include "refsuite/com_object.h"
+
+#include <vector>
+
+#include "bridge/err.h"
+#include "bridge/runtime_errors.h"
+#include "bridge/text.h"
+#include "refsuite/com_error.h"
+#include "refsuite/com_util.h"
+#include "refsuite/com_variant.h"
+#include "refsuite/instance.h"
+#include "refsuite/raise_style.h"
+#include "refsuite/suite.h"
+
+namespace refsuite::com {
+
+namespace {
+
+LONG g_live_objects = 0;
+
+// Answered only by suite objects of this DLL: lets a suite object passed back
+// as an argument be recognised (journal, argument patterns).
+const IID kSuiteObjectIid = {0x32976624,
+                             0x8DA2,
+                             0x4C98,
+                             {0xA9, 0x61, 0x9E, 0x38, 0x53, 0xCB, 0x7D, 0x0C}};
+
+class DispatchObject;
+
+// The object as a `wb::Variant` holds it; shares the COM object's count.
+class Facet final : public InstanceHolder {
+ public:
+  explicit Facet(DispatchObject& outer) : outer_(outer) {}
+  void AddRef() noexcept override;
+  void Release() noexcept override;
+  wb::Variant Invoke(wb::StringView name, wb::CallKind kind, wb::Args& args) override {
+    return instance().Invoke(name, kind, args);
+  }
+  Instance& instance() override;
+  DispatchObject& outer() { return outer_; }
+
+ private:
+  DispatchObject& outer_;
+};
+
+class DispatchObject final : public IDispatch, public ISupportErrorInfo {
+ public:
+  explicit DispatchObject(std::unique_ptr<Instance> instance)
+      : instance_(std::move(instance)), facet_(*this) {
+    InterlockedIncrement(&g_live_objects);
+  }
+
+  Facet& facet() { return facet_; }
+  Instance& instance() { return *instance_; }
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr)
+      return E_POINTER;
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kSuiteObjectIid) {
+      *out = static_cast<IDispatch*>(this);
+    } else if (iid == IID_ISupportErrorInfo) {
+      *out = static_cast<ISupportErrorInfo*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG left = InterlockedDecrement(&refs_);
+    if (left == 0)
+      delete this;
+    return static_cast<ULONG>(left);
+  }
+
+  // IDispatch
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr)
+      return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info != nullptr)
+      *info = nullptr;
+    return DISP_E_BADINDEX;
+  }
+  HRESULT STDMETHODCALLTYPE
+  GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    if (names == nullptr || ids == nullptr || count == 0)
+      return E_INVALIDARG;
+    try {
+      for (UINT i = 0; i < count; ++i)
+        ids[i] = DISPID_UNKNOWN;
+      const wb::String name(Text(names[0], names[0] ? wcslen(names[0]) : 0));
+      if (name.empty() || !instance_->HasMember(name)) {
+        Suite::Get().journal().Write({{"event", "unknown-name"},
+                                      {"progid", instance_->prog_id()},
+                                      {"instance", instance_->id()},
+                                      {"member", wb::ToUtf8(name)}});
+        return DISP_E_UNKNOWNNAME;
+      }
+      ids[0] = IdOf(name);
+      return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;  // no named arguments
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id,
+                                   REFIID,
+                                   LCID,
+                                   WORD flags,
+                                   DISPPARAMS* params,
+                                   VARIANT* result,
+                                   EXCEPINFO* excepinfo,
+                                   UINT* arg_error) override {
+    try {
+      return InvokeMember(id, flags, params, result, excepinfo, arg_error);
+    } catch (...) {
+      wb::Err::CaptureCurrentException();
+      return ReportInvokeError(wb::Err::Get(), RaiseStyle::kExcepInfo, excepinfo);
+    }
+  }
+
+  // ISupportErrorInfo
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+    return iid == IID_IDispatch ? S_OK : S_FALSE;
+  }
+
+ private:
+  ~DispatchObject() { InterlockedDecrement(&g_live_objects); }
+
+  // DISPIDs are handed out in the order names are first asked for; the name
+  // is kept as the caller last spelled it, which is what the journal shows.
+  DISPID IdOf(const wb::String& name) {
+    for (size_t i = 0; i < names_.size(); ++i) {
+      if (wb::EqualsIgnoreAsciiCase(names_[i], name)) {
+        names_[i] = name;
+        return static_cast<DISPID>(i + 1);
+      }
+    }
+    names_.push_back(name);
+    return static_cast<DISPID>(names_.size());
+  }
+
+  HRESULT InvokeMember(DISPID id,
+                       WORD flags,
+                       DISPPARAMS* params,
+                       VARIANT* result,
+                       EXCEPINFO* excepinfo,
+                       UINT* arg_error) {
+    wb::String name;
+    if (id != DISPID_VALUE) {
+      if (id < 1 || static_cast<size_t>(id) > names_.size())
+        return DISP_E_MEMBERNOTFOUND;
+      name = names_[static_cast<size_t>(id) - 1];
+    } else if (!instance_->HasMember(name)) {
+      return DISP_E_MEMBERNOTFOUND;
+    }
+    const wb::CallKind kind = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))
+                                  ? wb::CallKind::kLet
+                              : (flags & DISPATCH_PROPERTYGET) ? wb::CallKind::kGet
+                                                               : wb::CallKind::kCall;
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    if (params == nullptr)
+      params = &none;
+    if (params->cNamedArgs > 0 && !(kind == wb::CallKind::kLet && params->cNamedArgs == 1 &&
+                                    params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT)) {
+      return DISP_E_NONAMEDARGS;
+    }
+    if (kind == wb::CallKind::kLet && params->cArgs == 0)
+      return DISP_E_BADPARAMCOUNT;
+
+    // DISPPARAMS holds the arguments last first.
+    const UINT count = params->cArgs;
+    auto source = [&](size_t i) -> VARIANT& { return params->rgvarg[count - 1 - i]; };
+    std::vector<wb::Variant> values(count);
+    std::vector<wb::Variant> before(count);
+    wb::Args args;
+    args.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+      values[i] = FromVariant(source(i));
+      before[i] = values[i];
+      args.push_back(IsWritableReference(source(i).vt) ? wb::Arg::Ref(values[i])
+                                                       : wb::Arg::Val(values[i]));
+    }
+
+    wb::Variant answer;
+    bool raised = false;
+    try {
+      answer = instance_->Invoke(name, kind, args);
+    } catch (const wb::RaisedError&) {
+      raised = true;
+    }
+    // Write-backs reach the caller also when the member then raised.
+    for (size_t i = 0; i < count; ++i) {
+      if (!args[i].by_ref() || values[i] == before[i])
+        continue;
+      const HRESULT hr = WriteBack(values[i], source(i));
+      if (FAILED(hr)) {
+        if (arg_error != nullptr)
+          *arg_error = static_cast<UINT>(count - 1 - i);
+        return hr;
+      }
+    }
+    if (raised)
+      return ReportInvokeError(wb::Err::Get(), LastRaiseStyle(), excepinfo);
+    if (result != nullptr && kind != wb::CallKind::kLet)
+      return ToVariant(answer, result);
+    return S_OK;
+  }
+
+  LONG refs_ = 0;
+  std::unique_ptr<Instance> instance_;
+  Facet facet_;
+  std::vector<wb::String> names_;
+};
+
+void Facet::AddRef() noexcept {
+  outer_.AddRef();
+}
+void Facet::Release() noexcept {
+  outer_.Release();
+}
+Instance& Facet::instance() {
+  return outer_.instance();
+}
+
+// A caller's object that went into a value: held, passed along, never called.
+class ForeignObject final : public wb::ObjectImpl {
+ public:
+  explicit ForeignObject(IUnknown* unknown) : unknown_(unknown) {}
+  void AddRef() noexcept override { InterlockedIncrement(&refs_); }
+  void Release() noexcept override {
+    if (InterlockedDecrement(&refs_) == 0)
+      delete this;
+  }
+  wb::Variant Invoke(wb::StringView, wb::CallKind, wb::Args&) override {
+    wb::Err::RaiseRuntime(wb::rt::kNoSuchMember);
+  }
+  IUnknown* unknown() const { return unknown_.get(); }
+
+ private:
+  ~ForeignObject() = default;
+  LONG refs_ = 0;
+  ComPtr<IUnknown> unknown_;
+};
+
+}  // namespace
+
+wb::AutomationObject MakeDispatchObject(std::unique_ptr<Instance> instance) {
+  auto* object = new DispatchObject(std::move(instance));
+  return wb::AutomationObject(&object->facet());
+}
+
+IUnknown* UnknownOf(const wb::AutomationObject& object) {
+  if (auto* facet = dynamic_cast<Facet*>(object.get())) {
+    IDispatch* dispatch = &facet->outer();
+    dispatch->AddRef();
+    return dispatch;
+  }
+  if (auto* foreign = dynamic_cast<ForeignObject*>(object.get())) {
+    foreign->unknown()->AddRef();
+    return foreign->unknown();
+  }
+  return nullptr;
+}
+
+wb::AutomationObject ObjectFromUnknown(IUnknown* unknown) {
+  if (unknown == nullptr)
+    return {};
+  ComPtr<IDispatch> ours;
+  if (SUCCEEDED(unknown->QueryInterface(kSuiteObjectIid, ours.ReceiveVoid())) && ours) {
+    return wb::AutomationObject(&static_cast<DispatchObject*>(ours.get())->facet());
+  }
+  return wb::AutomationObject(new ForeignObject(unknown));
+}
+
+LONG LiveComObjects() {
+  return InterlockedCompareExchange(&g_live_objects, 0, 0);
+}
+
+}  // namespace refsuite::com

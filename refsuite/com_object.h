@@ -1,0 +1,33 @@
+// The COM face of suite objects: every instance (component or answered
+// object) is an IDispatch implemented by hand, with ISupportErrorInfo.
+#pragma once
+
+#include <windows.h>  // first: the other Windows headers need it
+
+#include <oleauto.h>
+
+#include <memory>
+
+#include "bridge/automation_object.h"
+
+namespace refsuite {
+class Instance;
+}
+
+namespace refsuite::com {
+
+// Wraps a new instance into a COM object; the suite's object maker.
+wb::AutomationObject MakeDispatchObject(std::unique_ptr<Instance> instance);
+
+// The IDispatch behind a value's object (a suite object or a caller's), with
+// a share for the caller; null for Nothing.
+IUnknown* UnknownOf(const wb::AutomationObject& object);
+
+// A caller's object as a value: suite objects are recognised, others kept as
+// foreign objects that the components only pass along.
+wb::AutomationObject ObjectFromUnknown(IUnknown* unknown);
+
+// COM objects alive in this DLL (DllCanUnloadNow).
+LONG LiveComObjects();
+
+}  // namespace refsuite::com

@@ -1,0 +1,127 @@
+// The in-process server's entry points: DllMain, the class factory,
+// DllGetClassObject and DllCanUnloadNow. No exception leaves any of them.
+#include <windows.h>  // first: the other Windows headers need it
+
+#include <oleauto.h>
+
+#include "bridge/err.h"
+#include "bridge/text.h"
+#include "refsuite/com_classes.h"
+#include "refsuite/com_error.h"
+#include "refsuite/com_object.h"
+#include "refsuite/com_util.h"
+#include "refsuite/instance.h"
+#include "refsuite/suite.h"
+
+namespace refsuite::com {
+
+namespace {
+
+HMODULE g_module = nullptr;
+LONG g_locks = 0;
+LONG g_factories = 0;
+LONG g_bound = 0;
+
+// Binds the suite's core to COM objects, once, outside the loader lock.
+void BindSuite() {
+  if (InterlockedCompareExchange(&g_bound, 1, 0) != 0)
+    return;
+  Suite::Get().journal().KeepInMemory(false);
+  Suite::Get().SetObjectMaker(&MakeDispatchObject);
+}
+
+class ClassFactory final : public IClassFactory {
+ public:
+  explicit ClassFactory(const ComClass& c) : class_(c) { InterlockedIncrement(&g_factories); }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr)
+      return E_POINTER;
+    *out = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IClassFactory)
+      return E_NOINTERFACE;
+    *out = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG left = InterlockedDecrement(&refs_);
+    if (left == 0)
+      delete this;
+    return static_cast<ULONG>(left);
+  }
+
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    if (out == nullptr)
+      return E_POINTER;
+    *out = nullptr;
+    if (outer != nullptr)
+      return CLASS_E_NOAGGREGATION;
+    try {
+      wb::AutomationObject object = Suite::Get().Create(wb::FromUtf8(class_.prog_id));
+      ComPtr<IUnknown> unknown;
+      *unknown.Receive() = UnknownOf(object);
+      if (!unknown)
+        return E_UNEXPECTED;
+      return unknown->QueryInterface(iid, out);
+    } catch (...) {
+      wb::Err::CaptureCurrentException();
+      SetRichErrorInfo(wb::Err::Get());
+      return HresultOf(wb::Err::Number());
+    }
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    if (lock) {
+      InterlockedIncrement(&g_locks);
+    } else {
+      InterlockedDecrement(&g_locks);
+    }
+    return S_OK;
+  }
+
+ private:
+  ~ClassFactory() { InterlockedDecrement(&g_factories); }
+  LONG refs_ = 0;
+  const ComClass& class_;
+};
+
+}  // namespace
+
+HMODULE ThisModule() {
+  return g_module;
+}
+
+}  // namespace refsuite::com
+
+using refsuite::com::ClassFactory;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    refsuite::com::g_module = instance;
+  }
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+  if (out == nullptr)
+    return E_POINTER;
+  *out = nullptr;
+  try {
+    const refsuite::com::ComClass* c = refsuite::com::FindClass(clsid);
+    if (c == nullptr)
+      return CLASS_E_CLASSNOTAVAILABLE;
+    refsuite::com::BindSuite();
+    refsuite::com::ComPtr<ClassFactory> factory(new ClassFactory(*c));
+    return factory->QueryInterface(iid, out);
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDAPI DllCanUnloadNow() {
+  using namespace refsuite::com;
+  const bool busy = LiveComObjects() != 0 || InterlockedCompareExchange(&g_locks, 0, 0) != 0 ||
+                    InterlockedCompareExchange(&g_factories, 0, 0) != 0;
+  return busy ? S_FALSE : S_OK;
+}

@@ -1,0 +1,81 @@
+#include "refsuite/native.h"
+
+#include <atomic>
+#include <memory>
+
+#include "bridge/native_registry.h"
+#include "bridge/text.h"
+#include "refsuite/catalog.h"
+#include "refsuite/instance.h"
+#include "refsuite/suite.h"
+
+namespace refsuite {
+
+namespace {
+
+// An instance as a native object: shared between threads by an atomic count.
+class NativeObject final : public InstanceHolder {
+ public:
+  explicit NativeObject(std::unique_ptr<Instance> core) : core_(std::move(core)) {}
+
+  void AddRef() noexcept override { refs_.fetch_add(1, std::memory_order_relaxed); }
+  void Release() noexcept override {
+    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1)
+      delete this;
+  }
+  wb::Variant Invoke(wb::StringView name, wb::CallKind kind, wb::Args& args) override {
+    return core_->Invoke(name, kind, args);
+  }
+  Instance& instance() override { return *core_; }
+
+ private:
+  ~NativeObject() = default;
+
+  std::atomic<int> refs_{0};
+  std::unique_ptr<Instance> core_;
+};
+
+wb::AutomationObject Wrap(std::unique_ptr<Instance> instance) {
+  return wb::AutomationObject(new NativeObject(std::move(instance)));
+}
+
+}  // namespace
+
+void InstallNative() {
+  Suite::Get().SetObjectMaker(&Wrap);
+  for (const Component& component : Catalog()) {
+    const wb::String prog_id = wb::FromUtf8(component.prog_id);
+    wb::NativeRegistry::Instance().Register(prog_id,
+                                            [prog_id] { return Suite::Get().Create(prog_id); });
+  }
+}
+
+void LoadScenarioText(const std::string& json, const std::string& name) {
+  Suite::Get().LoadText(json, name);
+}
+
+void LoadScenarioFile(const std::string& path) {
+  Suite::Get().LoadFile(path);
+}
+
+void ResetScenario() {
+  Suite::Get().Reset();
+}
+
+std::vector<nlohmann::json> Journal() {
+  return Suite::Get().journal().Entries();
+}
+
+void ClearJournal() {
+  Suite::Get().journal().Clear();
+}
+
+int LiveCount(const std::string& prog_id) {
+  return Suite::Get().LiveCount(prog_id);
+}
+
+int TotalLive() {
+  return Suite::Get().TotalLive();
+}
+
+}  // namespace refsuite

@@ -1,0 +1,35 @@
+// The reference suite on the native build: every ProgID the system calls,
+// registered with the in-process registry, scripted by a scenario, with a
+// journal of every call and a count of live instances per ProgID.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "refsuite/scenario.h"  // ScenarioError
+
+namespace refsuite {
+
+// Registers all ProgIDs with wb::NativeRegistry::Instance(); idempotent.
+void InstallNative();
+
+// Replaces the scenario (laid over the bundled default). A bad one throws
+// ScenarioError{"name:line: problem"} and leaves the suite refusing every
+// creation with that problem until the next successful load or reset.
+void LoadScenarioText(const std::string& json, const std::string& name = "<text>");
+void LoadScenarioFile(const std::string& path);
+// Back to the bundled default scenario.
+void ResetScenario();
+
+// Journal entries since the last ClearJournal, oldest first.
+std::vector<nlohmann::json> Journal();
+void ClearJournal();
+
+// Live instances of one ProgID (any letter case); of all, answered objects
+// ("RefSuite.Value") included.
+int LiveCount(const std::string& prog_id);
+int TotalLive();
+
+}  // namespace refsuite
