@@ -12,7 +12,8 @@ HRESULT ReadFunctionId(const VARIANT& arg, int32_t* id) noexcept {
   const VARIANT* source = &arg;
   if (V_VT(source) == (VT_BYREF | VT_VARIANT)) {
     source = V_VARIANTREF(source);
-    if (source == nullptr) return DISP_E_TYPEMISMATCH;
+    if (source == nullptr)
+      return DISP_E_TYPEMISMATCH;
   }
   if (V_VT(source) == VT_ERROR && V_ERROR(source) == DISP_E_PARAMNOTFOUND) {
     return DISP_E_PARAMNOTOPTIONAL;
@@ -20,11 +21,14 @@ HRESULT ReadFunctionId(const VARIANT& arg, int32_t* id) noexcept {
   // A copy, so that the caller's value is never touched by the coercion.
   ScopedVariant value;
   HRESULT hr = VariantCopyInd(value.Receive(), const_cast<VARIANT*>(source));
-  if (FAILED(hr)) return hr == E_OUTOFMEMORY ? hr : DISP_E_TYPEMISMATCH;
+  if (FAILED(hr))
+    return hr == E_OUTOFMEMORY ? hr : DISP_E_TYPEMISMATCH;
   if (value.type() != VT_I4) {
     hr = VariantChangeType(value.AsInput(), value.AsInput(), 0, VT_I4);
-    if (hr == DISP_E_OVERFLOW || hr == E_OUTOFMEMORY) return hr;
-    if (FAILED(hr)) return DISP_E_TYPEMISMATCH;
+    if (hr == DISP_E_OVERFLOW || hr == E_OUTOFMEMORY)
+      return hr;
+    if (FAILED(hr))
+      return DISP_E_TYPEMISMATCH;
   }
   *id = V_I4(&value.Get());
   return S_OK;

@@ -21,16 +21,19 @@ StringView View(const wchar_t* text) {
 }  // namespace
 
 const Member* FindMemberByName(const wchar_t* name) noexcept {
-  if (name == nullptr) return nullptr;
+  if (name == nullptr)
+    return nullptr;
   for (const Member& member : kMembers) {
-    if (EqualsIgnoreAsciiCase(View(name), View(member.name))) return &member;
+    if (EqualsIgnoreAsciiCase(View(name), View(member.name)))
+      return &member;
   }
   return nullptr;
 }
 
 const Member* FindMemberById(DISPID dispid) noexcept {
   for (const Member& member : kMembers) {
-    if (member.dispid == dispid) return &member;
+    if (member.dispid == dispid)
+      return &member;
   }
   return nullptr;
 }

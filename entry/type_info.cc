@@ -25,7 +25,8 @@ HRESULT LoadWorkbenchTypeLib(com_ptr<ITypeLib>& type_lib) noexcept {
 HRESULT LoadWorkbenchTypeInfo(com_ptr<ITypeInfo>& type_info) noexcept {
   com_ptr<ITypeLib> type_lib;
   const HRESULT hr = LoadWorkbenchTypeLib(type_lib);
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr))
+    return hr;
   return type_lib->GetTypeInfoOfGuid(IID__CWorkbench, type_info.put());
 }
 

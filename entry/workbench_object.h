@@ -34,10 +34,15 @@ class CWorkbench final : public _CWorkbench, public ISupportErrorInfo {
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** type_info) override;
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT name_count,
-                                          LCID lcid, DISPID* dispids) override;
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD flags,
-                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep_info,
+  HRESULT STDMETHODCALLTYPE
+  GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT name_count, LCID lcid, DISPID* dispids) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid,
+                                   REFIID riid,
+                                   LCID lcid,
+                                   WORD flags,
+                                   DISPPARAMS* params,
+                                   VARIANT* result,
+                                   EXCEPINFO* excep_info,
                                    UINT* arg_error) override;
 
   // _CWorkbench

@@ -1,0 +1,176 @@
+#include "entry/workbench_object.h"
+
+#include <cguid.h>
+#include <oleauto.h>
+
+#include <cstring>
+#include <new>
+
+#include "bridge/com_errors.h"
+#include "console/console.h"
+#include "entry/dispatch.h"
+#include "entry/function_id_arg.h"
+#include "entry/members.h"
+#include "entry/type_info.h"
+
+namespace wb::entry {
+
+CWorkbench* CWorkbench::Create() noexcept {
+  try {
+    return new CWorkbench();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+// ---- IUnknown ---------------------------------------------------------------
+
+HRESULT CWorkbench::QueryInterface(REFIID riid, void** object) {
+  if (object == nullptr)
+    return E_POINTER;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+      IsEqualIID(riid, IID__CWorkbench)) {
+    *object = static_cast<_CWorkbench*>(this);
+  } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
+    *object = static_cast<ISupportErrorInfo*>(this);
+  } else {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+ULONG CWorkbench::AddRef() {
+  return ++refs_;
+}
+
+ULONG CWorkbench::Release() {
+  const ULONG refs = --refs_;
+  if (refs == 0)
+    delete this;
+  return refs;
+}
+
+// ---- IDispatch --------------------------------------------------------------
+
+HRESULT CWorkbench::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr)
+    return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+HRESULT CWorkbench::GetTypeInfo(UINT index, LCID, ITypeInfo** type_info) {
+  if (type_info == nullptr)
+    return E_POINTER;
+  *type_info = nullptr;
+  if (index != 0)
+    return DISP_E_BADINDEX;
+  if (!type_info_) {
+    const HRESULT hr = LoadWorkbenchTypeInfo(type_info_);
+    if (FAILED(hr))
+      return hr;
+  }
+  *type_info = com_ptr<ITypeInfo>(type_info_).Detach();
+  return S_OK;
+}
+
+HRESULT CWorkbench::GetIDsOfNames(REFIID riid,
+                                  LPOLESTR* names,
+                                  UINT name_count,
+                                  LCID,
+                                  DISPID* dispids) {
+  if (!IsEqualIID(riid, IID_NULL))
+    return DISP_E_UNKNOWNINTERFACE;
+  if (names == nullptr || dispids == nullptr || name_count == 0)
+    return E_INVALIDARG;
+  const Member* member = FindMemberByName(names[0]);
+  dispids[0] = member ? member->dispid : DISPID_UNKNOWN;
+  // Named arguments are not supported: their names are unknown.
+  for (UINT i = 1; i < name_count; ++i)
+    dispids[i] = DISPID_UNKNOWN;
+  return member != nullptr && name_count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+}
+
+HRESULT CWorkbench::Invoke(DISPID dispid,
+                           REFIID riid,
+                           LCID,
+                           WORD flags,
+                           DISPPARAMS* params,
+                           VARIANT* result,
+                           EXCEPINFO* excep_info,
+                           UINT* arg_error) {
+  if (!IsEqualIID(riid, IID_NULL))
+    return DISP_E_UNKNOWNINTERFACE;
+  const Member* member = FindMemberById(dispid);
+  // Both members are methods: a property read or assignment finds nothing.
+  if (member == nullptr || (flags & DISPATCH_METHOD) == 0)
+    return DISP_E_MEMBERNOTFOUND;
+  if (params == nullptr)
+    return E_INVALIDARG;
+  if (params->cNamedArgs != 0)
+    return DISP_E_NONAMEDARGS;
+  if (params->cArgs != member->arg_count)
+    return DISP_E_BADPARAMCOUNT;
+  if (params->cArgs != 0 && params->rgvarg == nullptr)
+    return E_INVALIDARG;
+  if (result != nullptr)
+    VariantInit(result);
+  if (excep_info != nullptr)
+    std::memset(excep_info, 0, sizeof(*excep_info));
+
+  MethodOutcome outcome;
+  if (member->dispid == kDispidDEVOVIZoruze) {
+    int32_t detail_func_id = 0;
+    const HRESULT hr = ReadFunctionId(params->rgvarg[0], &detail_func_id);
+    if (FAILED(hr)) {
+      if (arg_error != nullptr)
+        *arg_error = 0;
+      return hr;
+    }
+    outcome = RunDEVOVIZoruze(detail_func_id);
+  } else {
+    outcome = RunShowWorkbenchForm();
+  }
+  if (!outcome.failed)
+    return S_OK;
+  return ReportErrToHost(outcome.error, IID__CWorkbench, excep_info);
+}
+
+// ---- _CWorkbench ------------------------------------------------------------
+
+HRESULT CWorkbench::ShowWorkbenchForm() {
+  return ReportToVtableCaller(RunShowWorkbenchForm());
+}
+
+HRESULT CWorkbench::DEVOVIZoruze(LONG* detail_func_id) {
+  if (detail_func_id == nullptr)
+    return E_POINTER;
+  // Read once; the caller's variable is never written.
+  return ReportToVtableCaller(RunDEVOVIZoruze(static_cast<int32_t>(*detail_func_id)));
+}
+
+// ---- ISupportErrorInfo ------------------------------------------------------
+
+HRESULT CWorkbench::InterfaceSupportsErrorInfo(REFIID riid) {
+  return IsEqualIID(riid, IID__CWorkbench) ? S_OK : S_FALSE;
+}
+
+// ---- Method bodies ----------------------------------------------------------
+
+MethodOutcome CWorkbench::RunShowWorkbenchForm() noexcept {
+  return RunMethodBody([] { console::ShowWorkbenchForm(); });
+}
+
+MethodOutcome CWorkbench::RunDEVOVIZoruze(int32_t detail_func_id) noexcept {
+  return RunMethodBody([detail_func_id] { entry::DEVOVIZoruze(detail_func_id); });
+}
+
+HRESULT CWorkbench::ReportToVtableCaller(const MethodOutcome& outcome) noexcept {
+  if (!outcome.failed)
+    return S_OK;
+  return ReportErrToHost(outcome.error, IID__CWorkbench, nullptr);
+}
+
+}  // namespace wb::entry

@@ -1,0 +1,103 @@
+' CWorkbench.DEVOVIZoruze from VBScript with the suite answering normally:
+' each id of the function table runs its store function (the suite's journal
+' shows the components it created), whatever shape the argument has; ids
+' outside the table do nothing; the caller's variable keeps its value.
+' Needs WB_SUITE_JOURNAL (a Windows path) and the default scenario.
+On Error Resume Next
+
+Dim shell, fso, journalPath
+Set shell = CreateObject("WScript.Shell")
+Set fso = CreateObject("Scripting.FileSystemObject")
+journalPath = shell.Environment("PROCESS")("WB_SUITE_JOURNAL")
+
+' The journal's lines (one JSON object each).
+Function JournalLines()
+  JournalLines = Array()
+  If Not fso.FileExists(journalPath) Then Exit Function
+  If fso.GetFile(journalPath).Size = 0 Then Exit Function
+  Dim stream, text
+  Set stream = fso.OpenTextFile(journalPath, 1)
+  text = stream.ReadAll
+  stream.Close
+  If Len(text) > 0 Then JournalLines = Split(Left(text, Len(text) - 1), vbLf)
+End Function
+
+Function LineCount()
+  LineCount = UBound(JournalLines()) + 1
+End Function
+
+' The ProgIDs created after line `since`, in order, separated by blanks.
+Function CreatedSince(since)
+  Dim lines, i, line, at, rest
+  lines = JournalLines()
+  CreatedSince = ""
+  For i = since To UBound(lines)
+    line = lines(i)
+    If InStr(line, """event"":""create""") > 0 Then
+      at = InStr(line, """progid"":""")
+      rest = Mid(line, at + 10)
+      If CreatedSince <> "" Then CreatedSince = CreatedSince & " "
+      CreatedSince = CreatedSince & Left(rest, InStr(rest, """") - 1)
+    End If
+  Next
+End Function
+
+Dim o, id, text, mark, value
+Report "WB_SUITE_JOURNAL is set", journalPath <> "", "not set"
+Set o = CreateObject("Workbench.CWorkbench")
+ExpectNoError "create Workbench.CWorkbench"
+
+' A variable (passed as a reference to a variant).
+id = 1800301
+mark = LineCount()
+o.DEVOVIZoruze id
+ExpectNoError "variable 1800301 returns normally"
+ExpectEqual "variable 1800301 runs the points scheme", CreatedSince(mark), "Loyalty.CPlan"
+ExpectEqual "variable 1800301 is unchanged", id, 1800301
+
+' A literal.
+mark = LineCount()
+o.DEVOVIZoruze 1800401
+ExpectNoError "literal 1800401 returns normally"
+ExpectEqual "literal 1800401 runs the receipt roll", CreatedSince(mark), "ReceiptRoll.CReceiptRoll"
+
+' Text holding the id, in a variable: converted for the call only.
+text = "1800201"
+mark = LineCount()
+o.DEVOVIZoruze text
+ExpectNoError "text ""1800201"" returns normally"
+ExpectEqual "text ""1800201"" runs the member lookup", CreatedSince(mark), "Finder.OneRecordPick"
+ExpectEqual "text variable is unchanged", text, "1800201"
+
+' Call syntax, and the branch setup behind its granted right.
+id = 1800101
+mark = LineCount()
+Call o.DEVOVIZoruze(id)
+ExpectNoError "Call form 1800101 returns normally"
+ExpectEqual "1800101 runs the branch setup", Left(CreatedSince(mark), 19), "BranchLink.ClsLink "
+ExpectEqual "Call form variable is unchanged", id, 1800101
+
+' Ids outside the table: nothing at all reaches the suite.
+For Each value In Array(1800501, 0, -1, 1800100, 1800102, 1800701, 2147483647)
+  id = value
+  mark = LineCount()
+  o.DEVOVIZoruze id
+  ExpectNoError "id " & value & " returns normally"
+  ExpectEqual "id " & value & " does nothing", LineCount() - mark, CLng(0)
+  ExpectEqual "id " & value & " variable is unchanged", id, value
+Next
+
+' Arguments that are no id.
+o.DEVOVIZoruze "abc"
+ExpectError "text that is no number: type mismatch", 13, Empty, Empty
+o.DEVOVIZoruze Null
+ExpectError "Null: type mismatch", 13, Empty, Empty
+o.DEVOVIZoruze
+ExpectError "no argument: wrong number of arguments", 450, Empty, Empty
+o.DEVOVIZoruze 1, 2
+ExpectError "two arguments: wrong number of arguments", 450, Empty, Empty
+o.NoSuchMethod 1
+ExpectError "unknown member", 438, Empty, Empty
+
+Set o = Nothing
+Finish

@@ -1,0 +1,47 @@
+// CWorkbench.DEVOVIZoruze from JScript: numbers and text as ids, and the
+// store functions' errors caught with try/catch, in CHS.
+// Needs WB_SUITE_SCENARIO = scenarios/errors_chs.json.
+var prefix = "\u8C03\u7528\u95E8\u5E97\u51FD\u6570\u51FA\u9519\u3002\u539F\u56E0\uFF1A";
+var o = null;
+check("create Workbench.CWorkbench", function () {
+  o = new ActiveXObject("Workbench.CWorkbench");
+});
+
+expectError("1800301 raises the component's error behind the prefix", 1234,
+    prefix + "\u79EF\u5206\u65B9\u6848\u4E0D\u53EF\u7528", function () {
+      o.DEVOVIZoruze(1800301);
+    });
+
+// The five fields as JScript sees them (no help fields in its error object):
+// number and description, and the source through the error's message.
+try {
+  o.DEVOVIZoruze(1800401);
+  report("1800401 raises", false, "no error");
+} catch (e) {
+  report("1800401 raises number 5", errNumber(e) == 5, "got " + errText(e));
+  report("1800401 description is the prefix alone", e.description == prefix,
+      "got " + e.description);
+}
+
+expectError("text \"1800301\" is converted and runs the same function", 1234, null, function () {
+  o.DEVOVIZoruze("1800301");
+});
+expectError("a double 1800301.0 runs the same function", 1234, null, function () {
+  o.DEVOVIZoruze(1800301.0);
+});
+expectError("an HRESULT number arrives as it is", -2147467259, null, function () {
+  o.DEVOVIZoruze(1800201);
+});
+
+check("1800501 does nothing", function () { o.DEVOVIZoruze(1800501); });
+check("0 does nothing", function () { o.DEVOVIZoruze(0); });
+check("-1 does nothing", function () { o.DEVOVIZoruze(-1); });
+// JScript shows the dispatch failures as their HRESULTs.
+expectError("text that is no number: DISP_E_TYPEMISMATCH", -2147352571, null, function () {
+  o.DEVOVIZoruze("abc");
+});
+expectError("no argument: DISP_E_BADPARAMCOUNT", -2147352562, null, function () {
+  o.DEVOVIZoruze();
+});
+o = null;
+finish();

@@ -1,0 +1,419 @@
+// Workbench.dll as a COM server, called the way hosts call it: the class
+// factory and DllCanUnloadNow, the instance's interfaces, the hand-written
+// IDispatch with every argument shape that clients send, and the table of
+// methods (early binding). Ids outside the function table are used, so no
+// store function runs; the error paths are covered by the suite-backed
+// clients.
+//   object_client.exe <Workbench.dll>   (registered before the run)
+#include <windows.h>
+
+#include <cguid.h>
+#include <initguid.h>
+#include <oleauto.h>
+
+#include <string>
+
+#include "bridge/com_errors.h"
+#include "bridge/com_ptr.h"
+#include "bridge/scoped_bstr.h"
+#include "bridge/scoped_variant.h"
+#include "entry/workbench_idl.h"
+#include "tests/wine/checks.h"
+
+namespace {
+
+using wb::com_ptr;
+using wb::ScopedBstr;
+using wb::ScopedVariant;
+using wbtest::Checks;
+
+constexpr DISPID kShowWorkbenchForm = 0x60030000;
+constexpr DISPID kDEVOVIZoruze = 0x60030001;
+// Not in the function table: the call returns normally and does nothing.
+constexpr LONG kNoFunction = 1800501;
+
+std::string Hex(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
+  return text;
+}
+
+void ExpectHr(Checks& t, HRESULT actual, HRESULT expected, const std::string& name) {
+  t.Expect(actual == expected, name, "got " + Hex(actual) + ", want " + Hex(expected));
+}
+
+using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
+
+// The DLL loaded by path, as COM loads it.
+class Library {
+ public:
+  explicit Library(const wchar_t* path) : module_(LoadLibraryW(path)) {}
+  ~Library() {
+    if (module_)
+      FreeLibrary(module_);
+  }
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+  template <class Fn>
+  Fn Get(const char* name) const {
+    return module_ ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)))
+                   : nullptr;
+  }
+
+ private:
+  HMODULE module_;
+};
+
+// ---- Class factory and unloading --------------------------------------------
+
+void CheckFactory(Checks& t, const Library& dll) {
+  auto get_class_object = dll.Get<GetClassObjectFn>("DllGetClassObject");
+  auto can_unload = dll.Get<CanUnloadNowFn>("DllCanUnloadNow");
+  t.Expect(get_class_object && can_unload, "the DLL exports DllGetClassObject, DllCanUnloadNow");
+  if (!get_class_object || !can_unload)
+    return;
+
+  com_ptr<IClassFactory> factory;
+  ExpectHr(t, get_class_object(CLSID_NULL, IID_IClassFactory, factory.put_void()),
+           CLASS_E_CLASSNOTAVAILABLE, "factory: another CLSID is refused");
+  ExpectHr(t, get_class_object(CLSID_CWorkbench, IID_IClassFactory, nullptr), E_POINTER,
+           "factory: null out-pointer");
+  ExpectHr(t, get_class_object(CLSID_CWorkbench, IID_IClassFactory, factory.put_void()), S_OK,
+           "factory: obtained for CLSID_CWorkbench");
+  if (!factory)
+    return;
+  ExpectHr(t, can_unload(), S_OK, "unload: a factory alone does not hold the DLL");
+
+  com_ptr<IUnknown> outer_object;
+  ExpectHr(t, factory->CreateInstance(factory.get(), IID_IUnknown, outer_object.put_void()),
+           CLASS_E_NOAGGREGATION, "factory: aggregation is refused");
+  t.Expect(!outer_object, "factory: refused creation leaves the out-pointer null");
+  com_ptr<IPersist> persist;
+  ExpectHr(t, factory->CreateInstance(nullptr, IID_IPersist, persist.put_void()), E_NOINTERFACE,
+           "factory: an interface the class lacks");
+  ExpectHr(t, can_unload(), S_OK, "unload: the refused instance is gone again");
+
+  com_ptr<_CWorkbench> first, second;
+  factory->CreateInstance(nullptr, IID__CWorkbench, first.put_void());
+  factory->CreateInstance(nullptr, IID__CWorkbench, second.put_void());
+  t.Expect(first && second && first.get() != second.get(),
+           "factory: each creation makes a new instance");
+  ExpectHr(t, can_unload(), S_FALSE, "unload: refused while instances live");
+  first.reset();
+  ExpectHr(t, can_unload(), S_FALSE, "unload: refused while one instance lives");
+  second.reset();
+  ExpectHr(t, can_unload(), S_OK, "unload: allowed once the instances are gone");
+
+  ExpectHr(t, factory->LockServer(TRUE), S_OK, "lock: LockServer(TRUE)");
+  ExpectHr(t, can_unload(), S_FALSE, "unload: refused while the server is locked");
+  ExpectHr(t, factory->LockServer(FALSE), S_OK, "lock: LockServer(FALSE)");
+  ExpectHr(t, can_unload(), S_OK, "unload: allowed after the unlock");
+  t.Expect(FAILED(factory->LockServer(FALSE)), "lock: an unlock without a lock is refused");
+  ExpectHr(t, can_unload(), S_OK, "unload: an extra unlock does not make the DLL look busy");
+}
+
+// ---- Interfaces of an instance ----------------------------------------------
+
+void CheckInterfaces(Checks& t, _CWorkbench* object) {
+  com_ptr<IUnknown> unknown, from_dispatch, from_error_info;
+  object->QueryInterface(IID_IUnknown, unknown.put_void());
+  com_ptr<IDispatch> dispatch = com_ptr<_CWorkbench>(object).query<IDispatch>();
+  com_ptr<ISupportErrorInfo> error_info = com_ptr<_CWorkbench>(object).query<ISupportErrorInfo>();
+  t.Expect(dispatch && error_info, "instance: IDispatch and ISupportErrorInfo");
+  if (!dispatch || !error_info)
+    return;
+  dispatch->QueryInterface(IID_IUnknown, from_dispatch.put_void());
+  error_info->QueryInterface(IID_IUnknown, from_error_info.put_void());
+  t.Expect(
+      unknown && unknown.get() == from_dispatch.get() && unknown.get() == from_error_info.get(),
+      "instance: one IUnknown identity through every interface");
+
+  void* persist = &persist;  // a failed QueryInterface must overwrite it with null
+  ExpectHr(t, object->QueryInterface(IID_IPersist, &persist), E_NOINTERFACE,
+           "instance: QueryInterface for an interface it lacks");
+  t.Expect(persist == nullptr, "instance: a failed QueryInterface nulls the out-pointer");
+  ExpectHr(t, object->QueryInterface(IID_IDispatch, nullptr), E_POINTER,
+           "instance: QueryInterface with a null out-pointer");
+
+  ExpectHr(t, error_info->InterfaceSupportsErrorInfo(IID__CWorkbench), S_OK,
+           "instance: rich errors for _CWorkbench");
+  ExpectHr(t, error_info->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE,
+           "instance: no rich errors claimed for other interfaces");
+}
+
+void CheckTypeInfo(Checks& t, IDispatch* dispatch) {
+  UINT count = 0;
+  ExpectHr(t, dispatch->GetTypeInfoCount(&count), S_OK, "typeinfo: count readable");
+  t.ExpectEq(count, 1, "typeinfo: count is 1");
+  ExpectHr(t, dispatch->GetTypeInfoCount(nullptr), E_POINTER, "typeinfo: count, null pointer");
+
+  com_ptr<ITypeInfo> info;
+  ExpectHr(t, dispatch->GetTypeInfo(0, 0, info.put()), S_OK, "typeinfo: index 0");
+  if (info) {
+    TYPEATTR* attr = nullptr;
+    if (SUCCEEDED(info->GetTypeAttr(&attr))) {
+      t.Expect(IsEqualIID(attr->guid, IID__CWorkbench) && attr->typekind == TKIND_DISPATCH,
+               "typeinfo: describes _CWorkbench's dispatch side");
+      info->ReleaseTypeAttr(attr);
+    } else {
+      t.Expect(false, "typeinfo: describes _CWorkbench's dispatch side", "no attributes");
+    }
+  }
+  com_ptr<ITypeInfo> none;
+  ExpectHr(t, dispatch->GetTypeInfo(1, 0, none.put()), DISP_E_BADINDEX, "typeinfo: index 1");
+  ExpectHr(t, dispatch->GetTypeInfo(0, 0, nullptr), E_POINTER, "typeinfo: null pointer");
+}
+
+void CheckNames(Checks& t, IDispatch* dispatch) {
+  struct Case {
+    const wchar_t* name;
+    HRESULT hr;
+    DISPID dispid;
+  } const cases[] = {
+      {L"DEVOVIZoruze", S_OK, kDEVOVIZoruze},
+      {L"devovizoruze", S_OK, kDEVOVIZoruze},
+      {L"SHOWWORKBENCHFORM", S_OK, kShowWorkbenchForm},
+      {L"ShowWorkbench", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN},
+      {L"", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN},
+  };
+  for (const Case& c : cases) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(c.name)};
+    DISPID dispid = 12345;
+    const HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &dispid);
+    const std::string label =
+        "names: \"" + wb::ToUtf8(reinterpret_cast<const char16_t*>(c.name)) + "\"";
+    t.Expect(hr == c.hr && dispid == c.dispid, label,
+             "got " + Hex(hr) + " id " + std::to_string(dispid));
+  }
+  LPOLESTR two[] = {const_cast<LPOLESTR>(L"DEVOVIZoruze"), const_cast<LPOLESTR>(L"FDetailFuncID")};
+  DISPID ids[2] = {0, 0};
+  const HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, two, 2, 0, ids);
+  t.Expect(hr == DISP_E_UNKNOWNNAME && ids[0] == kDEVOVIZoruze && ids[1] == DISPID_UNKNOWN,
+           "names: named arguments are unknown, the member still resolves",
+           Hex(hr) + " " + std::to_string(ids[0]) + " " + std::to_string(ids[1]));
+  DISPID id = 0;
+  ExpectHr(t, dispatch->GetIDsOfNames(IID_IDispatch, two, 1, 0, &id), DISP_E_UNKNOWNINTERFACE,
+           "names: riid other than IID_NULL");
+  ExpectHr(t, dispatch->GetIDsOfNames(IID_NULL, nullptr, 1, 0, &id), E_INVALIDARG,
+           "names: null name array");
+}
+
+// ---- IDispatch::Invoke --------------------------------------------------------
+
+struct InvokeResult {
+  HRESULT hr = E_FAIL;
+  UINT arg_error = 99;
+  VARTYPE result_type = VT_ILLEGAL;
+};
+
+InvokeResult Call(IDispatch* dispatch,
+                  DISPID dispid,
+                  WORD flags,
+                  VARIANT* args,
+                  UINT count,
+                  DISPID* named = nullptr,
+                  UINT named_count = 0) {
+  DISPPARAMS params = {args, named, count, named_count};
+  // A plain value (nothing owned) that a conforming callee overwrites.
+  VARIANT result;
+  VariantInit(&result);
+  V_VT(&result) = VT_I4;
+  V_I4(&result) = 77;
+  wb::ScopedExcepInfo excep;
+  InvokeResult out;
+  out.hr =
+      dispatch->Invoke(dispid, IID_NULL, 0, flags, &params, &result, excep.get(), &out.arg_error);
+  out.result_type = V_VT(&result);
+  ScopedVariant owned;
+  owned.Reset(result);
+  return out;
+}
+
+VARIANT Long(LONG value) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_I4;
+  V_I4(&v) = value;
+  return v;
+}
+
+// One argument shape of DEVOVIZoruze that must be accepted.
+void ExpectAccepted(Checks& t,
+                    IDispatch* dispatch,
+                    VARIANT arg,
+                    const std::string& name,
+                    WORD flags = DISPATCH_METHOD) {
+  const InvokeResult r = Call(dispatch, kDEVOVIZoruze, flags, &arg, 1);
+  t.Expect(r.hr == S_OK && r.result_type == VT_EMPTY, "invoke: " + name,
+           "got " + Hex(r.hr) + ", result type " + std::to_string(r.result_type));
+}
+
+void ExpectRefused(Checks& t,
+                   IDispatch* dispatch,
+                   VARIANT arg,
+                   HRESULT expected,
+                   const std::string& name) {
+  const InvokeResult r = Call(dispatch, kDEVOVIZoruze, DISPATCH_METHOD, &arg, 1);
+  t.Expect(r.hr == expected && r.arg_error == 0, "invoke: " + name,
+           "got " + Hex(r.hr) + " arg " + std::to_string(r.arg_error) + ", want " + Hex(expected) +
+               " arg 0");
+}
+
+void CheckInvokeArguments(Checks& t, IDispatch* dispatch) {
+  // VB6 through IDispatch: a reference to a Long, which is only read.
+  LONG id = kNoFunction;
+  VARIANT by_ref_long;
+  VariantInit(&by_ref_long);
+  V_VT(&by_ref_long) = VT_BYREF | VT_I4;
+  V_I4REF(&by_ref_long) = &id;
+  ExpectAccepted(t, dispatch, by_ref_long, "VT_BYREF|VT_I4");
+  t.ExpectEq(id, kNoFunction, "invoke: the referenced Long is unchanged");
+
+  // VBScript: a reference to the script's variable.
+  ScopedVariant variable;
+  variable.Reset(Long(kNoFunction));
+  VARIANT by_ref_variant;
+  VariantInit(&by_ref_variant);
+  V_VT(&by_ref_variant) = VT_BYREF | VT_VARIANT;
+  V_VARIANTREF(&by_ref_variant) = variable.AsInput();
+  ExpectAccepted(t, dispatch, by_ref_variant, "VT_BYREF|VT_VARIANT holding a Long");
+  t.Expect(variable.type() == VT_I4 && V_I4(&variable.Get()) == kNoFunction,
+           "invoke: the referenced variable keeps its type and value");
+
+  // A variable holding text: it is converted for the call, not in place.
+  VARIANT text_value;
+  VariantInit(&text_value);
+  V_VT(&text_value) = VT_BSTR;
+  V_BSTR(&text_value) = ScopedBstr(u"1800501").Release();
+  variable.Reset(text_value);
+  V_VARIANTREF(&by_ref_variant) = variable.AsInput();
+  ExpectAccepted(t, dispatch, by_ref_variant, "VT_BYREF|VT_VARIANT holding text");
+  t.Expect(variable.type() == VT_BSTR && ScopedBstr::TextOf(V_BSTR(&variable.Get())) == u"1800501",
+           "invoke: the referenced text variable is unchanged");
+
+  ExpectAccepted(t, dispatch, Long(kNoFunction), "VT_I4 by value");
+  ExpectAccepted(t, dispatch, Long(kNoFunction), "called as method or property get",
+                 DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+  VARIANT small;
+  VariantInit(&small);
+  V_VT(&small) = VT_I2;
+  V_I2(&small) = -1;
+  ExpectAccepted(t, dispatch, small, "VT_I2 by value");
+  VARIANT real;
+  VariantInit(&real);
+  V_VT(&real) = VT_R8;
+  V_R8(&real) = 1800501.0;
+  ExpectAccepted(t, dispatch, real, "VT_R8 by value (JScript numbers)");
+
+  ScopedVariant text;
+  VARIANT t1;
+  VariantInit(&t1);
+  V_VT(&t1) = VT_BSTR;
+  V_BSTR(&t1) = ScopedBstr(u"1800501").Release();
+  text.Reset(t1);
+  ExpectAccepted(t, dispatch, text.Get(), "VT_BSTR with a number");
+
+  ScopedVariant word;
+  VARIANT t2;
+  VariantInit(&t2);
+  V_VT(&t2) = VT_BSTR;
+  V_BSTR(&t2) = ScopedBstr(u"abc").Release();
+  word.Reset(t2);
+  ExpectRefused(t, dispatch, word.Get(), DISP_E_TYPEMISMATCH, "text that is no number");
+  VARIANT null_value;
+  VariantInit(&null_value);
+  V_VT(&null_value) = VT_NULL;
+  ExpectRefused(t, dispatch, null_value, DISP_E_TYPEMISMATCH, "Null");
+  V_VT(&real) = VT_R8;
+  V_R8(&real) = 1e20;
+  ExpectRefused(t, dispatch, real, DISP_E_OVERFLOW, "a number beyond a Long");
+  VARIANT missing;
+  VariantInit(&missing);
+  V_VT(&missing) = VT_ERROR;
+  V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
+  ExpectRefused(t, dispatch, missing, DISP_E_PARAMNOTOPTIONAL, "the missing-argument marker");
+}
+
+void CheckInvokeShape(Checks& t, IDispatch* dispatch) {
+  VARIANT args[2] = {Long(kNoFunction), Long(kNoFunction)};
+  ExpectHr(t, Call(dispatch, kDEVOVIZoruze, DISPATCH_METHOD, args, 0).hr, DISP_E_BADPARAMCOUNT,
+           "invoke: DEVOVIZoruze without its argument");
+  ExpectHr(t, Call(dispatch, kDEVOVIZoruze, DISPATCH_METHOD, args, 2).hr, DISP_E_BADPARAMCOUNT,
+           "invoke: DEVOVIZoruze with two arguments");
+  ExpectHr(t, Call(dispatch, kShowWorkbenchForm, DISPATCH_METHOD, args, 1).hr, DISP_E_BADPARAMCOUNT,
+           "invoke: ShowWorkbenchForm with an argument");
+  DISPID named = 0;
+  ExpectHr(t, Call(dispatch, kDEVOVIZoruze, DISPATCH_METHOD, args, 1, &named, 1).hr,
+           DISP_E_NONAMEDARGS, "invoke: named arguments");
+  ExpectHr(t, Call(dispatch, kDEVOVIZoruze, DISPATCH_PROPERTYGET, args, 1).hr,
+           DISP_E_MEMBERNOTFOUND, "invoke: a method read as a property");
+  ExpectHr(t, Call(dispatch, kShowWorkbenchForm, DISPATCH_PROPERTYGET, args, 0).hr,
+           DISP_E_MEMBERNOTFOUND, "invoke: ShowWorkbenchForm read as a property");
+  ExpectHr(t, Call(dispatch, kDEVOVIZoruze, DISPATCH_PROPERTYPUT, args, 1).hr,
+           DISP_E_MEMBERNOTFOUND, "invoke: a method assigned as a property");
+  ExpectHr(t, Call(dispatch, 0x60030002, DISPATCH_METHOD, args, 1).hr, DISP_E_MEMBERNOTFOUND,
+           "invoke: an unknown dispatch id");
+  ExpectHr(t, Call(dispatch, DISPID_VALUE, DISPATCH_METHOD, args, 0).hr, DISP_E_MEMBERNOTFOUND,
+           "invoke: no default member");
+  DISPPARAMS params = {args, nullptr, 1, 0};
+  ExpectHr(t,
+           dispatch->Invoke(kDEVOVIZoruze, IID_IDispatch, 0, DISPATCH_METHOD, &params, nullptr,
+                            nullptr, nullptr),
+           DISP_E_UNKNOWNINTERFACE, "invoke: riid other than IID_NULL");
+  ExpectHr(t,
+           dispatch->Invoke(kDEVOVIZoruze, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr,
+                            nullptr),
+           S_OK, "invoke: result, EXCEPINFO and argument error pointers may all be null");
+  ExpectHr(t,
+           dispatch->Invoke(kDEVOVIZoruze, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr,
+                            nullptr),
+           E_INVALIDARG, "invoke: null DISPPARAMS");
+}
+
+// ---- Table of methods (early binding) ----------------------------------------
+
+void CheckVtable(Checks& t, _CWorkbench* object) {
+  const LONG ids[] = {kNoFunction, 0, -1};
+  for (LONG value : ids) {
+    LONG id = value;
+    const std::string name = "vtable: DEVOVIZoruze(" + std::to_string(value) + ")";
+    ExpectHr(t, object->DEVOVIZoruze(&id), S_OK, name + " returns normally");
+    t.ExpectEq(id, value, name + " leaves the variable unchanged");
+  }
+  ExpectHr(t, object->DEVOVIZoruze(nullptr), E_POINTER, "vtable: DEVOVIZoruze(null)");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Checks t;
+  if (argc != 2) {
+    t.Expect(false, "arguments", "usage: object_client <Workbench.dll>");
+    return t.Finish();
+  }
+  CoInitialize(nullptr);
+  {
+    Library dll(argv[1]);
+    CheckFactory(t, dll);
+
+    // Early binding: created by CLSID through the registration.
+    com_ptr<_CWorkbench> object;
+    const HRESULT hr = CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID__CWorkbench, object.put_void());
+    ExpectHr(t, hr, S_OK, "CoCreateInstance(CLSID_CWorkbench) for _CWorkbench");
+    if (object) {
+      CheckInterfaces(t, object.get());
+      CheckVtable(t, object.get());
+      com_ptr<IDispatch> dispatch = object.query<IDispatch>();
+      if (dispatch) {
+        CheckTypeInfo(t, dispatch.get());
+        CheckNames(t, dispatch.get());
+        CheckInvokeArguments(t, dispatch.get());
+        CheckInvokeShape(t, dispatch.get());
+      }
+    }
+  }
+  CoUninitialize();
+  return t.Finish();
+}

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Static checks of a built Workbench.dll, without running it: the file format,
+# the five exports by their plain names (and nothing else exported), the
+# system DLLs it imports, and its TYPELIB and VERSION resources.
+#   static_checks.sh <Workbench.dll> win32|win64
+# Prints `ok - ` / `not ok - ` lines and the plan; exits with the failures.
+set -u
+dll=$1
+arch=$2
+failed=0
+count=0
+
+check() {  # check NAME DETAILS CONDITION...
+  local name=$1 details=$2
+  shift 2
+  count=$((count + 1))
+  if "$@"; then
+    echo "ok - $arch: $name"
+  else
+    failed=$((failed + 1))
+    echo "not ok - $arch: $name: $details"
+  fi
+}
+
+contains() { grep -qE -- "$2" <<<"$1"; }
+
+case $arch in
+  win32) prefix=i686-w64-mingw32 format='PE32 executable \(DLL\).*Intel 80386' ;;
+  win64) prefix=x86_64-w64-mingw32 format='PE32\+ executable \(DLL\).*x86-64' ;;
+  *) echo "not ok - arguments: win32 or win64"; echo "1..1"; exit 1 ;;
+esac
+
+if [[ ! -f $dll ]]; then
+  echo "not ok - $arch: $dll exists"
+  echo "1..1"
+  exit 1
+fi
+
+kind=$(file -b "$dll")
+check "file format" "$kind" contains "$kind" "^$format"
+
+dump=$("$prefix-objdump" -p "$dll")
+exports=$(awk '/\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && /^\t\[/ {print $NF; next} on {exit}' <<<"$dump" | sort | tr '\n' ' ')
+check "exports exactly the five entry points, undecorated" "got: $exports" \
+  test "$exports" = "DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer "
+
+imports=$(awk '/DLL Name:/ {print toupper($3)}' <<<"$dump" | sort | tr '\n' ' ')
+check "imports only system DLLs (no mingw runtime DLLs)" "got: $imports" \
+  bash -c '! grep -qiE "LIBGCC|LIBSTDC|LIBWINPTHREAD" <<<"$1"' _ "$imports"
+check "imports OLE automation" "got: $imports" contains "$imports" "OLEAUT32.DLL"
+
+resources=$("$prefix-windres" -i "$dll" -O rc 2>/dev/null)
+check "TYPELIB resource 1" "not found" contains "$resources" '^1 "TYPELIB"'
+check "VERSIONINFO resource" "not found" contains "$resources" 'VERSIONINFO'
+check "version block 040904B0" "not found" contains "$resources" 'BLOCK "040904[bB]0"'
+check "OLESelfRegister entry" "not found" contains "$resources" 'VALUE "OLESelfRegister"'
+check "file type DLL" "not found" contains "$resources" 'FILETYPE 0x2'
+# The syskind of the embedded library follows the architecture: the
+# library header's flags word (the sixth dword) holds it in its low bits.
+syskind=$(grep -A2 '^1 "TYPELIB"' <<<"$resources" | tail -1 | tr -d ' ,L' | cut -c 1-200 |
+  awk -F'0x' '{print $7}')
+want_syskind=$([[ $arch == win32 ]] && echo 41 || echo 43)
+check "type library syskind matches the architecture" "flags 0x$syskind" \
+  test "$syskind" = "$want_syskind"
+
+echo "1..$count"
+exit "$failed"

@@ -1,0 +1,93 @@
+# Wine suites of the entry component (Workbench.dll), sourced by
+# tests/wine/suites.sh. Uses its WB_WIN64_BUILD and WB_WIN64_DIST; the
+# 32-bit DLL is read from WB_WIN32_DIST (dist/win32 of the win32 preset).
+
+WB_WIN32_DIST=${WB_WIN32_DIST:-$WB_ROOT/dist/win32}
+WB_ENTRY_CLIENTS=${WB_ENTRY_CLIENTS:-$WB_WIN64_BUILD/tests/wine/entry}
+
+# regsvr32 with the given switches on a DLL; fails (and says so) on a non-zero
+# exit.
+wb_entry_regsvr32() {
+  local dll=${*: -1} rc=0
+  wb_wine regsvr32 /s "${@:1:$#-1}" "$(wb_winpath "$dll")" >/dev/null 2>&1 || rc=$?
+  if ((rc != 0)); then
+    wb_log "regsvr32 ${*:1:$#-1} $dll: exit $rc"
+    return 1
+  fi
+}
+
+# Both DLLs without running them: format, exports, imports, resources.
+suite_entry_static() {
+  wb_run_client entry_static_win32 bash "$WB_ROOT/tests/wine/entry/static_checks.sh" \
+    "$WB_WIN32_DIST/Workbench.dll" win32
+  wb_run_client entry_static_win64 bash "$WB_ROOT/tests/wine/entry/static_checks.sh" \
+    "$WB_WIN64_DIST/Workbench.dll" win64
+}
+
+# The type library and version resource of both DLLs, read back as data.
+suite_entry_typelib() {
+  wb_run_exe entry_typelib "$WB_ENTRY_CLIENTS/typelib_client.exe" \
+    "$(wb_winpath "$WB_WIN64_DIST/Workbench.dll")" "$(wb_winpath "$WB_WIN32_DIST/Workbench.dll")"
+}
+
+# Registration for all users and for the current user, the keys it writes
+# and their removal; the class is used in between (factory, interfaces,
+# IDispatch, early binding). Ends registered for all users.
+suite_entry_registration() {
+  local dll=$WB_WIN64_DIST/Workbench.dll clients=$WB_ENTRY_CLIENTS
+  local win_dll
+  win_dll=$(wb_winpath "$dll")
+  # A clean start whatever an earlier run left.
+  wb_entry_regsvr32 /u "$dll" >/dev/null 2>&1
+  wb_entry_regsvr32 /u /n /i:user "$dll" >/dev/null 2>&1
+
+  wb_entry_regsvr32 "$dll" || wb_fail "entry: regsvr32 Workbench.dll"
+  wb_run_exe entry_registered "$clients/registry_client.exe" present machine "$win_dll"
+  wb_run_exe entry_object "$clients/object_client.exe" "$win_dll"
+  wb_entry_regsvr32 /u "$dll" || wb_fail "entry: regsvr32 /u Workbench.dll"
+  wb_run_exe entry_unregistered "$clients/registry_client.exe" absent machine
+
+  wb_entry_regsvr32 /n /i:user "$dll" || wb_fail "entry: regsvr32 /n /i:user Workbench.dll"
+  wb_run_exe entry_user_registered "$clients/registry_client.exe" present user "$win_dll"
+  wb_run_exe entry_user_not_machine "$clients/registry_client.exe" absent machine
+  wb_entry_regsvr32 /u /n /i:user "$dll" || wb_fail "entry: regsvr32 /u /n /i:user Workbench.dll"
+  wb_run_exe entry_user_unregistered "$clients/registry_client.exe" absent user
+
+  wb_entry_regsvr32 "$dll" || wb_fail "entry: regsvr32 Workbench.dll (again)"
+}
+
+# DEVOVIZoruze against the registered reference suite: calls it saw, the
+# errors in CHS and in another language, from VBScript, JScript and C++.
+suite_entry_scripts() {
+  local scenarios=$WB_ROOT/tests/wine/entry/scenarios here=$WB_ROOT/tests/wine/entry
+  wb_register "$WB_WIN64_DIST/RefSuite.dll" || { wb_fail "entry: register RefSuite.dll"; return 0; }
+  wb_register "$WB_WIN64_DIST/Workbench.dll" || { wb_fail "entry: register Workbench.dll"; return 0; }
+  local journal
+  for journal in calls errors_chs errors_eng errors_js client_chs client_eng; do
+    : >"$WB_WINE_TMP/journal_$journal.jsonl"
+  done
+  # What the error scenarios give in each language (UTF-16 for VBScript).
+  printf '%s\n' "调用门店函数出错。原因：" "积分方案不可用" "查无此会员" |
+    iconv -f UTF-8 -t UTF-16 >"$WB_WINE_TMP/texts_chs.txt"
+  printf '%s\n' "Error calling the store function. Reason: " "Points scheme unavailable" \
+    "**WaitToBeTranslated**" | iconv -f UTF-8 -t UTF-16 >"$WB_WINE_TMP/texts_eng.txt"
+  WB_SUITE_JOURNAL=$(wb_winpath "$WB_WINE_TMP/journal_calls.jsonl") \
+    wb_run_vbs entry_calls_vbs "$here/calls.vbs"
+  WB_SUITE_JOURNAL=$(wb_winpath "$WB_WINE_TMP/journal_errors_chs.jsonl") \
+    WB_SUITE_SCENARIO=$(wb_winpath "$scenarios/errors_chs.json") \
+    WB_ENTRY_TEXTS=$(wb_winpath "$WB_WINE_TMP/texts_chs.txt") \
+    wb_run_vbs entry_errors_chs_vbs "$here/errors.vbs"
+  WB_SUITE_JOURNAL=$(wb_winpath "$WB_WINE_TMP/journal_errors_eng.jsonl") \
+    WB_SUITE_SCENARIO=$(wb_winpath "$scenarios/errors_eng.json") \
+    WB_ENTRY_TEXTS=$(wb_winpath "$WB_WINE_TMP/texts_eng.txt") \
+    wb_run_vbs entry_errors_eng_vbs "$here/errors.vbs"
+  WB_SUITE_JOURNAL=$(wb_winpath "$WB_WINE_TMP/journal_errors_js.jsonl") \
+    WB_SUITE_SCENARIO=$(wb_winpath "$scenarios/errors_chs.json") \
+    wb_run_js entry_errors_js "$here/errors.js"
+  WB_SUITE_JOURNAL=$(wb_winpath "$WB_WINE_TMP/journal_client_chs.jsonl") \
+    WB_SUITE_SCENARIO=$(wb_winpath "$scenarios/errors_chs.json") \
+    wb_run_exe entry_errors_chs "$WB_ENTRY_CLIENTS/errors_client.exe" CHS
+  WB_SUITE_JOURNAL=$(wb_winpath "$WB_WINE_TMP/journal_client_eng.jsonl") \
+    WB_SUITE_SCENARIO=$(wb_winpath "$scenarios/errors_eng.json") \
+    wb_run_exe entry_errors_eng "$WB_ENTRY_CLIENTS/errors_client.exe" ENG
+}

@@ -1,0 +1,38 @@
+# The Wine test suites: one function per suite, named suite_<name>, listed in
+# WB_WINE_SUITES in the order they run. A suite registers what it needs and
+# runs its clients with the harness's wb_run_exe / wb_run_vbs / wb_run_js.
+# To add a suite: write its function here and add its name to the list.
+
+WB_WIN64_BUILD=${WB_WIN64_BUILD:-$WB_ROOT/build/win64}
+WB_WIN64_DIST=${WB_WIN64_DIST:-$WB_ROOT/dist/win64}
+
+WB_WINE_SUITES=(harness com_unit bridge)
+
+# The harness itself: the script check helpers under cscript.
+suite_harness() {
+  wb_run_vbs harness_vbs "$WB_ROOT/tests/wine/harness_selftest.vbs"
+  wb_run_js harness_js "$WB_ROOT/tests/wine/harness_selftest.js"
+}
+
+# The COM backend's conversions and error mapping, and the backend driving a
+# component that Wine provides.
+suite_com_unit() {
+  wb_run_exe com_unit "$WB_WIN64_BUILD/tests/com_unit_client.exe"
+}
+
+# The bridge driving the registered reference suite, under its own scenario;
+# the client reads the suite's journal to check that every instance went.
+suite_bridge() {
+  wb_register "$WB_WIN64_DIST/RefSuite.dll" || { wb_fail "bridge: register RefSuite.dll"; return 0; }
+  local journal=$WB_WINE_TMP/bridge-journal.jsonl
+  rm -f -- "$journal"
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_ROOT/tests/wine/bridge/scenario.json") \
+    WB_SUITE_JOURNAL=$(wb_winpath "$journal") \
+    wb_run_exe bridge "$WB_WIN64_BUILD/tests/bridge_client.exe"
+}
+
+# The entry component (Workbench.dll): static checks of both DLLs, their type
+# libraries and version resources, registration, and the class under every
+# kind of client. Defined in tests/wine/entry/suites.sh.
+source "$WB_ROOT/tests/wine/entry/suites.sh"
+WB_WINE_SUITES+=(entry_static entry_typelib entry_registration entry_scripts)
