@@ -20,7 +20,9 @@ namespace wb {
 
 namespace {
 
-const OLECHAR* AsOle(const String& text) { return reinterpret_cast<const OLECHAR*>(text.c_str()); }
+const OLECHAR* AsOle(const String& text) {
+  return reinterpret_cast<const OLECHAR*>(text.c_str());
+}
 
 // The DISPPARAMS entry for a by-reference argument whose value is held in
 // `storage`. The kinds that a variable of the caller can have travel as a
@@ -30,13 +32,27 @@ VARIANT ReferenceTo(ScopedVariant& storage) {
   VARIANT ref;
   VariantInit(&ref);
   switch (V_VT(held)) {
-    case VT_I2: V_I2REF(&ref) = &V_I2(held); break;
-    case VT_I4: V_I4REF(&ref) = &V_I4(held); break;
-    case VT_R8: V_R8REF(&ref) = &V_R8(held); break;
-    case VT_DATE: V_DATEREF(&ref) = &V_DATE(held); break;
-    case VT_BSTR: V_BSTRREF(&ref) = &V_BSTR(held); break;
-    case VT_BOOL: V_BOOLREF(&ref) = &V_BOOL(held); break;
-    case VT_DISPATCH: V_DISPATCHREF(&ref) = &V_DISPATCH(held); break;
+    case VT_I2:
+      V_I2REF(&ref) = &V_I2(held);
+      break;
+    case VT_I4:
+      V_I4REF(&ref) = &V_I4(held);
+      break;
+    case VT_R8:
+      V_R8REF(&ref) = &V_R8(held);
+      break;
+    case VT_DATE:
+      V_DATEREF(&ref) = &V_DATE(held);
+      break;
+    case VT_BSTR:
+      V_BSTRREF(&ref) = &V_BSTR(held);
+      break;
+    case VT_BOOL:
+      V_BOOLREF(&ref) = &V_BOOL(held);
+      break;
+    case VT_DISPATCH:
+      V_DISPATCHREF(&ref) = &V_DISPATCH(held);
+      break;
     default:
       V_VT(&ref) = VT_BYREF | VT_VARIANT;
       V_VARIANTREF(&ref) = held;
@@ -52,7 +68,8 @@ class ComObject final : public ObjectImpl {
 
   void AddRef() noexcept override { refs_.fetch_add(1, std::memory_order_relaxed); }
   void Release() noexcept override {
-    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1)
+      delete this;
   }
 
   Variant Invoke(StringView name, CallKind kind, Args& args) override;
@@ -70,7 +87,8 @@ class ComObject final : public ObjectImpl {
 };
 
 DISPID ComObject::Resolve(StringView name) const {
-  if (name.empty()) return DISPID_VALUE;
+  if (name.empty())
+    return DISPID_VALUE;
   const String text(name);
   LPOLESTR names[] = {const_cast<LPOLESTR>(AsOle(text))};
   DISPID id = DISPID_UNKNOWN;
@@ -78,7 +96,8 @@ DISPID ComObject::Resolve(StringView name) const {
   if (hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND) {
     Err::RaiseRuntime(rt::kNoSuchMember);
   }
-  if (FAILED(hr)) RaiseFromHResult(hr);
+  if (FAILED(hr))
+    RaiseFromHResult(hr);
   return id;
 }
 
@@ -103,7 +122,8 @@ Variant ComObject::Invoke(StringView name, CallKind kind, Args& args) {
   params.rgvarg = count ? wire.data() : nullptr;
   params.cArgs = static_cast<UINT>(count);
   WORD flags = DISPATCH_METHOD;
-  if (kind == CallKind::kGet) flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+  if (kind == CallKind::kGet)
+    flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
   if (kind == CallKind::kLet) {
     flags = DISPATCH_PROPERTYPUT;
     params.rgdispidNamedArgs = &put_id;
@@ -122,9 +142,11 @@ Variant ComObject::Invoke(StringView name, CallKind kind, Args& args) {
   // The component may have written into by-reference arguments, also on its
   // way to an error: the caller's variables take their values (and kinds).
   for (size_t i = 0; i < count; ++i) {
-    if (args[i].by_ref()) args[i].value() = FromComVariant(owned[count - 1 - i].Get());
+    if (args[i].by_ref())
+      args[i].value() = FromComVariant(owned[count - 1 - i].Get());
   }
-  if (FAILED(hr)) RaiseFromInvoke(hr, excep);
+  if (FAILED(hr))
+    RaiseFromInvoke(hr, excep);
   return kind == CallKind::kGet ? FromComVariant(result.Get()) : Variant();
 }
 
@@ -135,11 +157,13 @@ class ComFactory final : public ComponentFactory {
     CLSID clsid{};
     SetErrorInfo(0, nullptr);
     HRESULT hr = CLSIDFromProgID(AsOle(id), &clsid);
-    if (FAILED(hr)) RaiseCannotCreate(hr);
+    if (FAILED(hr))
+      RaiseCannotCreate(hr);
     com_ptr<IDispatch> dispatch;
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
                           dispatch.put_void());
-    if (FAILED(hr) || !dispatch) RaiseCannotCreate(hr);
+    if (FAILED(hr) || !dispatch)
+      RaiseCannotCreate(hr);
     return WrapDispatch(dispatch.get());
   }
 };
@@ -147,7 +171,8 @@ class ComFactory final : public ComponentFactory {
 }  // namespace
 
 AutomationObject WrapDispatch(IDispatch* dispatch) {
-  if (dispatch == nullptr) return AutomationObject();
+  if (dispatch == nullptr)
+    return AutomationObject();
   return AutomationObject(new ComObject(dispatch));
 }
 

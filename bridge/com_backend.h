@@ -2,8 +2,9 @@
 // its IDispatch. `DefaultComponentFactory()` creates these on Windows.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include "bridge/automation_object.h"
 

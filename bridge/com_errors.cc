@@ -27,7 +27,8 @@ struct ReportedError {
 ReportedError TakeErrorInfo() {
   ReportedError out;
   com_ptr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK || !info) return out;
+  if (GetErrorInfo(0, info.put()) != S_OK || !info)
+    return out;
   ScopedBstr source, description, help_file;
   DWORD help_context = 0;
   info->GetSource(source.Receive());
@@ -51,8 +52,7 @@ ReportedError TakeErrorInfo() {
                std::move(reported.help_file), reported.help_context);
   }
   Err::Raise(number, reported.source.empty() ? String(rt::kRuntimeSource) : reported.source,
-             std::move(reported.description), std::move(reported.help_file),
-             reported.help_context);
+             std::move(reported.description), std::move(reported.help_file), reported.help_context);
 }
 
 // The system's message text for an HRESULT, without its trailing line break.
@@ -61,7 +61,8 @@ String SystemMessage(HRESULT hr) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  if (length == 0 || buffer == nullptr) return String();
+  if (length == 0 || buffer == nullptr)
+    return String();
   String text(reinterpret_cast<const char16_t*>(buffer), length);
   LocalFree(buffer);
   while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
@@ -78,16 +79,25 @@ int32_t ErrNumberFromHResult(HRESULT hr) {
     return static_cast<int32_t>(code & 0xFFFFu);
   }
   switch (hr) {
-    case DISP_E_TYPEMISMATCH: return rt::kTypeMismatch;
-    case DISP_E_BADPARAMCOUNT: return rt::kWrongArgumentCount;
-    case DISP_E_PARAMNOTOPTIONAL: return rt::kArgumentNotOptional;
-    case DISP_E_OVERFLOW: return rt::kOverflow;
+    case DISP_E_TYPEMISMATCH:
+      return rt::kTypeMismatch;
+    case DISP_E_BADPARAMCOUNT:
+      return rt::kWrongArgumentCount;
+    case DISP_E_PARAMNOTOPTIONAL:
+      return rt::kArgumentNotOptional;
+    case DISP_E_OVERFLOW:
+      return rt::kOverflow;
     case DISP_E_MEMBERNOTFOUND:
-    case DISP_E_UNKNOWNNAME: return rt::kNoSuchMember;
-    case E_OUTOFMEMORY: return rt::kOutOfMemory;
-    case DISP_E_BADVARTYPE: return kBadVarType;
-    case E_NOINTERFACE: return kNoInterface;
-    default: return static_cast<int32_t>(hr);
+    case DISP_E_UNKNOWNNAME:
+      return rt::kNoSuchMember;
+    case E_OUTOFMEMORY:
+      return rt::kOutOfMemory;
+    case DISP_E_BADVARTYPE:
+      return kBadVarType;
+    case E_NOINTERFACE:
+      return kNoInterface;
+    default:
+      return static_cast<int32_t>(hr);
   }
 }
 
@@ -99,8 +109,10 @@ String DescribeErrNumber(int32_t number) {
   switch (number) {
     case kNoInterface:
       return u"Class does not support Automation or does not support expected interface";
-    case kBadVarType: return u"Variable uses an Automation type not supported in Visual Basic";
-    default: return rt::Describe(number);
+    case kBadVarType:
+      return u"Variable uses an Automation type not supported in Visual Basic";
+    default:
+      return rt::Describe(number);
   }
 }
 
@@ -114,7 +126,8 @@ void RaiseRuntimeHResult(HRESULT hr) {
 }
 
 void RaiseFromInvoke(HRESULT hr, ScopedExcepInfo& excep) {
-  if (hr != DISP_E_EXCEPTION) RaiseFromHResult(hr);
+  if (hr != DISP_E_EXCEPTION)
+    RaiseFromHResult(hr);
   EXCEPINFO& info = *excep.get();
   if (info.pfnDeferredFillIn != nullptr) {
     info.pfnDeferredFillIn(&info);
@@ -145,12 +158,14 @@ HRESULT HResultFromErr(const ErrRecord& err) noexcept {
   if (err.number >= 1 && err.number <= 0xFFFF) {
     return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, err.number);
   }
-  if (err.number < 0) return static_cast<HRESULT>(err.number);
+  if (err.number < 0)
+    return static_cast<HRESULT>(err.number);
   return E_FAIL;
 }
 
 void FillExcepInfo(const ErrRecord& err, EXCEPINFO* excep) noexcept {
-  if (excep == nullptr) return;
+  if (excep == nullptr)
+    return;
   *excep = EXCEPINFO{};
   excep->scode = HResultFromErr(err);
   excep->dwHelpContext = static_cast<DWORD>(err.help_context);
@@ -166,7 +181,8 @@ void FillExcepInfo(const ErrRecord& err, EXCEPINFO* excep) noexcept {
 
 void PublishErrorInfo(const ErrRecord& err, REFIID iid) noexcept {
   com_ptr<ICreateErrorInfo> create;
-  if (FAILED(CreateErrorInfo(create.put()))) return;
+  if (FAILED(CreateErrorInfo(create.put())))
+    return;
   // The setters copy the texts; they need NUL-terminated strings.
   auto text = [](const String& s) {
     return const_cast<LPOLESTR>(reinterpret_cast<const OLECHAR*>(s.c_str()));
@@ -177,12 +193,14 @@ void PublishErrorInfo(const ErrRecord& err, REFIID iid) noexcept {
   create->SetHelpFile(text(err.help_file));
   create->SetHelpContext(static_cast<DWORD>(err.help_context));
   com_ptr<IErrorInfo> info = create.query<IErrorInfo>();
-  if (info) SetErrorInfo(0, info.get());
+  if (info)
+    SetErrorInfo(0, info.get());
 }
 
 HRESULT ReportErrToHost(const ErrRecord& err, REFIID iid, EXCEPINFO* excep) noexcept {
   PublishErrorInfo(err, iid);
-  if (excep == nullptr) return HResultFromErr(err);
+  if (excep == nullptr)
+    return HResultFromErr(err);
   FillExcepInfo(err, excep);
   return DISP_E_EXCEPTION;
 }

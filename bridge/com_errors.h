@@ -13,8 +13,9 @@
 // HRESULT 0x800A0000 | N; a negative number is an HRESULT carried as it is.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include <cstdint>
 

@@ -6,8 +6,9 @@
 // caller already owns and `Detach` gives it up without releasing.
 #pragma once
 
-#include <unknwn.h>
 #include <windows.h>
+
+#include <unknwn.h>
 
 #include <cstddef>
 #include <utility>
@@ -21,7 +22,8 @@ class com_ptr {
   com_ptr(std::nullptr_t) noexcept {}  // NOLINT: implicit from nullptr, as a pointer
   // Takes a new reference on `p`.
   explicit com_ptr(T* p) noexcept : p_(p) {
-    if (p_) p_->AddRef();
+    if (p_)
+      p_->AddRef();
   }
   com_ptr(const com_ptr& other) noexcept : com_ptr(other.p_) {}
   com_ptr(com_ptr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
@@ -32,7 +34,8 @@ class com_ptr {
   ~com_ptr() { reset(); }
 
   void reset() noexcept {
-    if (T* p = std::exchange(p_, nullptr)) p->Release();
+    if (T* p = std::exchange(p_, nullptr))
+      p->Release();
   }
   // Adopts a reference that the caller owns (no AddRef).
   void Attach(T* p) noexcept {
@@ -57,7 +60,8 @@ class com_ptr {
   template <class U>
   com_ptr<U> query() const noexcept {
     com_ptr<U> result;
-    if (p_) p_->QueryInterface(__uuidof(U), result.put_void());
+    if (p_)
+      p_->QueryInterface(__uuidof(U), result.put_void());
     return result;
   }
 

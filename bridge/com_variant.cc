@@ -20,7 +20,7 @@ namespace {
 // value is whole and fits, otherwise a Double.
 Variant FromWiderNumber(const VARIANT& value) {
   ScopedVariant real;
-  if (FAILED(VariantChangeType(real.Receive(), &value, 0, VT_R8))) {
+  if (FAILED(VariantChangeType(real.Receive(), const_cast<VARIANT*>(&value), 0, VT_R8))) {
     return Variant::Unsupported(V_VT(&value));
   }
   const double d = V_R8(&real.Get());
@@ -32,7 +32,8 @@ Variant FromWiderNumber(const VARIANT& value) {
 }
 
 Variant FromUnknown(IUnknown* unknown) {
-  if (unknown == nullptr) return Variant::Object(AutomationObject());
+  if (unknown == nullptr)
+    return Variant::Object(AutomationObject());
   com_ptr<IDispatch> dispatch;
   if (FAILED(unknown->QueryInterface(IID_IDispatch, dispatch.put_void())) || !dispatch) {
     return Variant::Unsupported(VT_UNKNOWN);
@@ -44,28 +45,45 @@ Variant FromUnknown(IUnknown* unknown) {
 
 Variant FromComVariant(const VARIANT& value) {
   const VARTYPE vt = V_VT(&value);
-  if (vt & VT_ARRAY) return Variant::Unsupported(vt);
+  if (vt & VT_ARRAY)
+    return Variant::Unsupported(vt);
   if (vt & VT_BYREF) {
     ScopedVariant direct;
-    if (FAILED(VariantCopyInd(direct.Receive(), &value))) return Variant::Unsupported(vt);
-    if (V_VT(&direct.Get()) & VT_BYREF) return Variant::Unsupported(vt);
+    if (FAILED(VariantCopyInd(direct.Receive(), const_cast<VARIANT*>(&value))))
+      return Variant::Unsupported(vt);
+    if (V_VT(&direct.Get()) & VT_BYREF)
+      return Variant::Unsupported(vt);
     return FromComVariant(direct.Get());
   }
   switch (vt) {
-    case VT_EMPTY: return Variant();
-    case VT_NULL: return Variant::Null();
-    case VT_I2: return Variant::Integer(V_I2(&value));
-    case VT_I4: return Variant::Long(V_I4(&value));
-    case VT_R4: return Variant::Single(V_R4(&value));
-    case VT_R8: return Variant::Double(V_R8(&value));
-    case VT_CY: return Variant::Currency(V_CY(&value).int64);
-    case VT_DATE: return Variant::Date(V_DATE(&value));
-    case VT_BSTR: return Variant::Str(ScopedBstr::TextOf(V_BSTR(&value)));
-    case VT_DISPATCH: return Variant::Object(WrapDispatch(V_DISPATCH(&value)));
-    case VT_UNKNOWN: return FromUnknown(V_UNKNOWN(&value));
-    case VT_ERROR: return Variant::Error(V_ERROR(&value));
-    case VT_BOOL: return Variant::Bool(V_BOOL(&value) != VARIANT_FALSE);
-    case VT_UI1: return Variant::Byte(V_UI1(&value));
+    case VT_EMPTY:
+      return Variant();
+    case VT_NULL:
+      return Variant::Null();
+    case VT_I2:
+      return Variant::Integer(V_I2(&value));
+    case VT_I4:
+      return Variant::Long(V_I4(&value));
+    case VT_R4:
+      return Variant::Single(V_R4(&value));
+    case VT_R8:
+      return Variant::Double(V_R8(&value));
+    case VT_CY:
+      return Variant::Currency(V_CY(&value).int64);
+    case VT_DATE:
+      return Variant::Date(V_DATE(&value));
+    case VT_BSTR:
+      return Variant::Str(ScopedBstr::TextOf(V_BSTR(&value)));
+    case VT_DISPATCH:
+      return Variant::Object(WrapDispatch(V_DISPATCH(&value)));
+    case VT_UNKNOWN:
+      return FromUnknown(V_UNKNOWN(&value));
+    case VT_ERROR:
+      return Variant::Error(V_ERROR(&value));
+    case VT_BOOL:
+      return Variant::Bool(V_BOOL(&value) != VARIANT_FALSE);
+    case VT_UI1:
+      return Variant::Byte(V_UI1(&value));
     case VT_I1:
     case VT_UI2:
     case VT_UI4:
@@ -73,8 +91,10 @@ Variant FromComVariant(const VARIANT& value) {
     case VT_UINT:
     case VT_I8:
     case VT_UI8:
-    case VT_DECIMAL: return FromWiderNumber(value);
-    default: return Variant::Unsupported(vt);
+    case VT_DECIMAL:
+      return FromWiderNumber(value);
+    default:
+      return Variant::Unsupported(vt);
   }
 }
 
@@ -82,8 +102,11 @@ ScopedVariant ToComVariant(const Variant& value) {
   VARIANT out;
   VariantInit(&out);
   switch (value.kind()) {
-    case VarKind::kEmpty: break;
-    case VarKind::kNull: V_VT(&out) = VT_NULL; break;
+    case VarKind::kEmpty:
+      break;
+    case VarKind::kNull:
+      V_VT(&out) = VT_NULL;
+      break;
     case VarKind::kInteger:
       V_VT(&out) = VT_I2;
       V_I2(&out) = static_cast<SHORT>(value.integral());
@@ -116,10 +139,12 @@ ScopedVariant ToComVariant(const Variant& value) {
     }
     case VarKind::kObject: {
       const AutomationObject& object = value.object();
-      if (!IsComBacked(object)) Err::RaiseRuntime(rt::kTypeMismatch);
+      if (!IsComBacked(object))
+        Err::RaiseRuntime(rt::kTypeMismatch);
       V_VT(&out) = VT_DISPATCH;
       V_DISPATCH(&out) = DispatchOf(object);
-      if (V_DISPATCH(&out)) V_DISPATCH(&out)->AddRef();
+      if (V_DISPATCH(&out))
+        V_DISPATCH(&out)->AddRef();
       break;
     }
     case VarKind::kError:
@@ -134,7 +159,8 @@ ScopedVariant ToComVariant(const Variant& value) {
       V_VT(&out) = VT_UI1;
       V_UI1(&out) = static_cast<BYTE>(value.integral());
       break;
-    case VarKind::kUnsupported: RaiseRuntimeHResult(DISP_E_BADVARTYPE);
+    case VarKind::kUnsupported:
+      RaiseRuntimeHResult(DISP_E_BADVARTYPE);
   }
   ScopedVariant owned;
   owned.Reset(out);

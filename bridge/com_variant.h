@@ -1,8 +1,9 @@
 // Conversion between automation VARIANTs and `Variant`.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include "bridge/scoped_variant.h"
 #include "bridge/variant.h"

@@ -1,6 +1,7 @@
 // Platform services on Windows.
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include "bridge/convert.h"
 #include "bridge/platform.h"
@@ -17,14 +18,22 @@ thread_local int16_t t_pointer = 0;
 // values without a system cursor of their own.
 LPCWSTR CursorFor(int16_t pointer) {
   switch (pointer) {
-    case 2: return IDC_CROSS;
-    case 3: return IDC_IBEAM;
-    case 11: return IDC_WAIT;
-    case 12: return IDC_NO;
-    case 13: return IDC_APPSTARTING;
-    case 14: return IDC_HELP;
-    case 15: return IDC_SIZEALL;
-    default: return IDC_ARROW;
+    case 2:
+      return IDC_CROSS;
+    case 3:
+      return IDC_IBEAM;
+    case 11:
+      return IDC_WAIT;
+    case 12:
+      return IDC_NO;
+    case 13:
+      return IDC_APPSTARTING;
+    case 14:
+      return IDC_HELP;
+    case 15:
+      return IDC_SIZEALL;
+    default:
+      return IDC_ARROW;
   }
 }
 
@@ -32,7 +41,9 @@ LPCWSTR CursorFor(int16_t pointer) {
 
 namespace platform {
 
-uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
+uint32_t CurrentProcessId() {
+  return GetCurrentProcessId();
+}
 
 double Now() {
   SYSTEMTIME local{};
@@ -49,7 +60,9 @@ void SetMousePointer(int16_t pointer) {
   SetCursor(LoadCursorW(nullptr, CursorFor(pointer)));
 }
 
-int16_t MousePointer() { return t_pointer; }
+int16_t MousePointer() {
+  return t_pointer;
+}
 
 // Only the native build observes pointer changes.
 void SetMousePointerObserver(std::function<void(int16_t)>) {}
@@ -58,7 +71,8 @@ void SetMousePointerObserver(std::function<void(int16_t)>) {}
 
 String DateToText(double date) {
   ScopedBstr text;
-  if (FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Receive()))) return String();
+  if (FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Receive())))
+    return String();
   return text.Text();
 }
 

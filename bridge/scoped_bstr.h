@@ -1,8 +1,9 @@
 // `ScopedBstr`: an owned BSTR, freed with SysFreeString.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <new>
 #include <utility>
@@ -28,7 +29,8 @@ class ScopedBstr {
 
   // Frees the held string and adopts `bstr`.
   void Reset(BSTR bstr = nullptr) noexcept {
-    if (BSTR old = std::exchange(bstr_, bstr)) SysFreeString(old);
+    if (BSTR old = std::exchange(bstr_, bstr))
+      SysFreeString(old);
   }
   // Gives up ownership.
   [[nodiscard]] BSTR Release() noexcept { return std::exchange(bstr_, nullptr); }
@@ -56,7 +58,8 @@ inline ScopedBstr::ScopedBstr(StringView text) {
   static_assert(sizeof(OLECHAR) == sizeof(char16_t));
   bstr_ = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
                             static_cast<UINT>(text.size()));
-  if (bstr_ == nullptr) throw std::bad_alloc();
+  if (bstr_ == nullptr)
+    throw std::bad_alloc();
 }
 
 }  // namespace wb

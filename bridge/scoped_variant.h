@@ -1,8 +1,9 @@
 // `ScopedVariant`: an owned VARIANT, cleared with VariantClear.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 namespace wb {
 

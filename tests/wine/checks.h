@@ -1,0 +1,70 @@
+// Check reporting for the Windows test programs that the Wine harness runs:
+// one line per check, `ok - <name>` or `not ok - <name>: <details>`, then the
+// plan line `1..N`; the program exits with the number of failures.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "bridge/err.h"
+#include "bridge/text.h"
+
+namespace wbtest {
+
+class Checks {
+ public:
+  void Expect(bool passed, std::string_view name, std::string_view details = {}) {
+    ++count_;
+    if (passed) {
+      std::printf("ok - %.*s\n", static_cast<int>(name.size()), name.data());
+    } else {
+      ++failed_;
+      std::printf("not ok - %.*s: %.*s\n", static_cast<int>(name.size()), name.data(),
+                  static_cast<int>(details.size()), details.data());
+    }
+    std::fflush(stdout);
+  }
+
+  void ExpectEq(long long actual, long long expected, std::string_view name) {
+    Expect(actual == expected, name,
+           "got " + std::to_string(actual) + ", want " + std::to_string(expected));
+  }
+
+  void ExpectEq(const wb::String& actual, const wb::String& expected, std::string_view name) {
+    Expect(actual == expected, name,
+           "got \"" + wb::ToUtf8(actual) + "\", want \"" + wb::ToUtf8(expected) + "\"");
+  }
+
+  // Prints the plan line; the program's exit code.
+  int Finish() {
+    std::printf("1..%d\n", count_);
+    std::fflush(stdout);
+    return failed_;
+  }
+
+ private:
+  int count_ = 0;
+  int failed_ = 0;
+};
+
+// The thread's error record as one line of text.
+inline std::string ErrText() {
+  const wb::ErrRecord& e = wb::Err::Get();
+  return "Err " + std::to_string(e.number) + " (" + wb::ToUtf8(e.source) +
+         "): " + wb::ToUtf8(e.description) + " [" + wb::ToUtf8(e.help_file) + " #" +
+         std::to_string(e.help_context) + "]";
+}
+
+// Runs `body` under a trap; the error it raised (Number 0 when none).
+template <class Body>
+wb::ErrRecord Capture(Body&& body) {
+  return wb::Trap(
+      [&] {
+        body();
+        return wb::ErrRecord{};
+      },
+      [] { return wb::Err::Get(); });
+}
+
+}  // namespace wbtest

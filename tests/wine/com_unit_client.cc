@@ -1,0 +1,387 @@
+// Checks of the COM backend's parts that need no registered component: value
+// conversion, the error mapping both ways, the platform services; and the
+// backend driving a component that Wine itself provides (Scripting.Dictionary).
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include <cmath>
+#include <string>
+
+#include "bridge/bridge.h"
+#include "bridge/com_backend.h"
+#include "bridge/com_errors.h"
+#include "bridge/com_ptr.h"
+#include "bridge/com_variant.h"
+#include "bridge/convert.h"
+#include "bridge/platform.h"
+#include "bridge/runtime_global.h"
+#include "bridge/scoped_bstr.h"
+#include "bridge/scoped_variant.h"
+#include "tests/wine/checks.h"
+
+namespace {
+
+using wb::Variant;
+using wb::VarKind;
+
+wbtest::Checks checks;
+
+VARIANT Make(VARTYPE vt) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = vt;
+  return v;
+}
+
+void FromComVariantChecks() {
+  VARIANT v = Make(VT_I2);
+  V_I2(&v) = -7;
+  Variant r = wb::FromComVariant(v);
+  checks.Expect(r == Variant::Integer(-7), "VT_I2 becomes Integer");
+
+  v = Make(VT_BOOL);
+  V_BOOL(&v) = VARIANT_TRUE;
+  r = wb::FromComVariant(v);
+  checks.Expect(r.kind() == VarKind::kBoolean && r.integral() == -1, "VT_BOOL True becomes -1");
+
+  v = Make(VT_CY);
+  V_CY(&v).int64 = 123456;
+  checks.Expect(wb::FromComVariant(v) == Variant::Currency(123456), "VT_CY keeps its scaled value");
+
+  v = Make(VT_ERROR);
+  V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+  checks.Expect(wb::FromComVariant(v).IsMissing(), "VT_ERROR PARAMNOTFOUND is the missing marker");
+
+  {
+    const wb::String text(u"a\0b\u4E2D", 4);
+    wb::ScopedVariant s;
+    V_VT(s.Receive()) = VT_BSTR;
+    V_BSTR(s.AsInput()) = wb::ScopedBstr(text).Release();
+    checks.Expect(wb::FromComVariant(s.Get()) == Variant::Str(text),
+                  "VT_BSTR keeps embedded NULs and CJK text");
+  }
+
+  v = Make(VT_UI4);
+  V_UI4(&v) = 3000000000u;
+  r = wb::FromComVariant(v);
+  checks.Expect(r.kind() == VarKind::kDouble && r.real() == 3e9,
+                "VT_UI4 beyond Long range becomes Double");
+
+  v = Make(VT_I8);
+  V_I8(&v) = -42;
+  checks.Expect(wb::FromComVariant(v) == Variant::Long(-42), "VT_I8 in range becomes Long");
+
+  {
+    wb::ScopedVariant d;
+    VARIANT one_and_half = Make(VT_R8);
+    V_R8(&one_and_half) = 1.5;
+    VariantChangeType(d.Receive(), &one_and_half, 0, VT_DECIMAL);
+    r = wb::FromComVariant(d.Get());
+    checks.Expect(r.kind() == VarKind::kDouble && r.real() == 1.5,
+                  "VT_DECIMAL with a fraction becomes Double");
+  }
+
+  LONG target = 99;
+  v = Make(VT_BYREF | VT_I4);
+  V_I4REF(&v) = &target;
+  checks.Expect(wb::FromComVariant(v) == Variant::Long(99), "VT_BYREF|VT_I4 is read through");
+
+  v = Make(VT_ARRAY | VT_VARIANT);
+  V_ARRAY(&v) = nullptr;
+  r = wb::FromComVariant(v);
+  checks.Expect(
+      r.kind() == VarKind::kUnsupported && r.unsupported_vartype() == (VT_ARRAY | VT_VARIANT),
+      "an array is Unsupported with its vartype");
+
+  v = Make(VT_DISPATCH);
+  V_DISPATCH(&v) = nullptr;
+  r = wb::FromComVariant(v);
+  checks.Expect(r.IsObject() && r.object().IsNothing(), "a null VT_DISPATCH is Nothing");
+}
+
+void RoundTrip(const Variant& value, VARTYPE vt, const char* name) {
+  wb::ScopedVariant com = wb::ToComVariant(value);
+  checks.Expect(com.type() == vt && wb::FromComVariant(com.Get()) == value,
+                std::string(name) + " travels as its own VARTYPE and back",
+                "vt " + std::to_string(com.type()));
+}
+
+void ToComVariantChecks() {
+  RoundTrip(Variant(), VT_EMPTY, "Empty");
+  RoundTrip(Variant::Null(), VT_NULL, "Null");
+  RoundTrip(Variant::Integer(-32768), VT_I2, "Integer");
+  RoundTrip(Variant::Long(-2147483647 - 1), VT_I4, "Long");
+  RoundTrip(Variant::Single(1.25f), VT_R4, "Single");
+  RoundTrip(Variant::Double(-0.1), VT_R8, "Double");
+  RoundTrip(Variant::Currency(-5), VT_CY, "Currency");
+  RoundTrip(Variant::Date(45000.5), VT_DATE, "Date");
+  RoundTrip(Variant::Str(wb::String(u"x\0y", 3)), VT_BSTR, "String");
+  RoundTrip(Variant::Bool(false), VT_BOOL, "Boolean");
+  RoundTrip(Variant::Byte(255), VT_UI1, "Byte");
+  RoundTrip(Variant::Missing(), VT_ERROR, "Missing");
+  RoundTrip(Variant::Object(wb::AutomationObject()), VT_DISPATCH, "Nothing");
+
+  wb::ErrRecord e = wbtest::Capture([] { wb::ToComVariant(Variant::Unsupported(VT_RECORD)); });
+  checks.ExpectEq(e.number, 458, "an Unsupported value cannot go to a component (458)");
+
+  e = wbtest::Capture([] { wb::ToComVariant(Variant::Object(wb::RuntimeGlobal())); });
+  checks.ExpectEq(e.number, 13, "an object of another backend cannot go to a component (13)");
+}
+
+void NumberMappingChecks() {
+  struct Case {
+    HRESULT hr;
+    long long number;
+  } cases[] = {
+      {static_cast<HRESULT>(0x800A01C9), 457},
+      {DISP_E_TYPEMISMATCH, 13},
+      {DISP_E_BADPARAMCOUNT, 450},
+      {DISP_E_PARAMNOTOPTIONAL, 449},
+      {DISP_E_OVERFLOW, 6},
+      {DISP_E_MEMBERNOTFOUND, 438},
+      {DISP_E_UNKNOWNNAME, 438},
+      {E_OUTOFMEMORY, 7},
+      {DISP_E_BADVARTYPE, 458},
+      {E_NOINTERFACE, 430},
+      {E_FAIL, static_cast<int32_t>(E_FAIL)},
+      {static_cast<HRESULT>(0x800A0000), static_cast<int32_t>(0x800A0000)},
+  };
+  int wrong = 0;
+  std::string details;
+  for (const Case& c : cases) {
+    if (wb::ErrNumberFromHResult(c.hr) != c.number) {
+      ++wrong;
+      details += std::to_string(static_cast<unsigned long>(c.hr)) + " ";
+    }
+  }
+  checks.Expect(wrong == 0, "HRESULTs map to the runtime's numbers", "wrong for " + details);
+
+  wb::ErrRecord r;
+  r.number = 1001;
+  checks.ExpectEq(static_cast<uint32_t>(wb::HResultFromErr(r)), 0x800A03E9,
+                  "number 1001 travels as 0x800A03E9");
+  r.number = static_cast<int32_t>(E_NOINTERFACE);
+  checks.ExpectEq(wb::HResultFromErr(r), E_NOINTERFACE, "a negative number travels as it is");
+  r.number = 0;
+  checks.Expect(FAILED(wb::HResultFromErr(r)), "number 0 still travels as a failure");
+  r.number = 70000;
+  checks.Expect(FAILED(wb::HResultFromErr(r)), "a number beyond 65535 still travels as a failure");
+}
+
+wb::ErrRecord SampleRecord() {
+  wb::ErrRecord r;
+  r.number = 1001;
+  r.source = u"Loyalty.CPlan";
+  r.description = u"积分方案不可用";
+  r.help_file = u"C:\\help\\suite.chm";
+  r.help_context = 77;
+  return r;
+}
+
+void OutgoingChecks() {
+  const wb::ErrRecord sample = SampleRecord();
+  wb::ScopedExcepInfo excep;
+  const HRESULT hr = wb::ReportErrToHost(sample, IID_IDispatch, excep.get());
+  checks.ExpectEq(hr, DISP_E_EXCEPTION, "an Invoke failure is reported as DISP_E_EXCEPTION");
+  const EXCEPINFO& info = excep.info();
+  checks.Expect(info.wCode == 0 && static_cast<uint32_t>(info.scode) == 0x800A03E9 &&
+                    wb::ScopedBstr::TextOf(info.bstrSource) == sample.source &&
+                    wb::ScopedBstr::TextOf(info.bstrDescription) == sample.description &&
+                    wb::ScopedBstr::TextOf(info.bstrHelpFile) == sample.help_file &&
+                    info.dwHelpContext == 77,
+                "the EXCEPINFO carries all five fields");
+
+  // The published IErrorInfo carries the same.
+  wb::com_ptr<IErrorInfo> published;
+  GetErrorInfo(0, published.put());
+  bool same = false;
+  if (published) {
+    wb::ScopedBstr source, description, help_file;
+    DWORD context = 0;
+    GUID guid{};
+    published->GetSource(source.Receive());
+    published->GetDescription(description.Receive());
+    published->GetHelpFile(help_file.Receive());
+    published->GetHelpContext(&context);
+    published->GetGUID(&guid);
+    same = source.Text() == sample.source && description.Text() == sample.description &&
+           help_file.Text() == sample.help_file && context == 77 &&
+           IsEqualGUID(guid, IID_IDispatch);
+  }
+  checks.Expect(same, "the published error info carries all five fields and the IID");
+
+  checks.ExpectEq(static_cast<uint32_t>(wb::ReportErrToHost(sample, IID_IDispatch, nullptr)),
+                  0x800A03E9, "a vtable failure returns the number's HRESULT");
+  SetErrorInfo(0, nullptr);
+}
+
+// The EXCEPINFO of a failed Invoke, as a component would fill it.
+void FillIncoming(EXCEPINFO* info,
+                  WORD code,
+                  SCODE scode,
+                  const char16_t* source,
+                  const char16_t* description) {
+  info->wCode = code;
+  info->scode = scode;
+  if (source)
+    info->bstrSource = wb::ScopedBstr(source).Release();
+  if (description)
+    info->bstrDescription = wb::ScopedBstr(description).Release();
+}
+
+HRESULT STDAPICALLTYPE DeferredFill(EXCEPINFO* info) {
+  FillIncoming(info, 0, static_cast<SCODE>(0x800A0BB8), u"Deferred.Source", u"filled late");
+  return S_OK;
+}
+
+void IncomingChecks() {
+  wb::ErrRecord e = wbtest::Capture([] {
+    wb::ScopedExcepInfo excep;
+    FillIncoming(excep.get(), 0, static_cast<SCODE>(0x800A03E9), u"Loyalty.CPlan", u"no plan");
+    excep.get()->bstrHelpFile = wb::ScopedBstr(u"suite.chm").Release();
+    excep.get()->dwHelpContext = 5;
+    wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
+  });
+  checks.Expect(e.number == 1001 && e.source == u"Loyalty.CPlan" && e.description == u"no plan" &&
+                    e.help_file == u"suite.chm" && e.help_context == 5,
+                "DISP_E_EXCEPTION gives all five fields, number from scode", wbtest::ErrText());
+
+  e = wbtest::Capture([] {
+    wb::ScopedExcepInfo excep;
+    FillIncoming(excep.get(), 1234, 0, u"S", u"D");
+    wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
+  });
+  checks.ExpectEq(e.number, 1234, "a non-zero wCode is the number");
+
+  e = wbtest::Capture([] {
+    wb::ScopedExcepInfo excep;
+    FillIncoming(excep.get(), 0, static_cast<SCODE>(0x800A0009), u"Src", u"");
+    wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
+  });
+  checks.Expect(e.number == 9 && e.source == u"Src" && e.description.empty(),
+                "an empty Description given with a Source stays empty", wbtest::ErrText());
+
+  e = wbtest::Capture([] {
+    wb::ScopedExcepInfo excep;
+    excep.get()->pfnDeferredFillIn = DeferredFill;
+    wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
+  });
+  checks.Expect(
+      e.number == 3000 && e.source == u"Deferred.Source" && e.description == u"filled late",
+      "a deferred fill-in is called", wbtest::ErrText());
+
+  e = wbtest::Capture([] {
+    wb::ScopedExcepInfo excep;
+    wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
+  });
+  checks.Expect(e.number != 0 && !e.description.empty(), "an empty EXCEPINFO still raises an error",
+                wbtest::ErrText());
+
+  e = wbtest::Capture([] {
+    wb::PublishErrorInfo(SampleRecord(), IID_IDispatch);
+    wb::ScopedExcepInfo excep;
+    wb::RaiseFromInvoke(static_cast<HRESULT>(0x800A03E9), excep);
+  });
+  checks.Expect(e == SampleRecord(), "a failure HRESULT takes its texts from IErrorInfo",
+                wbtest::ErrText());
+
+  e = wbtest::Capture([] {
+    SetErrorInfo(0, nullptr);
+    wb::ScopedExcepInfo excep;
+    wb::RaiseFromInvoke(DISP_E_TYPEMISMATCH, excep);
+  });
+  checks.Expect(e.number == 13 && e.source == u"Workbench" && e.description == u"Type mismatch",
+                "a bare HRESULT gives the runtime's number and text", wbtest::ErrText());
+
+  e = wbtest::Capture([] { wb::RaiseFromHResult(E_FAIL); });
+  checks.Expect(e.number == static_cast<int32_t>(E_FAIL) && !e.description.empty(),
+                "an unknown HRESULT is a negative number with a text", wbtest::ErrText());
+}
+
+void PlatformChecks() {
+  SYSTEMTIME st{};
+  GetLocalTime(&st);
+  const double now = wb::platform::Now();
+  checks.Expect(std::fabs(now - std::floor(now) -
+                          (st.wHour * 3600 + st.wMinute * 60 + st.wSecond) / 86400.0) < 5 / 86400.0,
+                "Now is the local time of day");
+  const wb::String text = wb::DateToText(45000.5);  // 2023-03-15 12:00:00
+  checks.Expect(
+      text.find(u"2023") != wb::String::npos && text.find(u"12:00:00") != wb::String::npos,
+      "DateToText gives the date and the time", wb::ToUtf8(text));
+  wb::platform::SetMousePointer(11);
+  const int16_t busy = wb::platform::MousePointer();
+  wb::platform::SetMousePointer(0);
+  checks.Expect(busy == 11 && wb::platform::MousePointer() == 0, "MousePointer keeps what was set");
+  checks.ExpectEq(wb::platform::CurrentProcessId(), GetCurrentProcessId(), "CurrentProcessId");
+}
+
+// The backend against a component that Wine provides.
+void DictionaryChecks() {
+  wb::ErrRecord e = wbtest::Capture([] {
+    wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
+    // Text comparison: keys then match without regard to case.
+    wb::LetMember(dict, u"CompareMode", Variant::Long(1));
+    checks.Expect(wb::GetMember(dict, u"CompareMode") == Variant::Long(1), "a property put");
+    wb::CallMember(dict, u"Add",
+                   {wb::Arg::Val(Variant::Str(u"k")), wb::Arg::Val(Variant::Long(5))});
+    // Item is a parameterised property: the key, then the assigned value.
+    wb::Args put{wb::Arg::Val(Variant::Str(u"K")), wb::Arg::Val(Variant::Str(u"five"))};
+    dict.get()->Invoke(u"Item", wb::CallKind::kLet, put);
+    const Variant item = wb::GetMember(dict, u"item", {wb::Arg::Val(Variant::Str(u"k"))});
+    checks.Expect(item == Variant::Str(u"five"),
+                  "a parameterised property put and get, member names in any case");
+    checks.Expect(wb::GetMember(dict, u"Count") == Variant::Long(1), "a property read");
+  });
+  checks.Expect(e.number == 0, "driving Scripting.Dictionary raises nothing", wbtest::ErrText());
+
+  e = wbtest::Capture([] {
+    wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
+    wb::CallMember(dict, u"Add", {wb::Arg::Val(Variant::Long(1)), wb::Arg::Val(Variant())});
+    wb::CallMember(dict, u"Add", {wb::Arg::Val(Variant::Long(1)), wb::Arg::Val(Variant())});
+  });
+  checks.ExpectEq(e.number, 457, "the component's own error number arrives");
+
+  e = wbtest::Capture([] { wb::CreateObject(u"No.Such.ProgID"); });
+  checks.Expect(e.number == 429 && e.source == u"Workbench" &&
+                    e.description == u"ActiveX component can't create object",
+                "an unknown ProgID raises 429", wbtest::ErrText());
+
+  e = wbtest::Capture([] {
+    wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
+    wb::GetMember(dict, u"NoSuchMember");
+  });
+  checks.Expect(e.number == 438 && e.source == u"Workbench", "an unknown member raises 438",
+                wbtest::ErrText());
+
+  e = wbtest::Capture([] {
+    wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
+    wb::AutomationObject other = wb::CreateObject(u"Scripting.Dictionary");
+    wb::CallMember(dict, u"Add",
+                   {wb::Arg::Val(Variant::Str(u"o")), wb::Arg::Val(Variant::Object(other))});
+    const Variant back = wb::GetMember(dict, u"Item", {wb::Arg::Val(Variant::Str(u"o"))});
+    checks.Expect(back.IsObject() && wb::DispatchOf(back.object()) == wb::DispatchOf(other),
+                  "an object passed in comes back as the same instance");
+  });
+  checks.Expect(e.number == 0, "passing objects raises nothing", wbtest::ErrText());
+}
+
+}  // namespace
+
+int main() {
+  if (FAILED(CoInitialize(nullptr))) {
+    std::printf("not ok - CoInitialize\n1..1\n");
+    return 1;
+  }
+  FromComVariantChecks();
+  ToComVariantChecks();
+  NumberMappingChecks();
+  OutgoingChecks();
+  IncomingChecks();
+  PlatformChecks();
+  DictionaryChecks();
+  const int failed = checks.Finish();
+  CoUninitialize();
+  return failed;
+}

@@ -1,0 +1,202 @@
+# The Wine test harness: a bash library. Source it, call wb_wine_start, run
+# clients with wb_run_exe / wb_run_vbs / wb_run_js, and read the counts from
+# wb_wine_summary. See tests/wine/README.md.
+#
+# A client prints one line per check, `ok - <name>` or `not ok - <name>: <details>`,
+# then a plan line `1..N` (N = number of checks), and exits with its failure
+# count. The harness counts every ok / not ok line; a client that times out,
+# dies, prints no plan line or a plan that does not match its lines adds one
+# failure of its own. Everything the harness starts (wineserver, Xvfb) is
+# stopped when the shell exits.
+
+WB_ROOT=${WB_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+WB_WINE_LOADER=${WB_WINE_LOADER:-/usr/lib/wine/wine64}
+WB_WINESERVER=${WB_WINESERVER:-/usr/lib/wine/wineserver}
+WB_CLIENT_TIMEOUT=${WB_CLIENT_TIMEOUT:-60}
+WB_WINE_PASSED=0
+WB_WINE_FAILED=0
+WB_XVFB_PID=
+WB_WINE_STARTED=
+WB_WINE_TMP=
+
+# The Windows form (Z:\...) of a Unix path.
+wb_winpath() {
+  local p
+  p=$(readlink -m -- "$1")
+  printf 'Z:%s' "${p//\//\\}"
+}
+
+# Runs a Wine program in the test prefix.
+wb_wine() {
+  "$WB_WINE_LOADER" "$@"
+}
+
+wb_log() { printf '[wine] %s\n' "$*" >&2; }
+
+# Stops what the harness started. Installed as the EXIT trap by wb_wine_start.
+wb_wine_stop() {
+  if [[ -n $WB_WINE_STARTED ]]; then
+    "$WB_WINESERVER" -k >/dev/null 2>&1 || true
+    WB_WINE_STARTED=
+  fi
+  if [[ -n $WB_XVFB_PID ]]; then
+    kill "$WB_XVFB_PID" 2>/dev/null || true
+    wait "$WB_XVFB_PID" 2>/dev/null || true
+    WB_XVFB_PID=
+  fi
+  if [[ -n ${WB_WINE_LOCK_FD-} ]]; then
+    exec {WB_WINE_LOCK_FD}>&-
+    WB_WINE_LOCK_FD=
+  fi
+  if [[ -n $WB_WINE_TMP && -d $WB_WINE_TMP ]]; then
+    rm -rf -- "$WB_WINE_TMP"
+    WB_WINE_TMP=
+  fi
+}
+
+# Prepares the private 64-bit prefix (created once, then reused) and keeps
+# wineserver running until wb_wine_stop.
+wb_wine_start() {
+  export WINEPREFIX=${WB_WINEPREFIX:-$WB_ROOT/build/wine-prefix}
+  export WINEARCH=win64 WINEDEBUG=${WB_WINEDEBUG:--all}
+  # No Mono / Gecko installers, no desktop integration.
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winemenubuilder.exe=}
+  unset DISPLAY
+  trap wb_wine_stop EXIT
+  WB_WINE_TMP=$(mktemp -d "${TMPDIR:-/tmp}/wb-wine.XXXXXX")
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  # One harness run per prefix at a time: a run ends by stopping the prefix's
+  # wineserver, which would kill the clients of another run.
+  exec {WB_WINE_LOCK_FD}>"$WINEPREFIX.lock"
+  if ! flock -n "$WB_WINE_LOCK_FD"; then
+    wb_log "waiting for another run in $WINEPREFIX"
+    flock -w "${WB_WINE_LOCK_WAIT:-1200}" "$WB_WINE_LOCK_FD" || { wb_log "prefix still busy"; return 1; }
+  fi
+  if [[ ! -f $WINEPREFIX/.wb-ready ]]; then
+    wb_log "creating the prefix $WINEPREFIX"
+    rm -rf -- "$WINEPREFIX"
+    wb_wine wineboot -i >/dev/null 2>&1 || { wb_log "wineboot failed"; return 1; }
+    # Without a window manager Wine waits on every window hide unless its
+    # windows are unmanaged.
+    wb_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+      >/dev/null 2>&1 || { wb_log "reg add failed"; return 1; }
+    "$WB_WINESERVER" -w
+    touch "$WINEPREFIX/.wb-ready"
+  fi
+  # Exits 2 when a server for the prefix is running already: it stays.
+  "$WB_WINESERVER" -p || true
+  WB_WINE_STARTED=1
+}
+
+# Starts Xvfb on a free display for the tests that show windows (once).
+wb_need_display() {
+  [[ -n $WB_XVFB_PID ]] && return 0
+  local n
+  for n in $(seq 90 130); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    WB_XVFB_PID=$!
+    local i
+    for i in $(seq 50); do
+      [[ -e /tmp/.X11-unix/X$n ]] && break
+      sleep 0.1
+    done
+    if kill -0 "$WB_XVFB_PID" 2>/dev/null; then
+      export DISPLAY=":$n"
+      return 0
+    fi
+    WB_XVFB_PID=
+  done
+  wb_log "no display could be started"
+  return 1
+}
+
+# Registers (or with -u, unregisters) an in-process server.
+wb_register() {
+  local flag=
+  if [[ $1 == -u ]]; then flag=/u; shift; fi
+  local dll=$1
+  if [[ ! -f $dll ]]; then
+    wb_log "cannot register: $dll is missing"
+    return 1
+  fi
+  local rc=0
+  wb_wine regsvr32 /s $flag "$(wb_winpath "$dll")" >/dev/null 2>&1 || rc=$?
+  if ((rc != 0)); then
+    wb_log "regsvr32 $flag $dll failed (exit $rc)"
+    return 1
+  fi
+}
+
+# Counts one failure that no client reported (a step of a suite failed).
+wb_fail() {
+  printf 'not ok - %s\n' "$*"
+  WB_WINE_FAILED=$((WB_WINE_FAILED + 1))
+}
+
+# wb_run_client NAME COMMAND...: runs a client under the time limit and
+# counts its results.
+wb_run_client() {
+  local name=$1
+  shift
+  local out=$WB_WINE_TMP/$name.out rc=0
+  timeout -k 5 "$WB_CLIENT_TIMEOUT" "$@" >"$out" 2>"$WB_WINE_TMP/$name.err" </dev/null || rc=$?
+  tr -d '\r' <"$out" >"$out.txt"
+  local passed=0 failed=0 plan= line
+  while IFS= read -r line; do
+    case $line in
+      "ok - "*) passed=$((passed + 1)); printf '%s: %s\n' "$name" "$line" ;;
+      "not ok - "*) failed=$((failed + 1)); printf '%s: %s\n' "$name" "$line" ;;
+      1..*) plan=${line#1..} ;;
+      *) [[ -n $line ]] && printf '%s: # %s\n' "$name" "$line" ;;
+    esac
+  done <"$out.txt"
+  WB_WINE_PASSED=$((WB_WINE_PASSED + passed))
+  WB_WINE_FAILED=$((WB_WINE_FAILED + failed))
+  local problem=
+  if ((rc == 124 || rc == 137)); then
+    problem="timed out after ${WB_CLIENT_TIMEOUT}s"
+  elif [[ -z $plan ]]; then
+    problem="ended without its plan line (exit $rc)"
+  elif [[ $plan != "$((passed + failed))" ]]; then
+    problem="planned $plan checks, reported $((passed + failed))"
+  elif ((rc != 0 && failed == 0)); then
+    problem="exited with $rc but reported no failure"
+  fi
+  if [[ -n $problem ]]; then
+    wb_fail "$name: $problem"
+    sed 's/^/    stderr: /' "$WB_WINE_TMP/$name.err" | tail -n 20 >&2
+  fi
+  return 0
+}
+
+# wb_run_exe NAME EXE [ARGS...]: one of our own Windows test programs.
+wb_run_exe() {
+  local name=$1 exe=$2
+  shift 2
+  if [[ ! -f $exe ]]; then
+    wb_fail "$name: $exe is missing"
+    return 0
+  fi
+  wb_run_client "$name" "$WB_WINE_LOADER" "$exe" "$@"
+}
+
+# wb_run_vbs NAME FILE.vbs / wb_run_js NAME FILE.js: a script under cscript,
+# with the check helpers of tests/wine/lib put in front of it.
+wb_run_vbs() { wb_run_script "$1" "$2" vbs; }
+wb_run_js() { wb_run_script "$1" "$2" js; }
+wb_run_script() {
+  local name=$1 file=$2 ext=$3
+  if [[ ! -f $file ]]; then
+    wb_fail "$name: $file is missing"
+    return 0
+  fi
+  local script=$WB_WINE_TMP/$name.$ext
+  cat "$WB_ROOT/tests/wine/lib/checks.$ext" "$file" >"$script"
+  wb_run_client "$name" "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$script")"
+}
+
+# One closing line for the Wine part.
+wb_wine_summary() {
+  printf 'Wine checks: %d ok, %d not ok\n' "$WB_WINE_PASSED" "$WB_WINE_FAILED"
+}

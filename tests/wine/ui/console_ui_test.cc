@@ -1,0 +1,471 @@
+// The console under Wine, driven from a second thread of the process that
+// opens it: the window, its menu bar read back, every tool clicked, the log
+// box's lines, the notices, the layout after resizing, and closing by the
+// exit tool and by the desktop. With --com the console is opened through
+// Workbench.CWorkbench (registered) instead of the linked ShowWorkbenchForm.
+// With --bench N it also times N log appends. With --host it only opens one
+// console (over the stand-in suite) for uidriver to drive from outside.
+#include <windows.h>
+
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bridge/com_ptr.h"
+#include "bridge/convert.h"
+#include "bridge/err.h"
+#include "bridge/platform.h"
+#include "bridge/thread_state.h"
+#include "console/console.h"
+#include "launchers/modpublic.h"
+#include "tests/wine/checks.h"
+#include "tests/wine/ui/fake_suite.h"
+#include "tests/wine/ui/journal_file.h"
+#include "tests/wine/ui/ui_driver.h"
+
+namespace {
+
+using wbtest::Checks;
+
+constexpr DWORD kWaitMs = 10000;
+
+struct Options {
+  bool com = false;
+  std::string journal;     // with --com: the reference suite's journal file
+  bool host_only = false;  // open one console for another process to drive
+  int bench = 0;
+};
+
+// ---- Opening the console ----------------------------------------------------
+
+// Through the entry class's IDispatch, as an automation client does.
+HRESULT ShowThroughCom() {
+  CLSID clsid{};
+  HRESULT hr = CLSIDFromProgID(L"Workbench.CWorkbench", &clsid);
+  if (FAILED(hr)) return hr;
+  wb::com_ptr<IDispatch> workbench;
+  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, workbench.put_void());
+  if (FAILED(hr)) return hr;
+  wchar_t name[] = L"ShowWorkbenchForm";
+  LPOLESTR names[] = {name};
+  DISPID id = 0;
+  hr = workbench->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(hr)) return hr;
+  DISPPARAMS none{};
+  return workbench->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
+                           nullptr, nullptr);
+}
+
+// Opens the console on this thread while `script` drives it from another;
+// `script` gets an event that is set when the opening call has returned.
+void OpenWhileDriving(const Options& options, Checks& checks,
+                      const std::function<void(HANDLE returned)>& script) {
+  struct Context {
+    const std::function<void(HANDLE)>* script;
+    HANDLE returned;
+  } context{&script, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  HANDLE driver = CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        auto* c = static_cast<Context*>(p);
+        (*c->script)(c->returned);
+        return 0;
+      },
+      &context, 0, nullptr);
+
+  std::string failure;
+  if (options.com) {
+    const HRESULT hr = ShowThroughCom();
+    if (FAILED(hr)) failure = "HRESULT " + std::to_string(static_cast<long>(hr));
+  } else {
+    const wb::ErrRecord err = wbtest::Capture([] { wb::console::ShowWorkbenchForm(); });
+    if (err.number != 0) failure = wbtest::ErrText();
+  }
+  SetEvent(context.returned);
+  WaitForSingleObject(driver, INFINITE);
+  CloseHandle(driver);
+  CloseHandle(context.returned);
+  checks.Expect(failure.empty(), "ShowWorkbenchForm returns without error", failure);
+}
+
+// Gives up on a console that does not close: the process would hang.
+[[noreturn]] void Abandon(Checks& checks, const char* what) {
+  checks.Expect(false, what, "timed out; abandoning the run");
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(checks.Finish()));
+  ExitProcess(1);
+}
+
+// ---- Reading the log ----------------------------------------------------------
+
+struct LogLine {
+  std::wstring text;
+  std::wstring stamp;
+};
+
+std::vector<LogLine> Lines(const std::wstring& log, bool* well_formed) {
+  std::vector<LogLine> lines;
+  *well_formed = true;
+  size_t start = 0;
+  while (start < log.size()) {
+    const size_t end = log.find(L"\r\n", start);
+    if (end == std::wstring::npos) {
+      *well_formed = false;
+      break;
+    }
+    const std::wstring line = log.substr(start, end - start);
+    const size_t tab = line.rfind(L'\t');
+    if (tab == std::wstring::npos) {
+      *well_formed = false;
+    } else {
+      lines.push_back({line.substr(0, tab), line.substr(tab + 1)});
+    }
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::wstring Wide(const wb::String& s) { return std::wstring(s.begin(), s.end()); }
+
+std::wstring StampNow() { return Wide(wb::DateToText(wb::platform::Now())); }
+
+// ---- The first opening: everything a tester does ------------------------------
+
+struct ToolCase {
+  int id;
+  const wchar_t* name;
+  // Entries that the suite's journal must show for the click, in this order
+  // (each found as a part of an entry); no entries at all when empty.
+  std::vector<std::string> journal;
+  const wchar_t* notice = nullptr;  // the whole text of the notice it shows
+  const char* absent = nullptr;      // a component that the click must not touch
+};
+
+// `user_name`: the session's user name that the suite answers.
+std::vector<ToolCase> ToolCases(const std::string& user_name) {
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  const std::string user = "CtxStore.SessionBag GetProperty(Long " + pid + ", String UserName)";
+  const std::string user_let = "DayClose.CDayCloseRun let User(String " + user_name + ")";
+  return {
+      {1, L"mnuVIP_ViewAll",
+       {"new Finder.OneRecordPick", "Finder.OneRecordPick let ClassTypeID(Long 1005001)",
+        "Finder.OneRecordPick let classTypeFilter(String  FBillTypeID=1 AND FID>0 )",
+        "Finder.OneRecordPick let ShowType(Integer 0)", "Finder.OneRecordPick Show()",
+        "free Finder.OneRecordPick"}},
+      {2, L"mnuVIP", {}},
+      {3, L"mnuVIP_Sheme", {"new Loyalty.CPlan", "Loyalty.CPlan Show()", "free Loyalty.CPlan"}},
+      // The points query is refused: a notice, and no points component.
+      {4, L"mnuVIP_ViewScore",
+       {"Gatekeeper.RightsDesk AccessCheck(", "Long 2811, Long 3, Long 2097152)"},
+       L"您没有查询积分的权限", "Loyalty.CPoints"},
+      {5, L"mnuOther", {}},
+      // Run after the console's load: the branch component gets DataBaseType 1.
+      {7, L"mnuSet_Offset",
+       {"new BranchLink.ClsLink", "BranchLink.ClsLink let DataBaseType(Integer 1)",
+        "Long 2812, Long 1, Long 2097152)", "BranchLink.ClsLink InitSetting()",
+        "free BranchLink.ClsLink"}},
+      {8, L"mnuSet", {}},
+      {9, L"mnuOther_Bill",
+       {"new ReceiptRoll.CReceiptRoll", "ReceiptRoll.CReceiptRoll Showform()",
+        "free ReceiptRoll.CReceiptRoll"}},
+      {10, L"mnuOther_HotKey",
+       {"new TillGuide.CKeyMap", "TillGuide.CKeyMap ShowHELP()", "free TillGuide.CKeyMap"}},
+      // The console reads the user name before the day-end launcher runs.
+      {11, L"mnuOther_ReckoningDaily",
+       {user, "new DayClose.CDayCloseRun", "DayClose.CDayCloseRun let checktype(Integer 1)",
+        user_let,
+        "DayClose.CDayCloseRun ShowReckoning(String RUBO, Boolean False)",
+        "free DayClose.CDayCloseRun"},
+       L"日结完成"},
+      {12, L"mnuOther_ReckoningDailyOver",
+       {user, "new DayClose.CDayCloseRun",
+        "DayClose.CDayCloseRun ShowReckoning(String RUBO, Boolean True)",
+        "free DayClose.CDayCloseRun"},
+       L"反日结失败\r\n数据库忙"},
+  };
+}
+
+// Whether `want` appears in `journal` in order: each as part of an entry,
+// and an entry may hold several that follow each other.
+bool JournalShows(const std::vector<std::string>& journal, const std::vector<std::string>& want) {
+  if (want.empty()) return journal.empty();
+  size_t next = 0;
+  for (const std::string& entry : journal) {
+    size_t at = 0;
+    while (next < want.size() && (at = entry.find(want[next], at)) != std::string::npos) {
+      at += want[next].size();
+      ++next;
+    }
+  }
+  return next == want.size();
+}
+
+std::string Joined(const std::vector<std::string>& entries) {
+  std::string out;
+  for (const std::string& e : entries) out += "\n    " + e;
+  return out;
+}
+
+constexpr char kExpectedMenu[] =
+    "VIP管理 [2]\n"
+    "  VIP维护 [1]\n"
+    "  查看积分 [4]\n"
+    "  ----\n"
+    "  积分方案设置 [3]\n"
+    "设置 [8]\n"
+    "  分支机构 [7]\n"
+    "其他 [5]\n"
+    "  查看前台快捷键 [10]\n"
+    "  小票领用 [9]\n"
+    "  ----\n"
+    "  日结 [11]\n"
+    "  反日结 [12]\n"
+    "  ----\n"
+    "  退出 [6]\n";
+
+int ScreenDpi(int index) {
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, index);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+int Px(double twips, int dpi) { return static_cast<int>(twips * dpi / 1440.0 + 0.5); }
+
+void CheckLayout(Checks& checks, HWND console, const char* what) {
+  RECT client{};
+  GetClientRect(console, &client);
+  const int dx = ScreenDpi(LOGPIXELSX);
+  const int dy = ScreenDpi(LOGPIXELSY);
+  const double sw = client.right * 1440.0 / dx;
+  const double sh = client.bottom * 1440.0 / dy;
+  RECT want{Px(50, dx), Px(50, dy), 0, 0};
+  want.right = want.left + (sw > 100 ? Px(sw - 100, dx) : Px(sw, dx));
+  want.bottom = want.top + (sh > 100 ? Px(sh - 100, dy) : 0);
+  const auto got = wbui::LogRect(console);
+  const auto text = [](const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) +
+           "," + std::to_string(r.bottom);
+  };
+  checks.Expect(got && EqualRect(&*got, &want), std::string("log box laid out: ") + what,
+                "got " + (got ? text(*got) : std::string("none")) + ", want " + text(want) +
+                    " in client " + std::to_string(client.right) + "x" +
+                    std::to_string(client.bottom));
+}
+
+void CheckLastLine(Checks& checks, HWND console, const wchar_t* name, size_t count,
+                   const std::wstring& before, const std::wstring& after) {
+  const auto log = wbui::LogText(console, kWaitMs);
+  bool well_formed = false;
+  const auto lines = Lines(log.value_or(L""), &well_formed);
+  const std::string label = "click " + wbui::Utf8(name);
+  checks.Expect(well_formed && lines.size() == count, label + " writes one log line",
+                std::to_string(lines.size()) + " lines, want " + std::to_string(count));
+  if (lines.size() != count) return;
+  const LogLine& last = lines.back();
+  checks.Expect(last.text == L"You click: " + std::wstring(name), label + " logs its name",
+                wbui::Utf8(last.text));
+  checks.Expect(last.stamp == before || last.stamp == after, label + " stamps the line",
+                "stamp \"" + wbui::Utf8(last.stamp) + "\", around \"" + wbui::Utf8(before) + "\"");
+}
+
+void Bench(Checks& checks, HWND console, int appends) {
+  const size_t lines_before = [&] {
+    bool ok = false;
+    return Lines(wbui::LogText(console, kWaitMs).value_or(L""), &ok).size();
+  }();
+  LARGE_INTEGER freq{}, t0{}, t1{};
+  QueryPerformanceFrequency(&freq);
+  double first_ms = 0, last_ms = 0;
+  const int block = appends >= 2000 ? 1000 : appends / 2;
+  bool sent = true;
+  for (int i = 0; i < appends && sent; ++i) {
+    if (i == 0 || i == appends - block) QueryPerformanceCounter(&t0);
+    sent = wbui::SendMenu(console, 2, kWaitMs);
+    if (i == block - 1 || i == appends - 1) {
+      QueryPerformanceCounter(&t1);
+      const double ms = (t1.QuadPart - t0.QuadPart) * 1000.0 / freq.QuadPart;
+      (i == block - 1 ? first_ms : last_ms) = ms;
+    }
+  }
+  checks.Expect(sent, "bench: every click handled in time");
+  const auto log = wbui::LogText(console, 30000);
+  bool well_formed = false;
+  const auto lines = Lines(log.value_or(L""), &well_formed);
+  bool in_order = well_formed && lines.size() == lines_before + static_cast<size_t>(appends);
+  for (size_t i = lines_before; in_order && i < lines.size(); ++i) {
+    in_order = lines[i].text == L"You click: mnuVIP";
+  }
+  std::printf("# bench: %d appends; first %d: %.1f ms, last %d: %.1f ms; log %zu chars\n",
+              appends, block, first_ms, block, last_ms, log ? log->size() : 0);
+  checks.Expect(in_order, "bench: every appended line present, in order",
+                std::to_string(lines.size()) + " lines");
+  // A whole-text rewrite per append grows with the text; an append at the
+  // end does not.
+  checks.Expect(last_ms < first_ms * 5 + 500, "bench: late appends cost as much as early ones",
+                std::to_string(last_ms) + " ms vs " + std::to_string(first_ms) + " ms");
+  checks.ExpectEq(wbui::LogFirstVisibleLine(console, kWaitMs).value_or(-1), 0,
+                  "bench: appending does not scroll the log box");
+}
+
+// The journal of the suite in use: the stand-ins', or the reference suite's
+// file; none when neither is there.
+using TakeJournal = std::function<std::vector<std::string>()>;
+
+void FirstSession(Checks& checks, const Options& options, const TakeJournal& journal_of_suite,
+                  HANDLE returned) {
+  const DWORD pid = GetCurrentProcessId();
+  const HWND console = wbui::WaitWindow(wbui::kConsoleClass, wbui::kConsoleCaption, pid, kWaitMs);
+  checks.Expect(console != nullptr, "the console window opens with the caption 主界面");
+  if (console == nullptr) Abandon(checks, "console window");
+
+  RECT client{};
+  GetClientRect(console, &client);
+  checks.ExpectEq(client.right, Px(8160, ScreenDpi(LOGPIXELSX)), "inner width is 8160 twips");
+  checks.ExpectEq(client.bottom, Px(5130, ScreenDpi(LOGPIXELSY)),
+                  "inner height is 5130 twips, the menu bar outside it");
+  checks.Expect(GetWindow(console, GW_OWNER) == nullptr, "the console has no owner");
+
+  const auto menu = wbui::DumpMenu(console);
+  const std::string dumped = menu ? wbui::FormatMenu(*menu) : "(unreadable)";
+  checks.Expect(dumped == kExpectedMenu, "menu bar: captions, ids, popups and dividers",
+                "\n" + dumped);
+
+  const HWND edit = wbui::LogBox(console);
+  wchar_t cls[32] = {};
+  GetClassNameW(edit, cls, 32);
+  const LONG style = GetWindowLongW(edit, GWL_STYLE);
+  checks.Expect(_wcsicmp(cls, L"Edit") == 0 && (style & ES_MULTILINE) &&
+                    !(style & (WS_VSCROLL | WS_HSCROLL)),
+                "the log box is a multi-line edit without scroll bars");
+  checks.Expect(wbui::LogText(console, kWaitMs) == std::wstring(), "the log starts empty");
+  CheckLayout(checks, console, "design size");
+
+  size_t count = 0;
+  if (journal_of_suite) journal_of_suite();
+  for (const ToolCase& tool : ToolCases(options.com ? "店长01" : "clerk01")) {
+    const std::string label = "click " + wbui::Utf8(tool.name);
+    const std::wstring before = StampNow();
+    if (tool.notice) {
+      wbui::PostMenu(console, tool.id);
+      const auto notice = wbui::CloseNotice(pid, kWaitMs);
+      checks.Expect(notice.has_value(), label + " shows a notice");
+      if (!notice) Abandon(checks, "notice");
+      checks.Expect(notice->title == L"青禾提示", label + ": notice title",
+                    wbui::Utf8(notice->title));
+      checks.Expect(notice->text == tool.notice, label + ": notice text",
+                    wbui::Utf8(notice->text));
+      checks.Expect(notice->owner == console, label + ": the console owns the notice");
+      // Handled once the window answers again.
+      checks.Expect(wbui::SendMenu(console, 0, kWaitMs), label + ": the click returns");
+    } else {
+      const bool handled = wbui::SendMenu(console, tool.id, kWaitMs);
+      checks.Expect(handled && !wbui::NoticeOpen(pid), label + " returns without a notice");
+      if (!handled) Abandon(checks, "click");
+    }
+    CheckLastLine(checks, console, tool.name, ++count, before, StampNow());
+    if (journal_of_suite) {
+      const auto journal = journal_of_suite();
+      bool touched = false;
+      for (const std::string& entry : journal) {
+        touched = touched || (tool.absent && entry.find(tool.absent) != std::string::npos);
+      }
+      checks.Expect(JournalShows(journal, tool.journal) && !touched,
+                    label + ": the suite's journal", Joined(journal));
+    }
+  }
+
+  if (options.bench > 0) Bench(checks, console, options.bench);
+
+  wbui::ResizeClient(console, 700, 400);
+  CheckLayout(checks, console, "after a resize");
+  wbui::ResizeClient(console, 5, 5);
+  CheckLayout(checks, console, "inner area under 100 twips");
+  wbui::ResizeClient(console, 544, 342);
+  CheckLayout(checks, console, "back to design size");
+
+  // The exit tool logs its click and unloads the console.
+  const HWND edit_before = wbui::LogBox(console);
+  wbui::PostMenu(console, 6);
+  const bool closed = WaitForSingleObject(returned, kWaitMs) == WAIT_OBJECT_0;
+  checks.Expect(closed, "the exit tool closes the console and ShowWorkbenchForm returns");
+  if (!closed) Abandon(checks, "exit tool");
+  checks.Expect(!IsWindow(console) && !IsWindow(edit_before), "the window is gone");
+}
+
+// ---- The second opening: a fresh window, closed from the desktop ---------------
+
+void SecondSession(Checks& checks, HANDLE returned) {
+  const HWND console = wbui::WaitWindow(wbui::kConsoleClass, wbui::kConsoleCaption,
+                                        GetCurrentProcessId(), kWaitMs);
+  checks.Expect(console != nullptr, "a second opening shows a window again");
+  if (console == nullptr) Abandon(checks, "second window");
+  checks.Expect(wbui::LogText(console, kWaitMs) == std::wstring(),
+                "a second opening starts with an empty log");
+  const std::wstring before = StampNow();
+  wbui::SendMenu(console, 5, kWaitMs);
+  CheckLastLine(checks, console, L"mnuOther", 1, before, StampNow());
+  wbui::CloseWindow(console);
+  const bool closed = WaitForSingleObject(returned, kWaitMs) == WAIT_OBJECT_0;
+  checks.Expect(closed, "closing from the desktop returns from ShowWorkbenchForm");
+  if (!closed) Abandon(checks, "desktop close");
+}
+
+void RunAll(const Options& options, Checks& checks, const TakeJournal& journal_of_suite) {
+  if (!options.com) {
+    checks.ExpectEq(wb::modpublic::gDataBaseType(), 0, "gDataBaseType is 0 before any console");
+  }
+  OpenWhileDriving(options, checks, [&](HANDLE returned) {
+    FirstSession(checks, options, journal_of_suite, returned);
+  });
+  if (!options.com) {
+    checks.ExpectEq(wb::modpublic::gDataBaseType(), 1,
+                    "the console's load set gDataBaseType to 1; it stays after closing");
+  }
+  OpenWhileDriving(options, checks, [&](HANDLE returned) { SecondSession(checks, returned); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--com") options.com = true;
+    if (arg == "--host") options.host_only = true;
+    if (arg == "--journal" && i + 1 < argc) options.journal = argv[++i];
+    if (arg == "--bench" && i + 1 < argc) options.bench = std::atoi(argv[++i]);
+  }
+  Checks checks;
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    checks.Expect(false, "CoInitializeEx");
+    return checks.Finish();
+  }
+  {
+    // Stands for the entry class instance that calls ShowWorkbenchForm: the
+    // thread's module state outlives each console.
+    wb::ThreadStateUser host;
+    // In process, the suite's components are stand-ins that keep a journal;
+    // through COM they are whatever is registered (the reference suite, whose
+    // journal file --journal names).
+    wbui::FakeSuite fake;
+    wbui::FakeSuite* suite = options.com ? nullptr : &fake;
+    if (suite) wb::SetComponentFactory(suite);
+    if (options.host_only) {
+      OpenWhileDriving(options, checks, [](HANDLE) {});
+    } else {
+      wbui::JournalFile file(options.journal);
+      TakeJournal journal_of_suite;
+      if (suite) journal_of_suite = [suite] { return suite->Take(); };
+      if (!options.journal.empty()) journal_of_suite = [&file] { return file.Take(); };
+      RunAll(options, checks, journal_of_suite);
+    }
+  }
+  wb::SetComponentFactory(nullptr);
+  CoUninitialize();
+  return checks.Finish();
+}

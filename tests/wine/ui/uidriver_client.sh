@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# A Wine client: one console host process (console_ui_test.exe --host, over
+# the stand-in suite), driven from other processes by uidriver.exe. Prints
+# ok / not ok lines and a plan like any client. Run by tests/wine/ui/suite.sh,
+# which sets WB_WINE_LOADER, WB_CONSOLE_UI and WB_WINE_TMP.
+set -u
+
+host_out=$WB_WINE_TMP/console-host.out
+n=0
+failed=0
+check() {  # check NAME CONDITION-STATUS DETAILS
+  n=$((n + 1))
+  if [[ $2 == 0 ]]; then echo "ok - $1"; else echo "not ok - $1: $3"; failed=$((failed + 1)); fi
+}
+drive() {
+  timeout 30 "$WB_WINE_LOADER" "$WB_CONSOLE_UI/uidriver.exe" \
+    wait-window WorkbenchConsole '*' 10000 "$@" 2>&1 | tr -d '\r'
+}
+timeout 60 "$WB_WINE_LOADER" "$WB_CONSOLE_UI/console_ui_test.exe" --host >"$host_out" 2>&1 &
+host=$!
+
+out=$(drive menu-dump)
+if [[ $out == *"VIP管理 [2]"* ]]; then
+  check "menu-dump reads the menu bar from another process" 0
+else
+  echo "# menu-dump from another process: ${out//$'\n'/ | }"
+fi
+out=$(drive menu-sync 2 menu-sync 9 log-text)
+[[ $out == *"You click: mnuVIP"$'\t'*"You click: mnuOther_Bill"$'\t'* ]]
+check "menu commands log their clicks, read by WM_GETTEXT" $? "$out"
+out=$(drive menu 11 notice-close 10000)
+[[ $out == *"title: 青禾提示"*"text: 日结完成"* ]]
+check "the day-end's notice is read and closed" $? "$out"
+out=$(drive resize 700 400 rect)
+[[ $out == "3 3 693 393" ]]
+check "the log box follows a resize (96 dpi)" $? "$out"
+out=$(drive resize 600 5 rect)
+[[ $out == "3 3 593 0" ]]
+check "an inner area under 100 twips leaves the log box no height" $? "$out"
+out=$(drive menu 6 wait-gone 10000)
+check "the exit tool closes the window" $? "$out"
+rc=0
+wait "$host" || rc=$?
+grep -q "^ok - ShowWorkbenchForm returns" "$host_out"
+check "the host's ShowWorkbenchForm returns (exit $rc)" $? "$(tr -d '\r' <"$host_out")"
+echo "1..$n"
+exit "$failed"
