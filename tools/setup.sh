@@ -12,6 +12,8 @@ packages=(
   # Running the Windows builds: 64-bit Wine, a virtual display, CJK fonts,
   # screenshots and window tools.
   wine wine64 xvfb xauth fonts-wqy-microhei imagemagick x11-utils
+  # The main job turns the suite's journal into readable lines.
+  jq
   # Fuzzing and sanitizer runtimes.
   clang libclang-rt-14-dev
 )
