@@ -8,27 +8,41 @@
 
 namespace wb::console {
 
-void LauncherActions::AddToText(String strLog) { console::AddToText(log_, std::move(strLog)); }
+void LauncherActions::AddToText(String strLog) {
+  console::AddToText(log_, std::move(strLog));
+}
 
-void LauncherActions::ShowMemberLookup() { modpublic::ShowMemberLookup(); }
+void LauncherActions::ShowMemberLookup() {
+  modpublic::ShowMemberLookup();
+}
 
 void LauncherActions::ShowMemberPoints(String strVIPNumber) {
   modpublic::ShowMemberPoints(std::move(strVIPNumber));
 }
 
-void LauncherActions::ShowLoyaltyPlan() { modpublic::ShowLoyaltyPlan(); }
+void LauncherActions::ShowLoyaltyPlan() {
+  modpublic::ShowLoyaltyPlan();
+}
 
-void LauncherActions::ShowKeyMap() { modpublic::ShowKeyMap(); }
+void LauncherActions::ShowKeyMap() {
+  modpublic::ShowKeyMap();
+}
 
-void LauncherActions::ShowReceiptRoll() { modpublic::ShowReceiptRoll(); }
+void LauncherActions::ShowReceiptRoll() {
+  modpublic::ShowReceiptRoll();
+}
 
 void LauncherActions::RunDayEnd(bool reverse, String strUser, String strCode) {
   modpublic::RunDayEnd(reverse, std::move(strUser), std::move(strCode));
 }
 
-void LauncherActions::ShowBranchSetup() { modpublic::ShowBranchSetup(); }
+void LauncherActions::ShowBranchSetup() {
+  modpublic::ShowBranchSetup();
+}
 
-String LauncherActions::GetSessionUser() { return mmts::GetSessionUser(); }
+String LauncherActions::GetSessionUser() {
+  return mmts::GetSessionUser();
+}
 
 void LauncherActions::UnloadConsole() {
   Args args;

@@ -16,7 +16,8 @@ constexpr float kBothMargins = 100.0f;
 // result out of range is a floating-point fault, reported as an overflow.
 float LessBothMargins(float minuend) {
   const float difference = minuend - kBothMargins;
-  if (!std::isfinite(minuend) || !std::isfinite(difference)) Err::RaiseRuntime(rt::kOverflow);
+  if (!std::isfinite(minuend) || !std::isfinite(difference))
+    Err::RaiseRuntime(rt::kOverflow);
   return difference;
 }
 

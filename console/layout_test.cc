@@ -7,6 +7,7 @@
 
 #include "bridge/err.h"
 #include "bridge/runtime_errors.h"
+#include "console/twips.h"
 
 namespace wb::console {
 namespace {
@@ -70,6 +71,19 @@ TEST(LayOutLogBox, FaultInHeightStopsAfterTop) {
   box = {-1, -1, -1, -1};
   EXPECT_THROW(LayOutLogBox(20, std::numeric_limits<float>::infinity(), box), RaisedError);
   EXPECT_EQ(box, (LogBoxRect{50, 50, 20, -1}));
+}
+
+TEST(Twips, ConvertWithTheScreensPixelsPerInch) {
+  EXPECT_EQ(PixelsToTwips(544, 96), 8160.0f);
+  EXPECT_EQ(PixelsToTwips(342, 96), 5130.0f);
+  EXPECT_EQ(PixelsToTwips(100, 120), 1200.0f);
+  EXPECT_EQ(TwipsToPixels(8160, 96), 544);
+  EXPECT_EQ(TwipsToPixels(8160, 144), 816);
+  // 50 twips is 3.33 pixels at 96 dpi, 4.17 at 120: rounded to nearest.
+  EXPECT_EQ(TwipsToPixels(50, 96), 3);
+  EXPECT_EQ(TwipsToPixels(50, 120), 4);
+  EXPECT_EQ(TwipsToPixels(7.5f, 96), 1);  // half a pixel rounds up
+  EXPECT_EQ(TwipsToPixels(0, 96), 0);
 }
 
 }  // namespace

@@ -35,27 +35,34 @@ const std::vector<Band>& AllBands() {
 
 }  // namespace
 
-std::span<const Tool> Tools() { return kTools; }
+std::span<const Tool> Tools() {
+  return kTools;
+}
 
-std::span<const Band> Bands() { return AllBands(); }
+std::span<const Band> Bands() {
+  return AllBands();
+}
 
 const Tool* FindTool(int32_t id) {
   for (const Tool& tool : kTools) {
-    if (tool.id == id) return &tool;
+    if (tool.id == id)
+      return &tool;
   }
   return nullptr;
 }
 
 const Tool* FindTool(StringView name) {
   for (const Tool& tool : kTools) {
-    if (tool.name == name) return &tool;
+    if (tool.name == name)
+      return &tool;
   }
   return nullptr;
 }
 
 const Band& GetBand(BandId id) {
   for (const Band& band : AllBands()) {
-    if (band.id == id) return band;
+    if (band.id == id)
+      return band;
   }
   return AllBands().front();  // unreachable: every id has its band
 }

@@ -13,7 +13,8 @@ std::vector<std::string> Captions(const Band& band) {
   std::vector<std::string> out;
   for (int32_t id : band.tool_ids) {
     const Tool* tool = FindTool(id);
-    if (tool->begins_group) out.push_back("-");
+    if (tool->begins_group)
+      out.push_back("-");
     out.push_back(ToUtf8(tool->caption));
   }
   return out;
@@ -60,18 +61,20 @@ TEST(MenuModel, FindIsExact) {
 TEST(MenuModel, BandsInStoredOrderWithToolsInDisplayOrder) {
   ASSERT_EQ(Bands().size(), 4u);
   const char* names[] = {"MnuBand1", "PopupBand1", "PopupBand2", "PopupBand3"};
-  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(ToUtf8(Bands()[i].name), names[i]);
+  for (size_t i = 0; i < 4; ++i)
+    EXPECT_EQ(ToUtf8(Bands()[i].name), names[i]);
   EXPECT_EQ(Bands()[0].kind, BandKind::kMenuBar);
-  for (size_t i = 1; i < 4; ++i) EXPECT_EQ(Bands()[i].kind, BandKind::kPopup);
+  for (size_t i = 1; i < 4; ++i)
+    EXPECT_EQ(Bands()[i].kind, BandKind::kPopup);
 
   EXPECT_EQ(Captions(GetBand(BandId::kMnuBand1)),
             (std::vector<std::string>{"VIP管理", "设置", "其他"}));
   EXPECT_EQ(Captions(GetBand(BandId::kPopupBand1)),
             (std::vector<std::string>{"VIP维护", "查看积分", "-", "积分方案设置"}));
   EXPECT_EQ(Captions(GetBand(BandId::kPopupBand3)), (std::vector<std::string>{"分支机构"}));
-  EXPECT_EQ(Captions(GetBand(BandId::kPopupBand2)),
-            (std::vector<std::string>{"查看前台快捷键", "小票领用", "-", "日结", "反日结", "-",
-                                      "退出"}));
+  EXPECT_EQ(
+      Captions(GetBand(BandId::kPopupBand2)),
+      (std::vector<std::string>{"查看前台快捷键", "小票领用", "-", "日结", "反日结", "-", "退出"}));
 }
 
 TEST(MenuModel, EveryToolSitsInTheBandThatListsIt) {
@@ -97,10 +100,11 @@ TEST(MenuModel, MenuBarToolsOpenTheirPopups) {
 TEST(MenuModel, ThreeToolsBeginAGroup) {
   std::set<std::string> groups;
   for (const Tool& tool : Tools()) {
-    if (tool.begins_group) groups.insert(ToUtf8(tool.name));
+    if (tool.begins_group)
+      groups.insert(ToUtf8(tool.name));
   }
-  EXPECT_EQ(groups, (std::set<std::string>{"mnuVIP_Sheme", "mnuOther_Exit",
-                                           "mnuOther_ReckoningDaily"}));
+  EXPECT_EQ(groups,
+            (std::set<std::string>{"mnuVIP_Sheme", "mnuOther_Exit", "mnuOther_ReckoningDaily"}));
 }
 
 }  // namespace

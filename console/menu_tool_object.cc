@@ -15,15 +15,21 @@ class ToolObject final : public ObjectImpl {
 
   void AddRef() noexcept override { ++refs_; }
   void Release() noexcept override {
-    if (--refs_ == 0) delete this;
+    if (--refs_ == 0)
+      delete this;
   }
 
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
-    if (kind == CallKind::kLet) Err::RaiseRuntime(rt::kNoSuchMember);
-    if (!args.empty()) Err::RaiseRuntime(rt::kWrongArgumentCount);
-    if (EqualsIgnoreAsciiCase(name, u"Name")) return Variant::Str(String(tool_.name));
-    if (EqualsIgnoreAsciiCase(name, u"ID")) return Variant::Long(tool_.id);
-    if (EqualsIgnoreAsciiCase(name, u"Caption")) return Variant::Str(String(tool_.caption));
+    if (kind == CallKind::kLet)
+      Err::RaiseRuntime(rt::kNoSuchMember);
+    if (!args.empty())
+      Err::RaiseRuntime(rt::kWrongArgumentCount);
+    if (EqualsIgnoreAsciiCase(name, u"Name"))
+      return Variant::Str(String(tool_.name));
+    if (EqualsIgnoreAsciiCase(name, u"ID"))
+      return Variant::Long(tool_.id);
+    if (EqualsIgnoreAsciiCase(name, u"Caption"))
+      return Variant::Str(String(tool_.caption));
     Err::RaiseRuntime(rt::kNoSuchMember);
   }
 
@@ -36,6 +42,8 @@ class ToolObject final : public ObjectImpl {
 
 }  // namespace
 
-AutomationObject MakeToolObject(const Tool& tool) { return AutomationObject(new ToolObject(tool)); }
+AutomationObject MakeToolObject(const Tool& tool) {
+  return AutomationObject(new ToolObject(tool));
+}
 
 }  // namespace wb::console

@@ -32,7 +32,9 @@ constexpr std::array<Route, 9> kRoutes = {{
     {u"mnuSet_Offset", [](ToolActions& a) { a.ShowBranchSetup(); }},
 }};
 
-String ToolName(const AutomationObject& tool) { return ToString(GetMember(tool, u"Name")); }
+String ToolName(const AutomationObject& tool) {
+  return ToString(GetMember(tool, u"Name"));
+}
 
 }  // namespace
 

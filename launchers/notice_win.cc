@@ -12,12 +12,13 @@ void ShowPlatformNotice(const Notice& notice) {
   // when the thread has no active window (a host calling the dispatch).
   const HWND owner = GetActiveWindow();
   SetLastError(ERROR_SUCCESS);
-  const int closed_with = MessageBoxW(owner, reinterpret_cast<const wchar_t*>(notice.prompt.c_str()),
-                                      reinterpret_cast<const wchar_t*>(notice.title.c_str()),
-                                      static_cast<UINT>(notice.style));
+  const int closed_with = MessageBoxW(
+      owner, reinterpret_cast<const wchar_t*>(notice.prompt.c_str()),
+      reinterpret_cast<const wchar_t*>(notice.title.c_str()), static_cast<UINT>(notice.style));
   if (closed_with == 0) {
     const DWORD error = GetLastError();
-    RaiseRuntimeHResult(HRESULT_FROM_WIN32(error != ERROR_SUCCESS ? error : ERROR_INVALID_PARAMETER));
+    RaiseRuntimeHResult(
+        HRESULT_FROM_WIN32(error != ERROR_SUCCESS ? error : ERROR_INVALID_PARAMETER));
   }
 }
 

@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev
   # Running the Windows builds: 64-bit Wine, a virtual display, CJK fonts,
   # screenshots and window tools.
-  wine wine64 xvfb xauth fonts-wqy-microhei imagemagick x11-utils
+  wine wine64 xvfb xauth fonts-wqy-microhei fonts-wine imagemagick x11-utils
   # The main job turns the suite's journal into readable lines.
   jq
   # Fuzzing and sanitizer runtimes.

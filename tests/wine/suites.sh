@@ -36,3 +36,14 @@ suite_bridge() {
 # kind of client. Defined in tests/wine/entry/suites.sh.
 source "$WB_ROOT/tests/wine/entry/suites.sh"
 WB_WINE_SUITES+=(entry_static entry_typelib entry_registration entry_scripts)
+
+# Workbench.dll under load and abuse: the soak, threads in two languages,
+# hostile input and answers, the fault sweep, timings. Defined in
+# tests/wine/proof/suites.sh.
+source "$WB_ROOT/tests/wine/proof/suites.sh"
+WB_WINE_SUITES+=(proof_soak proof_threads)
+
+# The console: window, menu, log and notices, under Xvfb. Defined in
+# tests/wine/ui/suite.sh.
+source "$WB_ROOT/tests/wine/ui/suite.sh"
+WB_WINE_SUITES+=(console)

@@ -21,13 +21,15 @@ double Ms(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
 }
 
 wb::String Line(int i) {
-  const std::string text = "You click: mnuVIP line " + std::to_string(i) + "\t2026/12/8 17:00:00\r\n";
+  const std::string text =
+      "You click: mnuVIP line " + std::to_string(i) + "\t2026/12/8 17:00:00\r\n";
   return wb::String(text.begin(), text.end());
 }
 
 void Pump() {
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+    DispatchMessageW(&msg);
 }
 
 }  // namespace
@@ -37,15 +39,16 @@ int main(int argc, char** argv) {
   bool whole = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--whole") whole = true;
-    else appends = std::atoi(argv[i]);
+    if (arg == "--whole")
+      whole = true;
+    else
+      appends = std::atoi(argv[i]);
   }
   wbtest::Checks checks;
-  const HWND frame = CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                     0, 0, 560, 400, nullptr, nullptr, nullptr, nullptr);
-  const HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                    wb::console::EditLogBox::kStyle, 3, 3,
-                                    537, 335, frame, nullptr, nullptr, nullptr);
+  const HWND frame = CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                     560, 400, nullptr, nullptr, nullptr, nullptr);
+  const HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", wb::console::EditLogBox::kStyle,
+                                    3, 3, 537, 335, frame, nullptr, nullptr, nullptr);
   wb::console::EditLogBox log(edit);
   Pump();
 
@@ -55,7 +58,8 @@ int main(int argc, char** argv) {
   wb::String expected;
   LARGE_INTEGER t0{}, t1{};
   for (int i = 0; i < appends; ++i) {
-    if (i == 0 || i == appends - block) QueryPerformanceCounter(&t0);
+    if (i == 0 || i == appends - block)
+      QueryPerformanceCounter(&t0);
     const wb::String line = Line(i);
     expected += line;
     if (whole) {
@@ -70,8 +74,8 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("# %s: %d appends; first %d: %.1f ms, last %d: %.1f ms; %zu chars\n",
-              whole ? "whole-text set" : "append at end", appends, block, first_ms, block,
-              last_ms, expected.size());
+              whole ? "whole-text set" : "append at end", appends, block, first_ms, block, last_ms,
+              expected.size());
   checks.Expect(log.Text() == expected, "every line present, in order");
   checks.ExpectEq(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 0,
                   "the view stays at the first line");

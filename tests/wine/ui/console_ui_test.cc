@@ -47,15 +47,18 @@ struct Options {
 HRESULT ShowThroughCom() {
   CLSID clsid{};
   HRESULT hr = CLSIDFromProgID(L"Workbench.CWorkbench", &clsid);
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr))
+    return hr;
   wb::com_ptr<IDispatch> workbench;
   hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, workbench.put_void());
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr))
+    return hr;
   wchar_t name[] = L"ShowWorkbenchForm";
   LPOLESTR names[] = {name};
   DISPID id = 0;
   hr = workbench->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr))
+    return hr;
   DISPPARAMS none{};
   return workbench->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
                            nullptr, nullptr);
@@ -63,7 +66,8 @@ HRESULT ShowThroughCom() {
 
 // Opens the console on this thread while `script` drives it from another;
 // `script` gets an event that is set when the opening call has returned.
-void OpenWhileDriving(const Options& options, Checks& checks,
+void OpenWhileDriving(const Options& options,
+                      Checks& checks,
                       const std::function<void(HANDLE returned)>& script) {
   struct Context {
     const std::function<void(HANDLE)>* script;
@@ -81,10 +85,12 @@ void OpenWhileDriving(const Options& options, Checks& checks,
   std::string failure;
   if (options.com) {
     const HRESULT hr = ShowThroughCom();
-    if (FAILED(hr)) failure = "HRESULT " + std::to_string(static_cast<long>(hr));
+    if (FAILED(hr))
+      failure = "HRESULT " + std::to_string(static_cast<long>(hr));
   } else {
     const wb::ErrRecord err = wbtest::Capture([] { wb::console::ShowWorkbenchForm(); });
-    if (err.number != 0) failure = wbtest::ErrText();
+    if (err.number != 0)
+      failure = wbtest::ErrText();
   }
   SetEvent(context.returned);
   WaitForSingleObject(driver, INFINITE);
@@ -129,9 +135,13 @@ std::vector<LogLine> Lines(const std::wstring& log, bool* well_formed) {
   return lines;
 }
 
-std::wstring Wide(const wb::String& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring Wide(const wb::String& s) {
+  return std::wstring(s.begin(), s.end());
+}
 
-std::wstring StampNow() { return Wide(wb::DateToText(wb::platform::Now())); }
+std::wstring StampNow() {
+  return Wide(wb::DateToText(wb::platform::Now()));
+}
 
 // ---- The first opening: everything a tester does ------------------------------
 
@@ -142,7 +152,7 @@ struct ToolCase {
   // (each found as a part of an entry); no entries at all when empty.
   std::vector<std::string> journal;
   const wchar_t* notice = nullptr;  // the whole text of the notice it shows
-  const char* absent = nullptr;      // a component that the click must not touch
+  const char* absent = nullptr;     // a component that the click must not touch
 };
 
 // `user_name`: the session's user name that the suite answers.
@@ -151,37 +161,46 @@ std::vector<ToolCase> ToolCases(const std::string& user_name) {
   const std::string user = "CtxStore.SessionBag GetProperty(Long " + pid + ", String UserName)";
   const std::string user_let = "DayClose.CDayCloseRun let User(String " + user_name + ")";
   return {
-      {1, L"mnuVIP_ViewAll",
+      {1,
+       L"mnuVIP_ViewAll",
        {"new Finder.OneRecordPick", "Finder.OneRecordPick let ClassTypeID(Long 1005001)",
         "Finder.OneRecordPick let classTypeFilter(String  FBillTypeID=1 AND FID>0 )",
         "Finder.OneRecordPick let ShowType(Integer 0)", "Finder.OneRecordPick Show()",
         "free Finder.OneRecordPick"}},
       {2, L"mnuVIP", {}},
+      // The scheme's component fails: the error ends the click inside the
+      // console, which stays open and shows nothing.
       {3, L"mnuVIP_Sheme", {"new Loyalty.CPlan", "Loyalty.CPlan Show()", "free Loyalty.CPlan"}},
       // The points query is refused: a notice, and no points component.
-      {4, L"mnuVIP_ViewScore",
+      {4,
+       L"mnuVIP_ViewScore",
        {"Gatekeeper.RightsDesk AccessCheck(", "Long 2811, Long 3, Long 2097152)"},
-       L"您没有查询积分的权限", "Loyalty.CPoints"},
+       L"您没有查询积分的权限",
+       "Loyalty.CPoints"},
       {5, L"mnuOther", {}},
       // Run after the console's load: the branch component gets DataBaseType 1.
-      {7, L"mnuSet_Offset",
+      {7,
+       L"mnuSet_Offset",
        {"new BranchLink.ClsLink", "BranchLink.ClsLink let DataBaseType(Integer 1)",
         "Long 2812, Long 1, Long 2097152)", "BranchLink.ClsLink InitSetting()",
         "free BranchLink.ClsLink"}},
       {8, L"mnuSet", {}},
-      {9, L"mnuOther_Bill",
+      {9,
+       L"mnuOther_Bill",
        {"new ReceiptRoll.CReceiptRoll", "ReceiptRoll.CReceiptRoll Showform()",
         "free ReceiptRoll.CReceiptRoll"}},
-      {10, L"mnuOther_HotKey",
+      {10,
+       L"mnuOther_HotKey",
        {"new TillGuide.CKeyMap", "TillGuide.CKeyMap ShowHELP()", "free TillGuide.CKeyMap"}},
       // The console reads the user name before the day-end launcher runs.
-      {11, L"mnuOther_ReckoningDaily",
+      {11,
+       L"mnuOther_ReckoningDaily",
        {user, "new DayClose.CDayCloseRun", "DayClose.CDayCloseRun let checktype(Integer 1)",
-        user_let,
-        "DayClose.CDayCloseRun ShowReckoning(String RUBO, Boolean False)",
+        user_let, "DayClose.CDayCloseRun ShowReckoning(String RUBO, Boolean False)",
         "free DayClose.CDayCloseRun"},
        L"日结完成"},
-      {12, L"mnuOther_ReckoningDailyOver",
+      {12,
+       L"mnuOther_ReckoningDailyOver",
        {user, "new DayClose.CDayCloseRun",
         "DayClose.CDayCloseRun ShowReckoning(String RUBO, Boolean True)",
         "free DayClose.CDayCloseRun"},
@@ -192,7 +211,8 @@ std::vector<ToolCase> ToolCases(const std::string& user_name) {
 // Whether `want` appears in `journal` in order: each as part of an entry,
 // and an entry may hold several that follow each other.
 bool JournalShows(const std::vector<std::string>& journal, const std::vector<std::string>& want) {
-  if (want.empty()) return journal.empty();
+  if (want.empty())
+    return journal.empty();
   size_t next = 0;
   for (const std::string& entry : journal) {
     size_t at = 0;
@@ -206,7 +226,8 @@ bool JournalShows(const std::vector<std::string>& journal, const std::vector<std
 
 std::string Joined(const std::vector<std::string>& entries) {
   std::string out;
-  for (const std::string& e : entries) out += "\n    " + e;
+  for (const std::string& e : entries)
+    out += "\n    " + e;
   return out;
 }
 
@@ -234,7 +255,9 @@ int ScreenDpi(int index) {
   return dpi;
 }
 
-int Px(double twips, int dpi) { return static_cast<int>(twips * dpi / 1440.0 + 0.5); }
+int Px(double twips, int dpi) {
+  return static_cast<int>(twips * dpi / 1440.0 + 0.5);
+}
 
 void CheckLayout(Checks& checks, HWND console, const char* what) {
   RECT client{};
@@ -257,15 +280,20 @@ void CheckLayout(Checks& checks, HWND console, const char* what) {
                     std::to_string(client.bottom));
 }
 
-void CheckLastLine(Checks& checks, HWND console, const wchar_t* name, size_t count,
-                   const std::wstring& before, const std::wstring& after) {
+void CheckLastLine(Checks& checks,
+                   HWND console,
+                   const wchar_t* name,
+                   size_t count,
+                   const std::wstring& before,
+                   const std::wstring& after) {
   const auto log = wbui::LogText(console, kWaitMs);
   bool well_formed = false;
   const auto lines = Lines(log.value_or(L""), &well_formed);
   const std::string label = "click " + wbui::Utf8(name);
   checks.Expect(well_formed && lines.size() == count, label + " writes one log line",
                 std::to_string(lines.size()) + " lines, want " + std::to_string(count));
-  if (lines.size() != count) return;
+  if (lines.size() != count)
+    return;
   const LogLine& last = lines.back();
   checks.Expect(last.text == L"You click: " + std::wstring(name), label + " logs its name",
                 wbui::Utf8(last.text));
@@ -284,7 +312,8 @@ void Bench(Checks& checks, HWND console, int appends) {
   const int block = appends >= 2000 ? 1000 : appends / 2;
   bool sent = true;
   for (int i = 0; i < appends && sent; ++i) {
-    if (i == 0 || i == appends - block) QueryPerformanceCounter(&t0);
+    if (i == 0 || i == appends - block)
+      QueryPerformanceCounter(&t0);
     sent = wbui::SendMenu(console, 2, kWaitMs);
     if (i == block - 1 || i == appends - 1) {
       QueryPerformanceCounter(&t1);
@@ -300,8 +329,8 @@ void Bench(Checks& checks, HWND console, int appends) {
   for (size_t i = lines_before; in_order && i < lines.size(); ++i) {
     in_order = lines[i].text == L"You click: mnuVIP";
   }
-  std::printf("# bench: %d appends; first %d: %.1f ms, last %d: %.1f ms; log %zu chars\n",
-              appends, block, first_ms, block, last_ms, log ? log->size() : 0);
+  std::printf("# bench: %d appends; first %d: %.1f ms, last %d: %.1f ms; log %zu chars\n", appends,
+              block, first_ms, block, last_ms, log ? log->size() : 0);
   checks.Expect(in_order, "bench: every appended line present, in order",
                 std::to_string(lines.size()) + " lines");
   // A whole-text rewrite per append grows with the text; an append at the
@@ -316,12 +345,15 @@ void Bench(Checks& checks, HWND console, int appends) {
 // file; none when neither is there.
 using TakeJournal = std::function<std::vector<std::string>()>;
 
-void FirstSession(Checks& checks, const Options& options, const TakeJournal& journal_of_suite,
+void FirstSession(Checks& checks,
+                  const Options& options,
+                  const TakeJournal& journal_of_suite,
                   HANDLE returned) {
   const DWORD pid = GetCurrentProcessId();
   const HWND console = wbui::WaitWindow(wbui::kConsoleClass, wbui::kConsoleCaption, pid, kWaitMs);
   checks.Expect(console != nullptr, "the console window opens with the caption 主界面");
-  if (console == nullptr) Abandon(checks, "console window");
+  if (console == nullptr)
+    Abandon(checks, "console window");
 
   RECT client{};
   GetClientRect(console, &client);
@@ -339,14 +371,15 @@ void FirstSession(Checks& checks, const Options& options, const TakeJournal& jou
   wchar_t cls[32] = {};
   GetClassNameW(edit, cls, 32);
   const LONG style = GetWindowLongW(edit, GWL_STYLE);
-  checks.Expect(_wcsicmp(cls, L"Edit") == 0 && (style & ES_MULTILINE) &&
-                    !(style & (WS_VSCROLL | WS_HSCROLL)),
-                "the log box is a multi-line edit without scroll bars");
+  checks.Expect(
+      _wcsicmp(cls, L"Edit") == 0 && (style & ES_MULTILINE) && !(style & (WS_VSCROLL | WS_HSCROLL)),
+      "the log box is a multi-line edit without scroll bars");
   checks.Expect(wbui::LogText(console, kWaitMs) == std::wstring(), "the log starts empty");
   CheckLayout(checks, console, "design size");
 
   size_t count = 0;
-  if (journal_of_suite) journal_of_suite();
+  if (journal_of_suite)
+    journal_of_suite();
   for (const ToolCase& tool : ToolCases(options.com ? "店长01" : "clerk01")) {
     const std::string label = "click " + wbui::Utf8(tool.name);
     const std::wstring before = StampNow();
@@ -354,18 +387,19 @@ void FirstSession(Checks& checks, const Options& options, const TakeJournal& jou
       wbui::PostMenu(console, tool.id);
       const auto notice = wbui::CloseNotice(pid, kWaitMs);
       checks.Expect(notice.has_value(), label + " shows a notice");
-      if (!notice) Abandon(checks, "notice");
+      if (!notice)
+        Abandon(checks, "notice");
       checks.Expect(notice->title == L"青禾提示", label + ": notice title",
                     wbui::Utf8(notice->title));
-      checks.Expect(notice->text == tool.notice, label + ": notice text",
-                    wbui::Utf8(notice->text));
+      checks.Expect(notice->text == tool.notice, label + ": notice text", wbui::Utf8(notice->text));
       checks.Expect(notice->owner == console, label + ": the console owns the notice");
       // Handled once the window answers again.
       checks.Expect(wbui::SendMenu(console, 0, kWaitMs), label + ": the click returns");
     } else {
       const bool handled = wbui::SendMenu(console, tool.id, kWaitMs);
       checks.Expect(handled && !wbui::NoticeOpen(pid), label + " returns without a notice");
-      if (!handled) Abandon(checks, "click");
+      if (!handled)
+        Abandon(checks, "click");
     }
     CheckLastLine(checks, console, tool.name, ++count, before, StampNow());
     if (journal_of_suite) {
@@ -379,7 +413,8 @@ void FirstSession(Checks& checks, const Options& options, const TakeJournal& jou
     }
   }
 
-  if (options.bench > 0) Bench(checks, console, options.bench);
+  if (options.bench > 0)
+    Bench(checks, console, options.bench);
 
   wbui::ResizeClient(console, 700, 400);
   CheckLayout(checks, console, "after a resize");
@@ -393,17 +428,19 @@ void FirstSession(Checks& checks, const Options& options, const TakeJournal& jou
   wbui::PostMenu(console, 6);
   const bool closed = WaitForSingleObject(returned, kWaitMs) == WAIT_OBJECT_0;
   checks.Expect(closed, "the exit tool closes the console and ShowWorkbenchForm returns");
-  if (!closed) Abandon(checks, "exit tool");
+  if (!closed)
+    Abandon(checks, "exit tool");
   checks.Expect(!IsWindow(console) && !IsWindow(edit_before), "the window is gone");
 }
 
 // ---- The second opening: a fresh window, closed from the desktop ---------------
 
 void SecondSession(Checks& checks, HANDLE returned) {
-  const HWND console = wbui::WaitWindow(wbui::kConsoleClass, wbui::kConsoleCaption,
-                                        GetCurrentProcessId(), kWaitMs);
+  const HWND console =
+      wbui::WaitWindow(wbui::kConsoleClass, wbui::kConsoleCaption, GetCurrentProcessId(), kWaitMs);
   checks.Expect(console != nullptr, "a second opening shows a window again");
-  if (console == nullptr) Abandon(checks, "second window");
+  if (console == nullptr)
+    Abandon(checks, "second window");
   checks.Expect(wbui::LogText(console, kWaitMs) == std::wstring(),
                 "a second opening starts with an empty log");
   const std::wstring before = StampNow();
@@ -412,7 +449,8 @@ void SecondSession(Checks& checks, HANDLE returned) {
   wbui::CloseWindow(console);
   const bool closed = WaitForSingleObject(returned, kWaitMs) == WAIT_OBJECT_0;
   checks.Expect(closed, "closing from the desktop returns from ShowWorkbenchForm");
-  if (!closed) Abandon(checks, "desktop close");
+  if (!closed)
+    Abandon(checks, "desktop close");
 }
 
 void RunAll(const Options& options, Checks& checks, const TakeJournal& journal_of_suite) {
@@ -435,10 +473,14 @@ int main(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--com") options.com = true;
-    if (arg == "--host") options.host_only = true;
-    if (arg == "--journal" && i + 1 < argc) options.journal = argv[++i];
-    if (arg == "--bench" && i + 1 < argc) options.bench = std::atoi(argv[++i]);
+    if (arg == "--com")
+      options.com = true;
+    if (arg == "--host")
+      options.host_only = true;
+    if (arg == "--journal" && i + 1 < argc)
+      options.journal = argv[++i];
+    if (arg == "--bench" && i + 1 < argc)
+      options.bench = std::atoi(argv[++i]);
   }
   Checks checks;
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
@@ -454,14 +496,17 @@ int main(int argc, char** argv) {
     // journal file --journal names).
     wbui::FakeSuite fake;
     wbui::FakeSuite* suite = options.com ? nullptr : &fake;
-    if (suite) wb::SetComponentFactory(suite);
+    if (suite)
+      wb::SetComponentFactory(suite);
     if (options.host_only) {
       OpenWhileDriving(options, checks, [](HANDLE) {});
     } else {
       wbui::JournalFile file(options.journal);
       TakeJournal journal_of_suite;
-      if (suite) journal_of_suite = [suite] { return suite->Take(); };
-      if (!options.journal.empty()) journal_of_suite = [&file] { return file.Take(); };
+      if (suite)
+        journal_of_suite = [suite] { return suite->Take(); };
+      if (!options.journal.empty())
+        journal_of_suite = [&file] { return file.Take(); };
       RunAll(options, checks, journal_of_suite);
     }
   }

@@ -10,7 +10,8 @@ namespace {
 
 std::string Describe(const wb::Variant& value) {
   std::string kind = wb::KindName(value.kind());
-  if (value.IsObject() || value.IsEmpty()) return kind;
+  if (value.IsObject() || value.IsEmpty())
+    return kind;
   return kind + " " + wb::ToUtf8(wb::ToString(value));
 }
 
@@ -34,7 +35,8 @@ class Component final : public wb::ObjectImpl {
       entry += (i ? ", " : "") + Describe(args[i].value());
     }
     suite_.Note(entry + ")");
-    if (member == "GetProperty") return wb::Variant::Str(u"clerk01");
+    if (member == "GetProperty")
+      return wb::Variant::Str(u"clerk01");
     if (member == "AccessCheck") {
       return wb::Variant::Bool(!args.empty() && wb::ToLong(args[1].value()) != 2811);
     }
@@ -56,9 +58,13 @@ class Component final : public wb::ObjectImpl {
 
 }  // namespace
 
-FakeSuite::FakeSuite() { InitializeCriticalSection(&lock_); }
+FakeSuite::FakeSuite() {
+  InitializeCriticalSection(&lock_);
+}
 
-FakeSuite::~FakeSuite() { DeleteCriticalSection(&lock_); }
+FakeSuite::~FakeSuite() {
+  DeleteCriticalSection(&lock_);
+}
 
 wb::AutomationObject FakeSuite::Create(wb::StringView prog_id) {
   const std::string name = wb::ToUtf8(prog_id);

@@ -2,6 +2,7 @@
 // records what is done to it in one journal, and answers as a test needs.
 //   CtxStore.SessionBag   GetProperty(pid, "UserName") gives "clerk01"
 //   Gatekeeper.RightsDesk AccessCheck refuses right 2811, grants the others
+//   Loyalty.CPlan         Show raises error 1002 "方案锁定"
 //   DayClose.CDayCloseRun ShowReckoning succeeds for the day-end and raises
 //                         error 1001 "数据库忙" for the reverse day-end
 // Polyglot.LocaleState cannot be created, so texts stay untranslated.

@@ -11,10 +11,12 @@ namespace {
 std::string StringField(const std::string& json, const std::string& key, size_t from = 0) {
   const std::string marker = "\"" + key + "\":\"";
   const size_t start = json.find(marker, from);
-  if (start == std::string::npos) return {};
+  if (start == std::string::npos)
+    return {};
   std::string value;
   for (size_t i = start + marker.size(); i < json.size() && json[i] != '"'; ++i) {
-    if (json[i] == '\\' && i + 1 < json.size()) ++i;
+    if (json[i] == '\\' && i + 1 < json.size())
+      ++i;
     value += json[i];
   }
   return value;
@@ -23,7 +25,8 @@ std::string StringField(const std::string& json, const std::string& key, size_t 
 // "Kind value" for each {"byref":..,"type":..,"value":..} of the args array.
 std::string Args(const std::string& json) {
   const size_t start = json.find("\"args\":[");
-  if (start == std::string::npos) return {};
+  if (start == std::string::npos)
+    return {};
   const size_t end = json.find("],\"event\"", start);
   std::string out;
   for (size_t at = json.find("\"type\":\"", start); at != std::string::npos && at < end;
@@ -36,8 +39,10 @@ std::string Args(const std::string& json) {
     } else {
       const size_t stop = json.find_first_of(",}", value_at);
       value = json.substr(value_at, stop - value_at);
-      if (value == "true") value = "True";
-      if (value == "false") value = "False";
+      if (value == "true")
+        value = "True";
+      if (value == "false")
+        value = "False";
     }
     out += (out.empty() ? "" : ", ") + kind + " " + value;
   }
@@ -49,8 +54,10 @@ std::string Args(const std::string& json) {
 std::string ShortEntry(const std::string& line) {
   const std::string event = StringField(line, "event");
   const std::string prog_id = StringField(line, "progid");
-  if (event == "create") return "new " + prog_id;
-  if (event == "release") return "free " + prog_id;
+  if (event == "create")
+    return "new " + prog_id;
+  if (event == "release")
+    return "free " + prog_id;
   if (event == "let" || event == "get" || event == "call") {
     return prog_id + (event == "let" ? " let " : " ") + StringField(line, "member") + "(" +
            Args(line) + ")";
@@ -67,9 +74,11 @@ std::vector<std::string> JournalFile::Take() {
   size_t at = offset_;
   for (size_t end = text.find('\n', at); end != std::string::npos; end = text.find('\n', at)) {
     std::string line = text.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
     const std::string entry = ShortEntry(line);
-    if (!entry.empty()) entries.push_back(entry);
+    if (!entry.empty())
+      entries.push_back(entry);
     at = end + 1;
   }
   offset_ = at;

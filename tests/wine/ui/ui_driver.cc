@@ -10,8 +10,10 @@ template <class Found>
 bool Poll(DWORD timeout_ms, Found&& found) {
   const ULONGLONG end = GetTickCount64() + timeout_ms;
   for (;;) {
-    if (found()) return true;
-    if (GetTickCount64() >= end) return false;
+    if (found())
+      return true;
+    if (GetTickCount64() >= end)
+      return false;
     Sleep(kPollMs);
   }
 }
@@ -27,14 +29,17 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
   auto* query = reinterpret_cast<WindowQuery*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
-  if (query->pid != 0 && pid != query->pid) return TRUE;
+  if (query->pid != 0 && pid != query->pid)
+    return TRUE;
   wchar_t cls[64] = {};
   GetClassNameW(hwnd, cls, 64);
-  if (wcscmp(cls, query->cls) != 0) return TRUE;
+  if (wcscmp(cls, query->cls) != 0)
+    return TRUE;
   if (query->caption) {
     wchar_t caption[256] = {};
     GetWindowTextW(hwnd, caption, 256);
-    if (wcscmp(caption, query->caption) != 0) return TRUE;
+    if (wcscmp(caption, query->caption) != 0)
+      return TRUE;
   }
   query->found = hwnd;
   return FALSE;
@@ -70,16 +75,18 @@ void DumpPopup(HMENU menu, int level, std::vector<MenuEntry>& out, bool& ok) {
     entry.caption = entry.separator ? L"" : caption;
     entry.opens_popup = item.hSubMenu != nullptr;
     out.push_back(entry);
-    if (item.hSubMenu) DumpPopup(item.hSubMenu, level + 1, out, ok);
+    if (item.hSubMenu)
+      DumpPopup(item.hSubMenu, level + 1, out, ok);
   }
 }
 
 }  // namespace
 
 std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  if (text.empty())
+    return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
                       nullptr, nullptr);
@@ -87,9 +94,10 @@ std::string Utf8(const std::wstring& text) {
 }
 
 std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                    nullptr, 0);
+  if (utf8.empty())
+    return {};
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring out(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
   return out;
@@ -110,11 +118,13 @@ bool WaitGone(HWND hwnd, DWORD timeout_ms) {
 
 std::optional<std::vector<MenuEntry>> DumpMenu(HWND window) {
   const HMENU bar = GetMenu(window);
-  if (bar == nullptr) return std::nullopt;
+  if (bar == nullptr)
+    return std::nullopt;
   std::vector<MenuEntry> entries;
   bool ok = true;
   DumpPopup(bar, 0, entries, ok);
-  if (!ok) return std::nullopt;
+  if (!ok)
+    return std::nullopt;
   return entries;
 }
 
@@ -138,11 +148,14 @@ bool SendMenu(HWND window, int id, DWORD timeout_ms) {
                              &result) != 0;
 }
 
-HWND LogBox(HWND window) { return GetDlgItem(window, kLogBoxId); }
+HWND LogBox(HWND window) {
+  return GetDlgItem(window, kLogBoxId);
+}
 
 std::optional<std::wstring> LogText(HWND window, DWORD timeout_ms) {
   const HWND edit = LogBox(window);
-  if (edit == nullptr) return std::nullopt;
+  if (edit == nullptr)
+    return std::nullopt;
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, timeout_ms, &length)) {
     return std::nullopt;
@@ -169,7 +182,8 @@ std::optional<int> LogFirstVisibleLine(HWND window, DWORD timeout_ms) {
 std::optional<RECT> LogRect(HWND window) {
   const HWND edit = LogBox(window);
   RECT rect{};
-  if (edit == nullptr || !GetWindowRect(edit, &rect)) return std::nullopt;
+  if (edit == nullptr || !GetWindowRect(edit, &rect))
+    return std::nullopt;
   MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
   return rect;
 }
@@ -177,7 +191,8 @@ std::optional<RECT> LogRect(HWND window) {
 bool ResizeClient(HWND window, int width, int height) {
   RECT outer{};
   RECT client{};
-  if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client)) return false;
+  if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client))
+    return false;
   const int extra_w = (outer.right - outer.left) - client.right;
   const int extra_h = (outer.bottom - outer.top) - client.bottom;
   return SetWindowPos(window, nullptr, 0, 0, width + extra_w, height + extra_h,
@@ -216,8 +231,12 @@ std::optional<Notice> CloseNotice(DWORD pid, DWORD timeout_ms) {
   return notice;
 }
 
-bool NoticeOpen(DWORD pid) { return FindTopLevel(L"#32770", nullptr, pid) != nullptr; }
+bool NoticeOpen(DWORD pid) {
+  return FindTopLevel(L"#32770", nullptr, pid) != nullptr;
+}
 
-bool CloseWindow(HWND window) { return PostMessageW(window, WM_CLOSE, 0, 0) != FALSE; }
+bool CloseWindow(HWND window) {
+  return PostMessageW(window, WM_CLOSE, 0, 0) != FALSE;
+}
 
 }  // namespace wbui

@@ -43,7 +43,8 @@ void Fail(const std::string& what) {
 int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (argv == nullptr) return 1;
+  if (argv == nullptr)
+    return 1;
   HWND window = nullptr;
   DWORD pid = 0;
   int command = 0;
@@ -51,7 +52,9 @@ int main() {
     ++command;
     const std::wstring verb = argv[i];
     const auto arg = [&](int k) -> std::wstring { return i + k < argc ? argv[i + k] : L""; };
-    const auto number = [&](int k) { return static_cast<int>(wcstol(arg(k).c_str(), nullptr, 10)); };
+    const auto number = [&](int k) {
+      return static_cast<int>(wcstol(arg(k).c_str(), nullptr, 10));
+    };
     bool ok = true;
     if (verb == L"wait-window") {
       const std::wstring caption = arg(2);
@@ -59,7 +62,8 @@ int main() {
                                 static_cast<DWORD>(number(3)));
       i += 3;
       ok = window != nullptr;
-      if (ok) GetWindowThreadProcessId(window, &pid);
+      if (ok)
+        GetWindowThreadProcessId(window, &pid);
     } else if (window == nullptr) {
       Fail("no window: start with wait-window");
       ok = false;
@@ -72,12 +76,15 @@ int main() {
     } else if (verb == L"menu-dump") {
       const auto menu = wbui::DumpMenu(window);
       ok = menu.has_value();
-      if (ok) std::fputs(wbui::FormatMenu(*menu).c_str(), stdout);
-      if (!ok) Fail("the menu cannot be read from this process");
+      if (ok)
+        std::fputs(wbui::FormatMenu(*menu).c_str(), stdout);
+      if (!ok)
+        Fail("the menu cannot be read from this process");
     } else if (verb == L"log-text") {
       const auto text = wbui::LogText(window, 10000);
       ok = text.has_value();
-      if (ok) Print(wbui::Utf8(*text));
+      if (ok)
+        Print(wbui::Utf8(*text));
     } else if (verb == L"notice-close") {
       const auto notice = wbui::CloseNotice(pid, static_cast<DWORD>(number(1)));
       i += 1;
@@ -102,7 +109,8 @@ int main() {
       // down into its popup.
       ok = PostMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, 0) != FALSE;
       Sleep(300);
-      for (int k = 1; k < number(1); ++k) PostMessageW(window, WM_KEYDOWN, VK_RIGHT, 0);
+      for (int k = 1; k < number(1); ++k)
+        PostMessageW(window, WM_KEYDOWN, VK_RIGHT, 0);
       PostMessageW(window, WM_KEYDOWN, VK_DOWN, 0);
       Sleep(300);
       i += 1;

@@ -1,0 +1,72 @@
+// The console window `frmWorkbench` on Windows: a top-level window with a
+// native menu bar and the log box, and the object through which the runtime's
+// Unload closes it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+
+#include "bridge/automation_object.h"
+#include "bridge/runtime_global.h"
+#include "bridge/thread_state.h"
+#include "console/edit_log_box_win.h"
+#include "console/launcher_actions.h"
+#include "console/layout.h"
+
+namespace wb::console {
+
+class ConsoleForm final : public ObjectImpl, public Form {
+ public:
+  // The window's caption, class and design size of its inner area in twips.
+  static constexpr wchar_t kCaption[] = L"主界面";
+  static constexpr wchar_t kClassName[] = L"WorkbenchConsole";
+  static constexpr int kDesignWidth = 8160;
+  static constexpr int kDesignHeight = 5130;
+  // The log box's control id within the window.
+  static constexpr int kLogBoxId = 100;
+
+  // A new console, not loaded yet; the caller holds the one reference.
+  static AutomationObject Create();
+
+  // Loads the console (its Load sets gDataBaseType to 1), shows it and runs
+  // its messages on the calling thread until it is unloaded. Raises through
+  // Err when the window cannot be created.
+  void ShowModal();
+
+  // ObjectImpl: the public method "AddToText"(strLog).
+  void AddRef() noexcept override { ++refs_; }
+  void Release() noexcept override;
+  Variant Invoke(StringView name, CallKind kind, Args& args) override;
+
+  // Form: the runtime's Unload destroys the window.
+  void Unload() override;
+
+ private:
+  ConsoleForm() = default;
+  ~ConsoleForm();
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void Load();
+  void CreateLogBox();
+  void OnResize();
+  void OnMenuCommand(int id);
+  void MoveLogBox();
+
+  int refs_ = 0;
+  // The thread's module state lives at least as long as the console.
+  ThreadStateUser thread_state_user_;
+  HWND hwnd_ = nullptr;
+  HWND edit_ = nullptr;
+  bool destroyed_ = false;
+  int dpi_x_ = 96;
+  int dpi_y_ = 96;
+  // The log box's rectangle in twips, as last assigned.
+  LogBoxRect log_rect_{120, 840, 7935, 4095};
+  std::optional<EditLogBox> log_;
+  std::optional<LauncherActions> actions_;
+};
+
+}  // namespace wb::console

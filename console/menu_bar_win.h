@@ -1,0 +1,13 @@
+// The console's menu bar as a native menu: one top-level item per menu-bar
+// tool, each opening its popup; the tools' ids are the command ids.
+#pragma once
+
+#include <windows.h>
+
+namespace wb::console {
+
+// A new menu bar (owned by the caller until given to a window); raises
+// through Err when it cannot be built.
+HMENU BuildMenuBar();
+
+}  // namespace wb::console
