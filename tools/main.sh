@@ -42,14 +42,23 @@ cmake --build --preset win64 -j2 >/dev/null
 
 source tests/wine/harness.sh
 wb_wine_start
+# Notices are real message boxes on a virtual display. The display must be
+# there before the first Wine program starts, or Wine's desktop runs without
+# one and boxes never appear.
+wb_need_display
+export LANG=zh_CN.UTF-8
 wb_register "$root/dist/win64/RefSuite.dll"
 wb_register "$root/dist/win64/Workbench.dll"
 
 journal=$WB_WINE_TMP/journal.jsonl
 report=$WB_WINE_TMP/report.txt
-export WB_SUITE_JOURNAL WB_MAIN_REPORT
+notices=$WB_WINE_TMP/notices.txt
+stop=$WB_WINE_TMP/notices.stop
+: >"$notices"
+export WB_SUITE_JOURNAL WB_MAIN_REPORT WB_MAIN_NOTICES
 WB_SUITE_JOURNAL=$(wb_winpath "$journal")
 WB_MAIN_REPORT=$(wb_winpath "$report")
+WB_MAIN_NOTICES=$(wb_winpath "$notices")
 if [[ -n $scenario ]]; then
   export WB_SUITE_SCENARIO
   WB_SUITE_SCENARIO=$(wb_winpath "$scenario")
@@ -62,12 +71,17 @@ else
   echo "scenario: the default store day (language CHS)"
 fi
 echo
-# Notices (message boxes) need a display; a helper answers them so that the
-# job never waits on a box nobody closes.
+# A watcher reads each notice and closes it, so that the job never waits on a
+# box nobody closes.
+"$WB_WINE_LOADER" "$root/build/win64/tests/noticewatch.exe" \
+  "$(wb_winpath "$notices")" "$(wb_winpath "$stop")" 180000 &
+watcher=$!
 rc=0
 timeout -k 5 120 "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$root/tools/main/host.vbs")" || rc=$?
+touch "$stop"
+wait "$watcher" || true
 if [[ -f $report ]]; then
-  bash tools/main/show.sh "$report" "$journal"
+  bash tools/main/show.sh "$report" "$journal" "$notices"
 else
   echo "the host wrote no report (exit code $rc)"
 fi

@@ -47,3 +47,8 @@ WB_WINE_SUITES+=(proof_soak proof_threads)
 # tests/wine/ui/suite.sh.
 source "$WB_ROOT/tests/wine/ui/suite.sh"
 WB_WINE_SUITES+=(console)
+
+# Notices of Workbench.dll read back from the screen and closed by a watcher.
+# Defined in tests/wine/notices/suites.sh.
+source "$WB_ROOT/tests/wine/notices/suites.sh"
+WB_WINE_SUITES+=(notices)

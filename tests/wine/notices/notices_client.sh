@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The notices that Workbench.dll shows, read back from the screen: for each
+# case a host calls DEVOVIZoruze while noticewatch finds every message box,
+# reads its title, text and icon and closes it. Prints ok / not ok lines and
+# a plan line for the harness. Needs the harness's prefix, a display and the
+# registered DLLs (see suites.sh).
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../../.." && pwd)
+tmp=$WB_WINE_TMP/notices
+mkdir -p "$tmp"
+script=$tmp/host.vbs
+cat "$root/tests/wine/lib/checks.vbs" "$here/host.vbs" >"$script"
+winpath() { local p; p=$(readlink -m -- "$1"); printf 'Z:%s' "${p//\//\\}"; }
+checks=0
+failures=0
+check() {  # check NAME WANT GOT
+  checks=$((checks + 1))
+  if [[ $2 == "$3" ]]; then
+    echo "ok - $1"
+  else
+    failures=$((failures + 1))
+    echo "not ok - $1: got [$3], want [$2]"
+  fi
+}
+
+# run CASE SCENARIO ID WANT_NUMBER WANT_SOURCE WANT_NOTICES
+run() {
+  local name=$1 scenario=$2 id=$3 number=$4 source=$5 want=$6
+  local notices=$tmp/$name.txt stop=$tmp/$name.stop
+  : >"$notices"
+  rm -f "$stop"
+  "$WB_WINE_LOADER" "$root/build/win64/tests/noticewatch.exe" \
+    "$(winpath "$notices")" "$(winpath "$stop")" 40000 &
+  local watcher=$!
+  local out
+  out=$(WB_SUITE_SCENARIO=$(winpath "$here/$scenario") \
+    timeout -k 5 40 "$WB_WINE_LOADER" cscript //nologo "$(winpath "$script")" "$id" "$number" "$source" |
+    tr -d '\r')
+  local rc=$?
+  touch "$stop"
+  wait "$watcher"
+  # The host's own checks, under this case's name.
+  while IFS= read -r line; do
+    case $line in
+      "ok - "*) checks=$((checks + 1)); echo "ok - $name: ${line#ok - }" ;;
+      "not ok - "*) checks=$((checks + 1)); failures=$((failures + 1)); echo "not ok - $name: ${line#not ok - }" ;;
+    esac
+  done <<<"$out"
+  grep -q '^1\.\.' <<<"$out" || check "$name: the host ran to its end (exit $rc)" yes no
+  check "$name: notices shown" "$want" "$(cat "$notices")"
+}
+
+refused_chs=$'青禾提示\t您没有设置机构的权限!\texclamation'
+refused_eng=$'Qinghe Notice\tYou have no right to set up branch offices!\texclamation'
+run refused_chs right_refused.json 1800101 0 "" "$refused_chs"
+run refused_eng right_refused_eng.json 1800101 0 "" "$refused_eng"
+run granted default.json 1800101 0 "" ""
+run report_ok default.json 1800601 0 "" ""
+run report_error report_error.json 1800601 5 GetRptByID ""
+echo "1..$checks"
+exit "$failures"
