@@ -7,17 +7,23 @@
 # DEVOVIZoruze for each id of the dispatch table and for one id outside it.
 # For each id it shows the calls the suite saw and what the host got.
 #
-#   bash tools/main.sh [--scenario NAME|FILE.json]
+#   bash tools/main.sh [--scenario NAME|FILE.json] [--console [SHOT.png]]
 #
 # NAME picks a bundled scenario from tools/main/: right-refused (the user
 # holds no function right), failing-component (the member lookup raises, the
 # points scheme cannot be created), english (current language "ENG"). Without
 # it the suite's default scenario, a normal store day in "CHS", is in force.
+#
+# --console opens the test console instead (ShowWorkbenchForm) on the virtual
+# display, clicks every tool of its menu, saves a screenshot with a menu open
+# (default build/console.png), prints the console's log and the notices, and
+# closes it through its exit tool.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
 
 scenario=
+console=
 while (($#)); do
   case $1 in
     --scenario)
@@ -31,7 +37,14 @@ while (($#)); do
         exit 2
       fi
       shift 2 ;;
-    -h | --help) sed -n '2,16p' "$0"; exit 0 ;;
+    --console)
+      console=$root/build/console.png
+      if [[ $# -ge 2 && $2 == *.png ]]; then
+        console=$(readlink -m -- "$2")
+        shift
+      fi
+      shift ;;
+    -h | --help) sed -n '2,21p' "$0"; exit 0 ;;
     *) echo "main: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -39,6 +52,43 @@ done
 bash tools/setup.sh >/dev/null
 [[ -f build/win64/build.ninja ]] || cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j2 >/dev/null
+
+# The console: opened by a host script, driven by uidriver (every tool of the
+# menu in display order, then the exit tool), photographed with a menu open.
+run_console() {
+  local driver=$root/build/win64/tests/wine/ui/uidriver.exe
+  # The caption buttons' glyphs (package fonts-wine), where the prefix finds them.
+  if [[ -f /usr/share/wine/fonts/marlett.ttf ]]; then
+    cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  fi
+  drive() {
+    timeout -k 5 60 "$WB_WINE_LOADER" "$driver" wait-window WorkbenchConsole '*' 15000 "$@" |
+      tr -d '\r'
+  }
+  timeout -k 5 120 "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$root/tools/main/console.vbs")" \
+    >"$WB_WINE_TMP/console-host.txt" 2>&1 &
+  local host=$!
+  # VIP管理: 1 4 3; 设置: 7; 其他: 10 9 11 12 (the exit tool, 6, comes last).
+  drive menu-sync 1 menu-sync 4 menu-sync 3 menu-sync 7 menu-sync 10 menu-sync 9 \
+    menu-sync 11 menu-sync 12 open-menu 3 sleep 500 >/dev/null || echo "the console could not be driven"
+  mkdir -p "$(dirname "$console")"
+  import -window root -crop 560x396+0+0 +repage "$console" 2>/dev/null &&
+    echo "screenshot: $console"
+  echo
+  echo "the console's log:"
+  drive key 27 key 27 sleep 200 log-text | sed 's/^/  /'
+  drive menu 6 wait-gone 15000 >/dev/null || echo "the exit tool did not close the console"
+  wait "$host" || rc=$?
+  echo "host: $(tr -d '\r' <"$WB_WINE_TMP/console-host.txt")"
+}
+
+show_notices() {
+  echo
+  echo "notices shown:"
+  while IFS=$'\t' read -r title text icon; do
+    printf '  [%s] %s: %s\n' "$icon" "$title" "${text//\\n/ / }"
+  done <"$1"
+}
 
 source tests/wine/harness.sh
 wb_wine_start
@@ -64,7 +114,11 @@ if [[ -n $scenario ]]; then
   WB_SUITE_SCENARIO=$(wb_winpath "$scenario")
 fi
 
-echo "Workbench.CWorkbench.DEVOVIZoruze against the reference suite"
+if [[ -n $console ]]; then
+  echo "Workbench.CWorkbench.ShowWorkbenchForm against the reference suite"
+else
+  echo "Workbench.CWorkbench.DEVOVIZoruze against the reference suite"
+fi
 if [[ -n $scenario ]]; then
   echo "scenario: $(basename "$scenario")"
 else
@@ -77,10 +131,16 @@ echo
   "$(wb_winpath "$notices")" "$(wb_winpath "$stop")" 180000 &
 watcher=$!
 rc=0
-timeout -k 5 120 "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$root/tools/main/host.vbs")" || rc=$?
+if [[ -n $console ]]; then
+  run_console
+else
+  timeout -k 5 120 "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$root/tools/main/host.vbs")" || rc=$?
+fi
 touch "$stop"
 wait "$watcher" || true
-if [[ -f $report ]]; then
+if [[ -n $console ]]; then
+  show_notices "$notices"
+elif [[ -f $report ]]; then
   bash tools/main/show.sh "$report" "$journal" "$notices"
 else
   echo "the host wrote no report (exit code $rc)"
