@@ -4,6 +4,7 @@
 #include "refsuite/host_io.h"
 #include "refsuite/instance.h"
 #include "refsuite/suite.h"
+#include "refsuite/thread_language.h"
 #include "refsuite/values.h"
 
 namespace refsuite {
@@ -23,8 +24,9 @@ wb::Variant True(const Instance&, const Scenario&, const wb::Args&) {
   return wb::Variant::Bool(true);
 }
 
+// CurrentLanguage: the calling thread's own language if it assigned one.
 wb::Variant CurrentLanguage(const Instance&, const Scenario& scenario, const wb::Args&) {
-  return wb::Variant::Str(scenario.language);
+  return wb::Variant::Str(ThreadLanguage().value_or(scenario.language));
 }
 
 // LoadString(key): the text stored for the key in the catalog's LanguageID.
@@ -69,17 +71,22 @@ wb::Variant Result(const Instance&, const Scenario&, const wb::Args& args) {
 }
 
 MemberDef Stored(const char16_t* name, const char16_t* initial = nullptr) {
-  return MemberDef{name, nullptr, initial};
+  return MemberDef{name, nullptr, initial, nullptr};
 }
 MemberDef Method(const char16_t* name, Behaviour behaviour = &Nothing) {
-  return MemberDef{name, behaviour, nullptr};
+  return MemberDef{name, behaviour, nullptr, nullptr};
+}
+// A computed property that can also be assigned.
+MemberDef Settable(const char16_t* name, Behaviour behaviour, Assigner assign) {
+  return MemberDef{name, behaviour, nullptr, assign};
 }
 
 }  // namespace
 
 const std::vector<Component>& Catalog() {
   static const auto* catalog = new std::vector<Component>{
-      {"Polyglot.LocaleState", {Method(u"CurrentLanguage", &CurrentLanguage)}},
+      {"Polyglot.LocaleState",
+       {Settable(u"CurrentLanguage", &CurrentLanguage, &AssignThreadLanguage)}},
       {"Phrasebook.Catalog",
        {Stored(u"ResFileBaseName", u""), Stored(u"LanguageID", u""),
         Method(u"LoadString", &LoadString)}},

@@ -18,12 +18,16 @@ using Behaviour = wb::Variant (*)(const Instance& self,
                                   const Scenario& scenario,
                                   const wb::Args& args);
 
+// What assigning a computed property does (null: it cannot be assigned).
+using Assigner = void (*)(const wb::Variant& value);
+
 struct MemberDef {
   const char16_t* name;
   // A stored property keeps what is assigned and answers it back, starting
   // from `initial` (Empty when null). Otherwise `behaviour` answers.
   Behaviour behaviour;
   const char16_t* initial;
+  Assigner assign;
   bool stored() const { return behaviour == nullptr; }
 };
 

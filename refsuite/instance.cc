@@ -46,11 +46,11 @@ bool RuleMatches(const Rule& rule, const wb::Args& args, int nth, int nth_overal
 
 }  // namespace
 
-Instance::Instance(const Component& component, int id)
+Instance::Instance(const Component& component, int id, int seq)
     : component_(&component), prog_id_(component.prog_id), id_(id) {
   const int live = Suite::Get().AddLive(prog_id_, 1);
   Suite::Get().journal().Write(
-      {{"event", "create"}, {"progid", prog_id_}, {"instance", id_}, {"live", live}});
+      {{"event", "create"}, {"progid", prog_id_}, {"instance", id_}, {"seq", seq}, {"live", live}});
 }
 
 Instance::Instance(std::shared_ptr<const ScriptedValue> default_value, int id)
@@ -101,11 +101,13 @@ wb::Variant Instance::Property(wb::StringView name) const {
 
 wb::Variant Instance::Invoke(wb::StringView name, wb::CallKind kind, wb::Args& args) {
   SetRaiseStyle(RaiseStyle::kExcepInfo);
-  nlohmann::json entry = {{"event", EventName(kind)},
-                          {"progid", prog_id_},
-                          {"instance", id_},
-                          {"member", wb::ToUtf8(name)},
-                          {"args", nlohmann::json::array()}};
+  const int seq = Suite::Get().NextInteraction();
+  const std::optional<Injection> fault = Suite::Get().InjectionAt(seq);
+  nlohmann::json entry = {
+      {"event", EventName(kind)},   {"progid", prog_id_}, {"instance", id_},
+      {"member", wb::ToUtf8(name)}, {"seq", seq},         {"args", nlohmann::json::array()}};
+  if (fault)
+    entry["injected"] = true;
   std::vector<wb::Variant> before;
   before.reserve(args.size());
   for (const wb::Arg& arg : args) {
@@ -124,7 +126,7 @@ wb::Variant Instance::Invoke(wb::StringView name, wb::CallKind kind, wb::Args& a
     }
   };
   try {
-    wb::Variant result = Perform(name, kind, args);
+    wb::Variant result = Perform(name, kind, args, fault);
     note_written();
     entry["result"] = ValueToJson(result);
     Suite::Get().journal().Write(std::move(entry));
@@ -137,10 +139,19 @@ wb::Variant Instance::Invoke(wb::StringView name, wb::CallKind kind, wb::Args& a
   }
 }
 
-wb::Variant Instance::Perform(wb::StringView name, wb::CallKind kind, wb::Args& args) {
+wb::Variant Instance::Perform(wb::StringView name,
+                              wb::CallKind kind,
+                              wb::Args& args,
+                              const std::optional<Injection>& fault) {
   const wb::String key = wb::AsciiUpper(name);
   const int nth = ++calls_[key];
   const int nth_overall = Suite::Get().CountCall(prog_id_, key);
+  if (fault) {
+    // Still a call of the member: its ordinals count it.
+    SetRaiseStyle(fault->raise.style);
+    const wb::ErrRecord& r = fault->raise.record;
+    wb::Err::Raise(r.number, r.source, r.description, r.help_file, r.help_context);
+  }
   std::shared_ptr<const Scenario> scenario = Suite::Get().scenario();
   if (!scenario)
     Suite::Get().RaiseProblem();
@@ -174,6 +185,10 @@ wb::Variant Instance::Perform(wb::StringView name, wb::CallKind kind, wb::Args& 
 
   const MemberDef* member = component_ ? FindMember(*component_, key) : nullptr;
   if (kind == wb::CallKind::kLet) {
+    if (member && member->assign) {
+      member->assign(args.empty() ? wb::Variant() : args.back().value());
+      return {};
+    }
     // A stored property, or a member the scenario adds, keeps the value.
     if (member ? !member->stored() : script == nullptr)
       RaiseNoSuchMember();

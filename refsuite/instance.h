@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "bridge/automation_object.h"
@@ -16,8 +17,9 @@ namespace refsuite {
 
 class Instance {
  public:
-  // A component of the catalogue; the suite counts it live until destroyed.
-  Instance(const Component& component, int id);
+  // A component of the catalogue, made by interaction `seq` (journaled); the
+  // suite counts it live until destroyed.
+  Instance(const Component& component, int id, int seq);
   // An object answered as a value: its default member answers
   // `default_value`, or it has none when that is null.
   Instance(std::shared_ptr<const ScriptedValue> default_value, int id);
@@ -40,7 +42,11 @@ class Instance {
   wb::Variant Property(wb::StringView name) const;
 
  private:
-  wb::Variant Perform(wb::StringView name, wb::CallKind kind, wb::Args& args);
+  // `fault`: the error injected on this call, raised once the call is counted.
+  wb::Variant Perform(wb::StringView name,
+                      wb::CallKind kind,
+                      wb::Args& args,
+                      const std::optional<Injection>& fault);
   const MemberScript* ScriptOf(const Scenario& scenario, const wb::String& key) const;
 
   const Component* component_;  // null for an answered object

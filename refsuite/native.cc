@@ -70,6 +70,10 @@ void ClearJournal() {
   Suite::Get().journal().Clear();
 }
 
+int Interactions() {
+  return Suite::Get().Interactions();
+}
+
 int LiveCount(const std::string& prog_id) {
   return Suite::Get().LiveCount(prog_id);
 }

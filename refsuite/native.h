@@ -27,6 +27,10 @@ void ResetScenario();
 std::vector<nlohmann::json> Journal();
 void ClearJournal();
 
+// Interactions since the scenario was loaded: creations (failed ones too)
+// and member calls, the ones the journal gives a "seq".
+int Interactions();
+
 // Live instances of one ProgID (any letter case); of all, answered objects
 // ("RefSuite.Value") included.
 int LiveCount(const std::string& prog_id);

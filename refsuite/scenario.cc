@@ -27,7 +27,8 @@ class Parser {
     if (!root.is_object())
       Fail("", "a scenario is a JSON object");
     CheckKeys(root, "",
-              {"base", "language", "session", "rights", "phrases", "uncreatable", "components"});
+              {"base", "language", "session", "rights", "phrases", "uncreatable", "components",
+               "inject"});
     if (root.contains("base")) {
       const std::string base = String(root["base"], "/base");
       if (base == "none") {
@@ -48,6 +49,8 @@ class Parser {
       Uncreatable(root["uncreatable"], out);
     if (root.contains("components"))
       Components(root["components"], out);
+    if (root.contains("inject"))
+      Inject(root["inject"], out);
   }
 
  private:
@@ -188,6 +191,42 @@ class Parser {
             Member(member.value(), LocatedJson::Child(at, member.key()));
       }
     }
+  }
+
+  // One fault, or an array of faults on different interactions.
+  void Inject(const json& value, Scenario& out) const {
+    out.inject.clear();
+    if (value.is_object()) {
+      AddInjection(value, "/inject", out);
+      return;
+    }
+    if (!value.is_array())
+      Fail("/inject", "expected {\"at\": ..., \"raise\": ...} or an array of them");
+    for (size_t i = 0; i < value.size(); ++i)
+      AddInjection(value[i], LocatedJson::Child("/inject", i), out);
+  }
+
+  void AddInjection(const json& value, const std::string& at, Scenario& out) const {
+    Object(value, at);
+    CheckKeys(value, at, {"at", "raise", "creation"});
+    if (!value.contains("at"))
+      Fail(at, "\"at\" is required");
+    if (!value.contains("raise"))
+      Fail(at, "\"raise\" is required");
+    Injection injection;
+    injection.at =
+        static_cast<int>(Integer(value["at"], at + "/at", 1, std::numeric_limits<int>::max()));
+    injection.raise = Error(value["raise"], at + "/raise");
+    if (value.contains("creation")) {
+      const std::string creation = String(value["creation"], at + "/creation");
+      if (creation == "raise") {
+        injection.creation_raises = true;
+      } else if (creation != "uncreatable") {
+        Fail(at + "/creation", "expected \"uncreatable\" or \"raise\"");
+      }
+    }
+    if (!out.inject.emplace(injection.at, injection).second)
+      Fail(at + "/at", "interaction " + std::to_string(injection.at) + " already has a fault");
   }
 
   MemberScript Member(const json& value, const std::string& at) const {

@@ -78,6 +78,16 @@ struct MemberScript {
   std::vector<Rule> when;  // first match wins
 };
 
+// A fault laid on one interaction of the run: the `at`-th creation or member
+// call (1-based, counted over all components since the scenario was loaded)
+// fails once. A member call raises `raise`; a creation fails as an
+// uncreatable ProgID does (429), or raises `raise` when `creation_raises`.
+struct Injection {
+  int at = 0;
+  ScriptedError raise;
+  bool creation_raises = false;
+};
+
 struct Scenario {
   wb::String language;
   std::map<wb::String, ScriptedValue> session;  // property name (exact) -> value
@@ -89,6 +99,8 @@ struct Scenario {
   std::map<wb::String, std::optional<ScriptedError>> uncreatable;
   // ProgID (upper case) -> member name (upper case) -> script
   std::map<wb::String, std::map<wb::String, MemberScript>> components;
+  // Faults by interaction number; a loaded scenario replaces the base's.
+  std::map<int, Injection> inject;
 };
 
 // Parses `text` laid over `base`; `name` (a file name) prefixes every message.

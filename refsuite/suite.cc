@@ -39,10 +39,13 @@ wb::AutomationObject Suite::Create(wb::StringView prog_id) {
   const std::string name = component ? component->prog_id : wb::ToUtf8(prog_id);
   std::optional<wb::ErrRecord> failure;
   ObjectMaker maker;
+  int seq = 0;
+  bool injected = false;
   {
     MutexLock lock(mutex_);
     EnsureLoaded();
     maker = maker_;
+    seq = ++interactions_;
     const wb::ErrRecord cannot_create{wb::rt::kCannotCreateObject, wb::rt::kRuntimeSource,
                                       wb::rt::Describe(wb::rt::kCannotCreateObject), u"", 0};
     if (!scenario_) {
@@ -54,14 +57,25 @@ wb::AutomationObject Suite::Create(wb::StringView prog_id) {
                it != scenario_->uncreatable.end()) {
       failure = it->second ? it->second->record : cannot_create;
     }
+    if (scenario_) {
+      if (auto fault = scenario_->inject.find(seq); fault != scenario_->inject.end()) {
+        injected = true;
+        failure = fault->second.creation_raises ? fault->second.raise.record : cannot_create;
+      }
+    }
   }
   if (failure) {
-    journal_.Write(
-        {{"event", "create-failed"}, {"progid", name}, {"error", ErrorToJson(*failure)}});
+    nlohmann::json entry = {{"event", "create-failed"},
+                            {"progid", name},
+                            {"seq", seq},
+                            {"error", ErrorToJson(*failure)}};
+    if (injected)
+      entry["injected"] = true;
+    journal_.Write(std::move(entry));
     wb::Err::Raise(failure->number, failure->source, failure->description, failure->help_file,
                    failure->help_context);
   }
-  return maker(std::make_unique<Instance>(*component, NextInstanceId()));
+  return maker(std::make_unique<Instance>(*component, NextInstanceId(), seq));
 }
 
 wb::Variant Suite::Materialize(const ScriptedValue& scripted) {
@@ -125,11 +139,11 @@ void Suite::LoadText(std::string_view text, const std::string& name) {
     loaded_ = true;
     scenario_ = std::move(parsed);
     problem_.clear();
-    calls_.clear();
+    StartRun();
   } catch (const ScenarioError& e) {
     MutexLock lock(mutex_);
     loaded_ = true;
-    calls_.clear();
+    StartRun();
     SetBroken(e.what());
     throw;
   }
@@ -141,6 +155,7 @@ void Suite::LoadFile(const std::string& path) {
     const std::string problem = path + ":1: cannot read the scenario file";
     MutexLock lock(mutex_);
     loaded_ = true;
+    StartRun();
     SetBroken(problem);
     throw ScenarioError(problem);
   }
@@ -152,7 +167,13 @@ void Suite::Reset() {
   loaded_ = true;
   scenario_ = std::make_shared<Scenario>(DefaultScenario());
   problem_.clear();
+  StartRun();
+}
+
+void Suite::StartRun() {
   calls_.clear();
+  interactions_ = 0;
+  ++generation_;
 }
 
 void Suite::RaiseProblem() {
@@ -177,6 +198,31 @@ int Suite::AddLive(const std::string& prog_id, int delta) {
 int Suite::CountCall(const std::string& prog_id, const wb::String& member) {
   MutexLock lock(mutex_);
   return ++calls_[{Upper(prog_id), member}];
+}
+
+int Suite::NextInteraction() {
+  MutexLock lock(mutex_);
+  return ++interactions_;
+}
+
+int Suite::Interactions() {
+  MutexLock lock(mutex_);
+  return interactions_;
+}
+
+std::optional<Injection> Suite::InjectionAt(int seq) {
+  MutexLock lock(mutex_);
+  if (!scenario_)
+    return std::nullopt;
+  auto it = scenario_->inject.find(seq);
+  if (it == scenario_->inject.end())
+    return std::nullopt;
+  return it->second;
+}
+
+uint64_t Suite::generation() {
+  MutexLock lock(mutex_);
+  return generation_;
 }
 
 int Suite::LiveCount(const std::string& prog_id) {

@@ -56,6 +56,19 @@ class Suite {
   // Counts one more call of `member` on any instance of `prog_id`.
   int CountCall(const std::string& prog_id, const wb::String& member);
 
+  // Interactions: every creation (failed ones included) and member call of
+  // a component, numbered from 1 since the scenario was loaded, in the order
+  // they begin. Objects answered as values are made by an answer, not
+  // created: their creation is no interaction, calls on them are.
+  int NextInteraction();
+  int Interactions();
+  // The fault that the scenario lays on interaction `seq`, if any.
+  std::optional<Injection> InjectionAt(int seq);
+
+  // Changes at every load or reset of the scenario; what a thread assigned
+  // under an older one no longer counts (see thread_language.h).
+  uint64_t generation();
+
   int LiveCount(const std::string& prog_id);
   int TotalLive();
 
@@ -63,6 +76,7 @@ class Suite {
   Suite();
   void EnsureLoaded();                  // requires mutex_
   void SetBroken(std::string problem);  // requires mutex_
+  void StartRun();                      // requires mutex_: counts start afresh
 
   Mutex mutex_;
   bool loaded_ = false;
@@ -72,6 +86,8 @@ class Suite {
   int last_id_ = 0;
   std::map<std::string, int> live_;  // by ProgID (upper case)
   std::map<std::pair<std::string, wb::String>, int> calls_;
+  int interactions_ = 0;
+  uint64_t generation_ = 0;
   CallJournal journal_;
 };
 

@@ -86,9 +86,13 @@ wb_wine_start() {
   # Exits 2 when a server for the prefix is running already: it stays.
   "$WB_WINESERVER" -p || true
   WB_WINE_STARTED=1
+  # The display comes before the first program of the run: Wine's desktop
+  # takes the display of the process that starts it, and a desktop started
+  # without one shows no window (nor message box) for the whole run.
+  wb_need_display || return 1
 }
 
-# Starts Xvfb on a free display for the tests that show windows (once).
+# Starts Xvfb on a free display (once per run; wb_wine_start calls it).
 wb_need_display() {
   [[ -n $WB_XVFB_PID ]] && return 0
   local n
