@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every test: the native unit tests (plain and
-# under ASan/UBSan) through ctest, and the Windows programs under Wine through
-# tests/wine/run.sh. Ends with one line, `N passed, M failed`, summed over the
+# under ASan/UBSan) through ctest, a short run of each fuzz target, and the
+# Windows programs under Wine through tests/wine/run.sh. Ends with one line, `N passed, M failed`, summed over the
 # ctest tests and the Wine checks (a preset that fails to build counts as one
 # failure); exits non-zero when anything failed.
 #   bash tools/test.sh
@@ -20,16 +20,17 @@ if ! bash tools/setup.sh; then
   exit 1
 fi
 
-# build PRESET: configures once (ninja re-runs cmake when a CMakeLists.txt
-# changes), then builds with two jobs.
+# build PRESET [CMAKE-BUILD-ARGS...]: configures once (ninja re-runs cmake
+# when a CMakeLists.txt changes), then builds with two jobs.
 build() {
   local preset=$1 log=$logs/build-$1.log
+  shift
   note "build $preset"
   if [[ ! -f build/$preset/build.ninja ]] && ! cmake --preset "$preset" >"$log" 2>&1; then
     tail -n 40 "$log"
     return 1
   fi
-  if ! cmake --build --preset "$preset" -j2 >>"$log" 2>&1; then
+  if ! cmake --build --preset "$preset" -j2 "$@" >>"$log" 2>&1; then
     grep -E 'error|FAILED' "$log" | head -n 40
     return 1
   fi
@@ -63,6 +64,27 @@ for preset in native native-asan; do
     failed=$((failed + 1))
   fi
 done
+# The fuzz targets, briefly, from the corpus kept in the tree (a copy: new
+# inputs stay out of it). Each target counts as one test. A long run:
+#   build/fuzz/fuzz/translate_fuzz -max_total_time=3600 fuzz/corpus/translate
+if build fuzz --target translate_fuzz convert_fuzz; then
+  for target in translate_fuzz convert_fuzz; do
+    note "fuzz $target"
+    corpus=$(mktemp -d)
+    cp -r "fuzz/corpus/${target%_fuzz}/." "$corpus/"
+    if build/fuzz/fuzz/$target -max_total_time="${WB_FUZZ_SECONDS:-15}" -max_len=512 \
+        -artifact_prefix="$logs/$target-" "$corpus" >"$logs/fuzz-$target.log" 2>&1; then
+      passed=$((passed + 1))
+      tail -n 1 "$logs/fuzz-$target.log"
+    else
+      failed=$((failed + 1))
+      grep -E 'ERROR|SUMMARY|runtime error' "$logs/fuzz-$target.log" | head -n 10
+    fi
+    rm -rf -- "$corpus"
+  done
+else
+  failed=$((failed + 1))
+fi
 build win32 || failed=$((failed + 1))
 if build win64; then
   note "wine"
