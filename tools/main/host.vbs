@@ -4,7 +4,8 @@
 ' what the host got to the report file named by WB_MAIN_REPORT (UTF-16, so
 ' that Chinese texts arrive intact whatever the console's code page), and a line "journal-mark N" after it, N being the number
 ' of lines in the reference suite's journal so far; the main job shows the
-' journal lines between two marks as the calls the suite saw during the call.
+' journal lines between two marks as the calls the suite saw during the call,
+' and likewise the message boxes answered (WB_MAIN_NOTICES) as its notices.
 Option Explicit
 On Error Resume Next
 
@@ -13,7 +14,8 @@ Dim number, source, description, helpFile, helpContext
 Set shell = CreateObject("WScript.Shell")
 Set fso = CreateObject("Scripting.FileSystemObject")
 journalPath = shell.Environment("PROCESS")("WB_SUITE_JOURNAL")
-Dim report
+Dim noticesPath, report
+noticesPath = shell.Environment("PROCESS")("WB_MAIN_NOTICES")
 Set report = fso.CreateTextFile(shell.Environment("PROCESS")("WB_MAIN_REPORT"), True, True)
 If Err.Number <> 0 Then
   WScript.Echo "FAILED to open the report file: " & Err.Description
@@ -24,20 +26,28 @@ Sub Say(text)
   report.WriteLine text
 End Sub
 
-' Marks how far the journal has got (counting lines only: the journal is
-' UTF-8, which the script host would not read as such).
-Sub PrintNewJournalLines()
+' The number of lines in a file (counted only: the file is UTF-8, which the
+' script host would not read as such).
+Function LineCount(path)
   Dim file, n
   n = 0
-  If journalPath <> "" And fso.FileExists(journalPath) Then
-    Set file = fso.OpenTextFile(journalPath, 1)
-    Do While Not file.AtEndOfStream
-      file.ReadLine
-      n = n + 1
-    Loop
-    file.Close
+  If path <> "" Then
+    If fso.FileExists(path) Then
+      Set file = fso.OpenTextFile(path, 1)
+      Do While Not file.AtEndOfStream
+        file.ReadLine
+        n = n + 1
+      Loop
+      file.Close
+    End If
   End If
-  Say "journal-mark " & n
+  LineCount = n
+End Function
+
+' Marks how far the suite's journal and the notices shown have got.
+Sub PrintNewJournalLines()
+  Say "journal-mark " & LineCount(journalPath)
+  Say "notice-mark " & LineCount(noticesPath)
 End Sub
 
 ids = Array(1800101, 1800201, 1800301, 1800401, 1800601, 1800501)
