@@ -14,9 +14,20 @@ using wb::entry::RegistrationScope;
 // Kept minimal: no COM call may be made under the loader lock. Thread
 // notifications stay on: the statically linked runtime frees each thread's
 // thread_local storage (the error record) when the thread detaches.
+//
+// That runtime also holds a reference on this module for every thread that
+// has such storage, and drops it with FreeLibrary from code inside this module
+// as the thread ends. When COM has already let the DLL go (the last apartment
+// that used it was uninitialized), that FreeLibrary unloads the module under
+// its own feet and the host crashes at thread exit. So the module is pinned
+// when it is loaded: it stays until the process ends.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH)
+  if (reason == DLL_PROCESS_ATTACH) {
     wb::entry::SetModuleHandle(instance);
+    HMODULE pinned = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCWSTR>(instance), &pinned);
+  }
   return TRUE;
 }
 

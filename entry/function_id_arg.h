@@ -15,9 +15,9 @@
 namespace wb::entry {
 
 // S_OK with `*id` set; DISP_E_TYPEMISMATCH for a value that has no Long form
-// (Null, an object without a default value, a non-numeric text),
-// DISP_E_OVERFLOW for a number out of range, DISP_E_PARAMNOTOPTIONAL for the
-// missing-argument marker.
+// (Null, an object without a default value, a non-numeric text, a reference
+// whose pointer is null), DISP_E_OVERFLOW for a number out of range or NaN,
+// DISP_E_PARAMNOTOPTIONAL for the missing-argument marker.
 HRESULT ReadFunctionId(const VARIANT& arg, int32_t* id) noexcept;
 
 }  // namespace wb::entry

@@ -96,9 +96,16 @@ HMODULE ThisModule() {
 
 using refsuite::com::ClassFactory;
 
+// The statically linked C++ runtime holds a reference on this module for
+// every thread with thread_local storage and drops it from inside the module
+// as the thread ends; once COM has let the DLL go, that unloads the module
+// under its own feet. Pinned on load, it stays until the process ends.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     refsuite::com::g_module = instance;
+    HMODULE pinned = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCWSTR>(instance), &pinned);
   }
   return TRUE;
 }

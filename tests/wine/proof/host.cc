@@ -1,0 +1,112 @@
+#include "tests/wine/proof/host.h"
+
+#include <psapi.h>
+
+#include <cstdio>
+
+#include "bridge/com_errors.h"
+#include "bridge/scoped_bstr.h"
+
+namespace wbproof {
+
+wb::com_ptr<_CWorkbench> NewWorkbench() {
+  wb::com_ptr<_CWorkbench> object;
+  CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER, IID__CWorkbench,
+                   object.put_void());
+  return object;
+}
+
+HostError CallVtable(_CWorkbench* workbench, LONG id) {
+  HostError out;
+  SetErrorInfo(0, nullptr);
+  out.hr = workbench->DEVOVIZoruze(&id);
+  if (SUCCEEDED(out.hr))
+    return out;
+  wb::com_ptr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.put()) != S_OK || !info)
+    return out;
+  wb::ScopedBstr source, description, help_file;
+  info->GetSource(source.Receive());
+  info->GetDescription(description.Receive());
+  info->GetHelpFile(help_file.Receive());
+  info->GetHelpContext(&out.help_context);
+  out.source = source.Text();
+  out.description = description.Text();
+  out.help_file = help_file.Text();
+  return out;
+}
+
+HostError CallDispatch(IDispatch* dispatch, LONG id) {
+  VARIANT arg;
+  VariantInit(&arg);
+  V_VT(&arg) = VT_BYREF | VT_I4;
+  V_I4REF(&arg) = &id;
+  DISPPARAMS params = {&arg, nullptr, 1, 0};
+  wb::ScopedExcepInfo excep;
+  UINT arg_error = 0;
+  HostError out;
+  out.hr = dispatch->Invoke(kDispidDEVOVIZoruze, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
+                            excep.get(), &arg_error);
+  if (out.hr != DISP_E_EXCEPTION)
+    return out;
+  const EXCEPINFO& e = excep.info();
+  out.hr = e.scode;
+  out.source = wb::ScopedBstr::TextOf(e.bstrSource);
+  out.description = wb::ScopedBstr::TextOf(e.bstrDescription);
+  out.help_file = wb::ScopedBstr::TextOf(e.bstrHelpFile);
+  out.help_context = e.dwHelpContext;
+  return out;
+}
+
+std::string Hex(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
+  return text;
+}
+
+std::string Show(const HostError& error) {
+  std::string description = wb::ToUtf8(error.description);
+  if (error.description.size() > 200) {
+    description = wb::ToUtf8(error.description.substr(0, 200)) + "... (" +
+                  std::to_string(error.description.size()) + " chars)";
+  }
+  return "hr " + Hex(error.hr) + ", Source \"" + wb::ToUtf8(error.source) + "\", Description \"" +
+         description + "\", HelpFile \"" + wb::ToUtf8(error.help_file) + "\", HelpContext " +
+         std::to_string(error.help_context);
+}
+
+HRESULT WorkbenchCanUnloadNow() {
+  using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
+  HMODULE module = GetModuleHandleW(L"Workbench.dll");
+  if (module == nullptr)
+    return E_UNEXPECTED;
+  auto can_unload = reinterpret_cast<CanUnloadNowFn>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  return can_unload ? can_unload() : E_UNEXPECTED;
+}
+
+SIZE_T PrivateUsage() {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(),
+                            reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+    return 0;
+  return counters.PrivateUsage;
+}
+
+SIZE_T CommittedPrivateBytes() {
+  SIZE_T total = 0;
+  MEMORY_BASIC_INFORMATION region{};
+  const char* at = nullptr;
+  while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+      total += region.RegionSize;
+    const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    if (next <= at)
+      break;
+    at = next;
+  }
+  return total;
+}
+
+}  // namespace wbproof

@@ -1,0 +1,65 @@
+// The host's side of Workbench.dll for the proof clients: creating the class,
+// calling DEVOVIZoruze through the table of methods and reading the error the
+// host gets (status and IErrorInfo), the DLL's own DllCanUnloadNow, and the
+// process's private memory.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <string>
+
+#include "bridge/com_ptr.h"
+#include "bridge/text.h"
+#include "entry/workbench_idl.h"
+
+namespace wbproof {
+
+inline constexpr DISPID kDispidDEVOVIZoruze = 0x60030001;
+inline constexpr LONG kBranchSetup = 1800101;
+inline constexpr LONG kMemberLookup = 1800201;
+inline constexpr LONG kLoyaltyPlan = 1800301;
+inline constexpr LONG kReceiptRoll = 1800401;
+inline constexpr LONG kReport = 1800601;
+// Not in the function table: nothing runs.
+inline constexpr LONG kNoFunction = 1800501;
+
+// What a host sees of one call: the status and, on failure, the five fields.
+struct HostError {
+  HRESULT hr = S_OK;
+  wb::String source;
+  wb::String description;
+  wb::String help_file;
+  DWORD help_context = 0;
+
+  bool operator==(const HostError&) const = default;
+};
+
+// A new CWorkbench by CLSID (empty on failure).
+wb::com_ptr<_CWorkbench> NewWorkbench();
+
+// DEVOVIZoruze(id) through the table of methods; the fields come from the
+// thread's IErrorInfo, which is cleared before the call.
+HostError CallVtable(_CWorkbench* workbench, LONG id);
+
+// The same through IDispatch::Invoke (VT_BYREF|VT_I4), fields from EXCEPINFO.
+HostError CallDispatch(IDispatch* dispatch, LONG id);
+
+// "hr 0x800a04d2, Source ..., Description ..." (the description shortened
+// past 200 characters) for messages.
+std::string Show(const HostError& error);
+std::string Hex(HRESULT hr);
+
+// DllCanUnloadNow of the Workbench.dll that COM loaded into this process;
+// E_UNEXPECTED when it is not loaded.
+HRESULT WorkbenchCanUnloadNow();
+
+// PROCESS_MEMORY_COUNTERS_EX::PrivateUsage of this process. Wine fills it
+// from the Unix process's swap use, so it reads 0 there.
+SIZE_T PrivateUsage();
+// The committed private memory of this process, summed over VirtualQuery's
+// regions: what PrivateUsage counts on Windows, and readable under Wine.
+SIZE_T CommittedPrivateBytes();
+
+}  // namespace wbproof

@@ -1,0 +1,88 @@
+# Wine suites that prove Workbench.dll under load and abuse, sourced by
+# tests/wine/suites.sh (uses its WB_WIN64_BUILD and WB_WIN64_DIST). Each
+# client also fails when Wine's crash handler spoke in its output.
+#
+#   WB_SOAK_CALLS     calls of the soak (default 100000: 30-80 s here)
+#   WB_THREAD_CALLS   calls of each of the four threads (default 2000)
+#   WB_TIMING_BLOCKS  blocks of 100 operations per timed side (default 20)
+
+WB_PROOF_CLIENTS=${WB_PROOF_CLIENTS:-$WB_WIN64_BUILD/tests/wine/proof}
+WB_PROOF_SCENARIOS=$WB_ROOT/tests/wine/proof/scenarios
+WB_SOAK_CALLS=${WB_SOAK_CALLS:-100000}
+
+# Both DLLs registered; fails the suite's run when either cannot be.
+wb_proof_register() {
+  wb_register "$WB_WIN64_DIST/RefSuite.dll" || { wb_fail "$1: register RefSuite.dll"; return 1; }
+  wb_register "$WB_WIN64_DIST/Workbench.dll" || { wb_fail "$1: register Workbench.dll"; return 1; }
+}
+
+# wb_proof_run NAME FILE.exe [ARGS]: wb_run_exe, then a failure when the
+# client's output shows Wine's crash handler (an unhandled exception, in the
+# client or in a child it started).
+wb_proof_run() {
+  local name=$1
+  wb_run_exe "$@"
+  if grep -q -E 'Unhandled exception|Unhandled page fault|wine: Unhandled|Backtrace:' \
+    "$WB_WINE_TMP/$name.out" "$WB_WINE_TMP/$name.err" 2>/dev/null; then
+    wb_fail "$name: Wine's crash handler reported an unhandled exception"
+    grep -h -m 5 -E 'Unhandled|Backtrace' "$WB_WINE_TMP/$name.out" "$WB_WINE_TMP/$name.err" >&2
+  fi
+}
+
+# A fresh, empty journal file in the harness's temporary directory.
+wb_proof_journal() {
+  local journal=$WB_WINE_TMP/proof-$1.jsonl
+  : >"$journal"
+  wb_winpath "$journal"
+}
+
+# One CWorkbench, WB_SOAK_CALLS calls, half failing: memory, live counts,
+# DllCanUnloadNow.
+suite_proof_soak() {
+  wb_proof_register proof_soak || return 0
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/soak.json") \
+    WB_SUITE_JOURNAL=$(wb_proof_journal soak) \
+    WB_CLIENT_TIMEOUT=${WB_SOAK_TIMEOUT:-300} \
+    wb_proof_run proof_soak "$WB_PROOF_CLIENTS/soak_client.exe" "$WB_SOAK_CALLS"
+}
+
+# Four apartment threads in one process, two in CHS and two in ENG, each
+# with its own CWorkbench: exact descriptions, no cross-talk, clean ends. And
+# a lone host thread after which COM lets Workbench.dll go: a clean exit.
+suite_proof_threads() {
+  wb_proof_register proof_threads || return 0
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/threads.json") \
+    WB_SUITE_JOURNAL=$(wb_proof_journal threads) \
+    WB_CLIENT_TIMEOUT=${WB_THREADS_TIMEOUT:-300} \
+    wb_proof_run proof_threads "$WB_PROOF_CLIENTS/threads_client.exe" languages \
+    "${WB_THREAD_CALLS:-2000}"
+  wb_proof_run proof_thread_alone "$WB_PROOF_CLIENTS/threads_client.exe" alone
+}
+
+# Hostile input at the COM boundary (arguments, DISPPARAMS, flags, null
+# pointers) and hostile answers of the suite's components, through the DLL.
+suite_proof_hostile() {
+  wb_proof_register proof_hostile || return 0
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/hostile_args.json") \
+    WB_SUITE_JOURNAL=$(wb_proof_journal hostile) \
+    wb_proof_run proof_hostile_input "$WB_PROOF_CLIENTS/hostile_client.exe" input
+  wb_proof_run proof_hostile_answers "$WB_PROOF_CLIENTS/hostile_client.exe" answers
+}
+
+# The fault sweep: every interaction of each run failing in turn.
+WB_PROOF_SWEEPS=(1800101 1800201 1800301 1800401 1800601 1800301-failing 1800101-check-failing)
+suite_proof_sweep() {
+  wb_proof_register proof_sweep || return 0
+  local sweep
+  for sweep in "${WB_PROOF_SWEEPS[@]}"; do
+    wb_proof_run "proof_sweep_$sweep" "$WB_PROOF_CLIENTS/sweep_client.exe" sweep "$sweep"
+  done
+}
+
+# Timings against hand-written floors, and the calls of each operation.
+suite_proof_timing() {
+  wb_proof_register proof_timing || return 0
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/timing.json") \
+    WB_SUITE_JOURNAL=$(wb_proof_journal timing) \
+    wb_proof_run proof_timing "$WB_PROOF_CLIENTS/timing_client.exe" "${WB_TIMING_BLOCKS:-20}"
+}

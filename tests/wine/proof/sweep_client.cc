@@ -1,0 +1,316 @@
+// The fault sweep: each run of DEVOVIZoruze is first made clean and its
+// interactions with the suite (creations and member calls) read from the
+// journal; then it is made once more for every interaction, with that one
+// interaction failing (a raise with all five fields; a creation failing both
+// as an uncreatable ProgID and with a raise). Each time the host's error must
+// be exactly what the error handling of the dispatch, the right check and the
+// translation makes of it, every instance must be released, the launchers'
+// before the call returns and the two cached translation components with the
+// CWorkbench. Runs in ENG, so that every error passes through translation.
+//   sweep_client.exe sweep NAME     (NAME: one of the runs in Sweeps())
+//   sweep_client.exe child ID       (one call; prints its outcome)
+#include <windows.h>
+
+#include <cguid.h>
+#include <initguid.h>
+
+#include <cwchar>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/wine/checks.h"
+#include "tests/wine/proof/child_run.h"
+#include "tests/wine/proof/host.h"
+#include "tests/wine/proof/journal.h"
+
+namespace {
+
+using wbproof::Entry;
+using wbproof::HostError;
+using wbtest::Checks;
+
+// ---- The language --------------------------------------------------------------
+
+const char kPrefix[] = "调用门店函数出错。原因：";
+const char kCannotCreate[] = "ActiveX component can't create object";
+
+// ENG texts; a translated text is itself a key, so that translating twice
+// shows in the result.
+const std::map<std::string, std::string>& Phrases() {
+  static const auto* phrases = new std::map<std::string, std::string>{
+      {kPrefix, "Error calling the store function. Reason: "},
+      {"注入的故障", "Injected fault"},
+      {"Injected fault", "Injected fault, translated twice"},
+      {kCannotCreate, "Cannot create the component"},
+      {"Cannot create the component", "Cannot create the component, translated twice"},
+      {"积分方案不可用", "Points scheme unavailable"},
+      {"Points scheme unavailable", "Points scheme unavailable, translated twice"},
+      {"权限服务失败", "Rights service failed"},
+      {"Rights service failed", "Rights service failed, translated twice"},
+  };
+  return *phrases;
+}
+
+std::string Translate(const std::string& text) {
+  auto it = Phrases().find(text);
+  return it == Phrases().end() ? "**WaitToBeTranslated**" : it->second;
+}
+
+// ---- Errors ----------------------------------------------------------------------
+
+struct Error {
+  int number = 0;  // VB number (1..65535) or an HRESULT
+  std::string source, description, help_file;
+  int help_context = 0;
+};
+
+const Error kInjected = {1999, "Injector", "注入的故障", "inject.chm", 77};
+// An uncreatable ProgID, as CreateObject reports it.
+const Error kUncreatable = {429, "Workbench", kCannotCreate, "", 0};
+
+Entry ToJson(const Error& e) {
+  return {{"number", e.number},
+          {"source", e.source},
+          {"description", e.description},
+          {"helpfile", e.help_file},
+          {"helpcontext", e.help_context}};
+}
+
+// ---- Sweeps ----------------------------------------------------------------------
+
+struct Sweep {
+  std::string name;
+  LONG id;
+  Entry components;            // the scenario's "components"
+  std::optional<Error> error;  // the error the clean run's host gets, before the handlers
+  bool error_in_check;         // that error arises inside the right check
+};
+
+std::vector<Sweep> Sweeps() {
+  const Error plan = {1234, "Loyalty", "积分方案不可用", "loyalty.chm", 42};
+  const Error rights = {70, "Gatekeeper", "权限服务失败", "rights.chm", 9};
+  return {
+      {"1800101", wbproof::kBranchSetup, Entry::object(), std::nullopt, false},
+      {"1800201", wbproof::kMemberLookup, Entry::object(), std::nullopt, false},
+      {"1800301", wbproof::kLoyaltyPlan, Entry::object(), std::nullopt, false},
+      {"1800401", wbproof::kReceiptRoll, Entry::object(), std::nullopt, false},
+      {"1800601", wbproof::kReport, Entry::object(), std::nullopt, false},
+      {"1800301-failing",
+       wbproof::kLoyaltyPlan,
+       {{"Loyalty.CPlan", {{"Show", {{"raise", ToJson(plan)}}}}}},
+       plan,
+       false},
+      {"1800101-check-failing",
+       wbproof::kBranchSetup,
+       {{"Gatekeeper.RightsDesk", {{"AccessCheck", {{"raise", ToJson(rights)}}}}}},
+       rights,
+       true},
+  };
+}
+
+std::string Scenario(const Sweep& sweep, const Entry& inject) {
+  Entry scenario = {{"language", "ENG"}, {"components", sweep.components}};
+  Entry eng = Entry::object();
+  for (const auto& [key, text] : Phrases())
+    eng[key] = text;
+  scenario["phrases"] = {{"ENG", eng}};
+  if (!inject.is_null())
+    scenario["inject"] = inject;
+  return scenario.dump();
+}
+
+// ---- Interactions of a clean run ------------------------------------------------
+
+// Where an interaction belongs: the store function's components, the right
+// check's, or the n-th translation of the run (0-based).
+struct Interaction {
+  int seq = 0;
+  std::string what;  // "create ProgID" or "get ProgID.Member"
+  bool creation = false;
+  bool in_check = false;
+  int translation = -1;
+};
+
+bool IsTranslationComponent(const std::string& prog_id) {
+  return prog_id == "Polyglot.LocaleState" || prog_id == "Phrasebook.Catalog";
+}
+
+std::vector<Interaction> InteractionsOf(const std::vector<Entry>& journal) {
+  std::vector<Interaction> out;
+  int translation = 0;
+  for (const Entry& e : journal) {
+    if (!e.contains("seq"))
+      continue;
+    Interaction i;
+    i.seq = e["seq"].get<int>();
+    const std::string event = wbproof::Text(e, "event");
+    const std::string prog_id = wbproof::Text(e, "progid");
+    i.creation = event == "create" || event == "create-failed";
+    i.what = event + " " + prog_id + (i.creation ? "" : "." + wbproof::Text(e, "member"));
+    i.in_check = prog_id == "Gatekeeper.RightsDesk" || prog_id == "CtxStore.SessionBag";
+    if (IsTranslationComponent(prog_id)) {
+      i.translation = translation;
+      // A translation of a non-blank text in ENG ends with its lookup.
+      if (wbproof::Text(e, "member") == "LoadString")
+        ++translation;
+    }
+    out.push_back(i);
+  }
+  return out;
+}
+
+// ---- What the host must get -------------------------------------------------------
+
+HostError ToHost(const Error& e, const std::string& description, bool in_check) {
+  HostError h;
+  h.hr = e.number >= 1 && e.number <= 0xFFFF
+             ? static_cast<HRESULT>(0x800A0000 | static_cast<unsigned>(e.number))
+             : static_cast<HRESULT>(e.number);
+  h.source = wb::FromUtf8(in_check ? "Err_CheckAccessRight" : e.source);
+  h.description = wb::FromUtf8(description);
+  h.help_file = wb::FromUtf8(e.help_file);
+  h.help_context = static_cast<DWORD>(e.help_context);
+  return h;
+}
+
+// The host's error when `error` arises (inside the right check or not) and
+// translation number `faulted` (-1: none) fails. The right check translates
+// the description, then the dispatch translates its prefix and the
+// description it got; a failed translation returns its text unchanged.
+HostError Expected(const Error& error, bool in_check, int faulted) {
+  int next = 0;
+  const auto translate = [&next, faulted](const std::string& text) {
+    return next++ == faulted ? text : Translate(text);
+  };
+  std::string description = error.description;
+  if (in_check)
+    description = translate(description);
+  const std::string prefix = translate(kPrefix);
+  description = translate(description);
+  return ToHost(error, prefix + description, in_check);
+}
+
+// The error that a fault on `i` makes the store function raise.
+Error FaultError(const Interaction& i, bool creation_raises) {
+  if (!i.creation || creation_raises) {
+    // A failed creation is reported as the runtime's 429, with the texts and
+    // help that the failing component left.
+    Error e = kInjected;
+    if (i.creation)
+      e.number = 429;
+    return e;
+  }
+  return kUncreatable;
+}
+
+// ---- The sweep -----------------------------------------------------------------
+
+std::string CheckLives(const std::vector<Entry>& journal) {
+  const size_t mark = wbproof::FindMark(journal, "release");
+  if (mark == journal.size())
+    return "no release mark in the journal; ";
+  std::string problem = wbproof::Leftovers(wbproof::LivesIn(journal));
+  for (size_t i = 0; i < journal.size(); ++i) {
+    if (wbproof::Text(journal[i], "event") != "release")
+      continue;
+    const std::string prog_id = wbproof::Text(journal[i], "progid");
+    const bool cached = IsTranslationComponent(prog_id);
+    if (cached && i < mark)
+      problem += prog_id + " released before the CWorkbench; ";
+    if (!cached && i > mark)
+      problem += prog_id + " still alive when the call returned; ";
+  }
+  return problem;
+}
+
+void RunSweep(Checks& t, const Sweep& sweep) {
+  const std::wstring child = L"child " + std::to_wstring(sweep.id);
+  const wbproof::ChildRun clean = wbproof::RunChild(child, Scenario(sweep, nullptr), 60000);
+  const std::vector<Interaction> interactions = InteractionsOf(clean.journal);
+  const HostError clean_expected =
+      sweep.error ? Expected(*sweep.error, sweep.error_in_check, -1) : HostError{};
+  t.Expect(clean.outcome && *clean.outcome == clean_expected && !interactions.empty(),
+           sweep.name + ": the clean run",
+           clean.outcome ? wbproof::Show(*clean.outcome) + "; want " + wbproof::Show(clean_expected)
+                         : "no outcome: " + clean.output.substr(0, 300));
+  t.Expect(CheckLives(clean.journal).empty(), sweep.name + ": the clean run releases everything",
+           CheckLives(clean.journal));
+  std::string listing;
+  for (const Interaction& i : interactions)
+    listing += " " + std::to_string(i.seq) + ":" + i.what;
+  std::printf("# %s: interactions%s\n", sweep.name.c_str(), listing.c_str());
+
+  int planned = 0, covered = 0;
+  for (const Interaction& i : interactions) {
+    for (bool creation_raises : {true, false}) {
+      if (!i.creation && !creation_raises)
+        continue;
+      ++planned;
+      Entry inject = {{"at", i.seq}, {"raise", ToJson(kInjected)}};
+      if (i.creation)
+        inject["creation"] = creation_raises ? "raise" : "uncreatable";
+      const wbproof::ChildRun run = wbproof::RunChild(child, Scenario(sweep, inject), 60000);
+      const bool in_translation = i.translation >= 0;
+      const HostError expected = in_translation
+                                     ? Expected(*sweep.error, sweep.error_in_check, i.translation)
+                                     : Expected(FaultError(i, creation_raises), i.in_check, -1);
+      const std::string name =
+          sweep.name + ": fault on " + std::to_string(i.seq) + " " + i.what +
+          (i.creation ? (creation_raises ? " (raises)" : " (uncreatable)") : "");
+      std::string problem;
+      bool hit = false;
+      for (const Entry& e : run.journal)
+        hit = hit || (e.value("seq", 0) == i.seq && e.value("injected", false));
+      if (!run.outcome || run.exit_code != 0) {
+        problem = "child exit " + std::to_string(run.exit_code) + ": " + run.output.substr(0, 300);
+      } else {
+        if (!hit)
+          problem += "the fault did not land on " + std::to_string(i.seq) + "; ";
+        if (*run.outcome != expected)
+          problem +=
+              "got " + wbproof::Show(*run.outcome) + "; want " + wbproof::Show(expected) + "; ";
+        problem += CheckLives(run.journal);
+      }
+      covered += problem.empty();
+      t.Expect(problem.empty(), name, problem);
+    }
+  }
+  std::printf("# %s: %zu interactions, %d injection points, %d covered, %d skipped\n",
+              sweep.name.c_str(), interactions.size(), planned, covered, 0);
+}
+
+int RunChildCall(LONG id) {
+  const std::wstring journal = wbproof::SuiteJournalPath();
+  CoInitialize(nullptr);
+  HostError outcome;
+  outcome.hr = E_UNEXPECTED;
+  {
+    wb::com_ptr<_CWorkbench> workbench = wbproof::NewWorkbench();
+    if (workbench)
+      outcome = wbproof::CallVtable(workbench.get(), id);
+    wbproof::AppendMark(journal, "release");
+  }
+  CoUninitialize();
+  wbproof::PrintOutcome(outcome);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 3 && std::wcscmp(argv[1], L"child") == 0)
+    return RunChildCall(std::wcstol(argv[2], nullptr, 10));
+  Checks t;
+  const std::string name = argc == 3 ? wbproof::Utf8(argv[2]) : "";
+  bool found = false;
+  for (const Sweep& sweep : Sweeps()) {
+    if (argc == 3 && std::wcscmp(argv[1], L"sweep") == 0 && sweep.name == name) {
+      found = true;
+      RunSweep(t, sweep);
+    }
+  }
+  if (!found)
+    t.Expect(false, "arguments", "usage: sweep_client sweep NAME | child ID");
+  return t.Finish();
+}

@@ -1,0 +1,245 @@
+// Apartment threads of one process, each with its own CWorkbench and its own
+// current language (CHS or ENG, set on the suite's language component for
+// that thread alone), making thousands of failing calls at the same time.
+// Each thread must see exactly its own language's descriptions; each releases
+// its objects, uninitializes COM and ends; the process then exits with 0
+// (the harness also fails a crash at exit).
+//   threads_client.exe languages [calls per thread]
+// with WB_SUITE_SCENARIO naming scenarios/threads.json (whose own language,
+// FRA, has no texts: a thread that did not get its language shows it) and
+// WB_SUITE_JOURNAL a fresh file.
+//   threads_client.exe alone
+// One host thread in a process that has no other apartment: it calls the
+// class (no component involved), uninitializes COM, so that COM lets
+// Workbench.dll go, and ends; the process must end cleanly.
+#include <windows.h>
+
+#include <cguid.h>
+#include <initguid.h>
+#include <oleauto.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "bridge/scoped_bstr.h"
+#include "bridge/scoped_variant.h"
+#include "tests/wine/checks.h"
+#include "tests/wine/proof/host.h"
+#include "tests/wine/proof/journal.h"
+
+namespace {
+
+using wbproof::HostError;
+using wbtest::Checks;
+
+constexpr int kThreads = 4;
+constexpr long kDefaultCalls = 2000;
+
+// The ids each thread cycles through: three failing store functions and one
+// id outside the table.
+constexpr LONG kCycle[] = {wbproof::kLoyaltyPlan, wbproof::kReceiptRoll, wbproof::kMemberLookup,
+                           wbproof::kNoFunction};
+
+HostError Expected(LONG id, bool english) {
+  const wb::String prefix =
+      english ? u"Error calling the store function. Reason: " : u"调用门店函数出错。原因：";
+  switch (id) {
+    case wbproof::kLoyaltyPlan:
+      return {static_cast<HRESULT>(0x800A04D2), u"Loyalty",
+              prefix + (english ? u"Points scheme unavailable" : u"积分方案不可用"), u"loyalty.chm",
+              42};
+    case wbproof::kReceiptRoll:
+      return {static_cast<HRESULT>(0x800A0005), u"ReceiptRoll", prefix, u"", 0};
+    case wbproof::kMemberLookup:
+      return {E_FAIL, u"Finder", prefix + (english ? u"**WaitToBeTranslated**" : u"查无此会员"),
+              u"", 0};
+    default:
+      return {};
+  }
+}
+
+struct Host {
+  bool english = false;
+  long calls = 0;
+  HANDLE start = nullptr;
+  // Results, read by the main thread after the join.
+  bool language_set = false;
+  bool created = false;
+  long wrong = 0;
+  std::string first_wrong;
+  long failing_calls = 0;
+  long blank_descriptions = 0;
+};
+
+// Sets the calling thread's current language on the suite's language
+// component: CurrentLanguage assigned through IDispatch.
+bool SetThreadLanguage(const wchar_t* language) {
+  CLSID clsid;
+  if (FAILED(CLSIDFromProgID(L"Polyglot.LocaleState", &clsid)))
+    return false;
+  wb::com_ptr<IDispatch> locale;
+  if (FAILED(
+          CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, locale.put_void())))
+    return false;
+  LPOLESTR name = const_cast<LPOLESTR>(L"CurrentLanguage");
+  DISPID dispid = DISPID_UNKNOWN;
+  if (FAILED(locale->GetIDsOfNames(IID_NULL, &name, 1, 0, &dispid)))
+    return false;
+  wb::ScopedVariant value;
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BSTR;
+  V_BSTR(&v) = SysAllocString(language);
+  value.Reset(v);
+  DISPID put = DISPID_PROPERTYPUT;
+  DISPPARAMS params = {value.AsInput(), &put, 1, 1};
+  return SUCCEEDED(locale->Invoke(dispid, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr,
+                                  nullptr, nullptr));
+}
+
+DWORD WINAPI HostThread(void* context) {
+  Host& host = *static_cast<Host*>(context);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    host.language_set = SetThreadLanguage(host.english ? L"ENG" : L"CHS");
+    WaitForSingleObject(host.start, 30000);
+    wb::com_ptr<_CWorkbench> workbench = wbproof::NewWorkbench();
+    host.created = static_cast<bool>(workbench);
+    wb::com_ptr<IDispatch> dispatch = workbench.query<IDispatch>();
+    for (long i = 0; workbench && dispatch && i < host.calls; ++i) {
+      const LONG id = kCycle[i % 4];
+      // Every other round goes through IDispatch, as script hosts call.
+      const HostError got = (i / 4) % 2 ? wbproof::CallDispatch(dispatch.get(), id)
+                                        : wbproof::CallVtable(workbench.get(), id);
+      if (id != wbproof::kNoFunction)
+        ++host.failing_calls;
+      if (id == wbproof::kReceiptRoll)
+        ++host.blank_descriptions;
+      if (got != Expected(id, host.english) && host.wrong++ == 0)
+        host.first_wrong = "call " + std::to_string(i) + ": " + wbproof::Show(got);
+    }
+  }
+  CoUninitialize();
+  return host.wrong == 0 ? 0 : 1;
+}
+
+// Per language: how often the thread's loader was set to it and how many
+// lookups were made.
+void CheckJournal(Checks& t, const std::vector<Host>& hosts) {
+  const std::vector<wbproof::Entry> entries = wbproof::ReadJournal(wbproof::SuiteJournalPath());
+  const wbproof::Lives lives = wbproof::LivesIn(entries);
+  t.Expect(wbproof::Leftovers(lives).empty(), "journal: every instance of every thread released",
+           wbproof::Leftovers(lives));
+  const auto created = [&lives](const char* prog_id) {
+    auto it = lives.created.find(prog_id);
+    return it == lives.created.end() ? 0 : it->second;
+  };
+  t.ExpectEq(created("Phrasebook.Catalog"), kThreads, "journal: one loader per thread");
+  // One per thread to set its language and one cached by its translation.
+  t.ExpectEq(created("Polyglot.LocaleState"), 2 * kThreads,
+             "journal: one language component per thread for the translation");
+  int set_eng = 0, set_chs = 0, load_strings = 0;
+  for (const wbproof::Entry& e : entries) {
+    const std::string member = wbproof::Text(e, "member");
+    if (wbproof::Text(e, "event") == "let" && member == "LanguageID" && e["args"].size() == 1) {
+      const std::string value = e["args"][0].value("value", std::string());
+      set_eng += value == "ENG";
+      set_chs += value == "CHS";
+    }
+    if (wbproof::Text(e, "event") == "get" && member == "LoadString")
+      ++load_strings;
+  }
+  long expected_lookups = 0;
+  for (const Host& host : hosts) {
+    if (host.english)
+      expected_lookups += 2 * host.failing_calls - host.blank_descriptions;
+  }
+  t.ExpectEq(set_eng, kThreads / 2, "journal: the ENG threads' loaders were set to ENG once each");
+  t.ExpectEq(set_chs, kThreads / 2, "journal: the CHS threads' loaders were set to CHS once each");
+  t.ExpectEq(
+      load_strings, expected_lookups,
+      "journal: lookups only for the ENG threads' texts (2 a call, 1 for a blank description)");
+}
+
+// The languages run: every thread has its own apartment and ends after its
+// CoUninitialize, the DLLs it used being let go by COM.
+void RunLanguages(Checks& t, long calls) {
+  t.Expect(!wbproof::SuiteJournalPath().empty(), "WB_SUITE_JOURNAL is set");
+  CoInitialize(nullptr);
+  HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::vector<Host> hosts(kThreads);
+  std::vector<HANDLE> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    hosts[i].english = i % 2 == 1;
+    hosts[i].calls = calls;
+    hosts[i].start = start;
+    HANDLE thread = CreateThread(nullptr, 0, HostThread, &hosts[i], 0, nullptr);
+    if (thread)
+      threads.push_back(thread);
+  }
+  t.ExpectEq(static_cast<long long>(threads.size()), kThreads, "threads: all started");
+  const DWORD started = GetTickCount();
+  SetEvent(start);
+  const DWORD waited = threads.empty() ? WAIT_FAILED
+                                       : WaitForMultipleObjects(static_cast<DWORD>(threads.size()),
+                                                                threads.data(), TRUE, 240000);
+  std::printf("# %d threads x %ld calls in %.2f s\n", kThreads, calls,
+              (GetTickCount() - started) / 1000.0);
+  t.Expect(waited < WAIT_OBJECT_0 + threads.size(), "threads: all ended in time");
+  for (size_t i = 0; i < threads.size(); ++i) {
+    const Host& host = hosts[i];
+    const std::string name =
+        "thread " + std::to_string(i) + " (" + (host.english ? "ENG" : "CHS") + "): ";
+    DWORD code = 99;
+    GetExitCodeThread(threads[i], &code);
+    CloseHandle(threads[i]);
+    t.Expect(host.language_set && host.created, name + "language set, CWorkbench created");
+    t.Expect(host.wrong == 0, name + "every description exactly its own language's",
+             std::to_string(host.wrong) + " wrong, first " + host.first_wrong);
+    t.ExpectEq(code, 0, name + "ended after CoUninitialize with code 0");
+  }
+  CloseHandle(start);
+  CheckJournal(t, hosts);
+  CoUninitialize();
+}
+
+DWORD WINAPI LoneThread(void* used) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    wb::com_ptr<_CWorkbench> workbench = wbproof::NewWorkbench();
+    *static_cast<bool*>(used) =
+        workbench && wbproof::CallVtable(workbench.get(), wbproof::kNoFunction).hr == S_OK;
+  }
+  CoUninitialize();
+  return 0;
+}
+
+void RunAlone(Checks& t) {
+  bool used = false;
+  HANDLE thread = CreateThread(nullptr, 0, LoneThread, &used, 0, nullptr);
+  const DWORD waited = thread ? WaitForSingleObject(thread, 30000) : WAIT_FAILED;
+  DWORD code = 99;
+  if (thread) {
+    GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+  }
+  t.Expect(used, "alone: the thread created and called a CWorkbench");
+  t.Expect(waited == WAIT_OBJECT_0 && code == 0,
+           "alone: the thread ended after COM let Workbench.dll go");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Checks t;
+  if (argc >= 2 && std::wcscmp(argv[1], L"alone") == 0) {
+    RunAlone(t);
+  } else if (argc >= 2 && std::wcscmp(argv[1], L"languages") == 0) {
+    RunLanguages(t, argc > 2 ? std::wcstol(argv[2], nullptr, 10) : kDefaultCalls);
+  } else {
+    t.Expect(false, "arguments", "usage: threads_client languages [calls] | alone");
+  }
+  // The harness fails a non-zero exit and anything from Wine's crash handler.
+  return t.Finish();
+}

@@ -1,0 +1,74 @@
+// A host-side automation object for hostile arguments: with a default value
+// (DISPID_VALUE answers a Long) or without one, counting its references so
+// that a test sees whether the callee let go of everything it took.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <optional>
+
+namespace wbproof {
+
+class ValueObject final : public IDispatch {
+ public:
+  explicit ValueObject(std::optional<LONG> value) : value_(value) {}
+  ValueObject(const ValueObject&) = delete;
+  ValueObject& operator=(const ValueObject&) = delete;
+
+  // References besides the creator's own.
+  LONG extra_refs() const { return refs_ - 1; }
+  int default_reads() const { return default_reads_; }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr)
+      return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+      *object = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  // Lives on the test's stack: the count is only watched, never acted on.
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs_); }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count)
+      *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {
+    return DISP_E_BADINDEX;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid,
+                                   REFIID,
+                                   LCID,
+                                   WORD,
+                                   DISPPARAMS*,
+                                   VARIANT* result,
+                                   EXCEPINFO*,
+                                   UINT*) override {
+    if (dispid != DISPID_VALUE || !value_)
+      return DISP_E_MEMBERNOTFOUND;
+    ++default_reads_;
+    if (result) {
+      VariantInit(result);
+      V_VT(result) = VT_I4;
+      V_I4(result) = *value_;
+    }
+    return S_OK;
+  }
+
+ private:
+  std::optional<LONG> value_;
+  LONG refs_ = 1;
+  int default_reads_ = 0;
+};
+
+}  // namespace wbproof
