@@ -42,6 +42,20 @@ Function CreatedSince(since)
   Next
 End Function
 
+' The index of the first journal line from `since` on that holds both texts
+' (-1 when none does).
+Function LineWith(since, a, b)
+  Dim lines, i
+  lines = JournalLines()
+  LineWith = -1
+  For i = since To UBound(lines)
+    If InStr(lines(i), a) > 0 And InStr(lines(i), b) > 0 Then
+      LineWith = i
+      Exit Function
+    End If
+  Next
+End Function
+
 Dim o, id, text, mark, value
 Report "WB_SUITE_JOURNAL is set", journalPath <> "", "not set"
 Set o = CreateObject("Workbench.CWorkbench")
@@ -68,6 +82,18 @@ o.DEVOVIZoruze text
 ExpectNoError "text ""1800201"" returns normally"
 ExpectEqual "text ""1800201"" runs the member lookup", CreatedSince(mark), "Finder.OneRecordPick"
 ExpectEqual "text variable is unchanged", text, "1800201"
+' The lookup's three settings reach it with their kinds, in order, before Show.
+Dim classTypeAt, filterAt, showTypeAt, showCallAt
+classTypeAt = LineWith(mark, """type"":""Long"",""value"":1005001}],""event"":""let""", """member"":""ClassTypeID""")
+filterAt = LineWith(mark, """type"":""String"",""value"":"" FBillTypeID=1 AND FID>0 ""}],""event"":""let""", """member"":""classTypeFilter""")
+showTypeAt = LineWith(mark, """type"":""Integer"",""value"":0}],""event"":""let""", """member"":""ShowType""")
+showCallAt = LineWith(mark, """event"":""call""", """member"":""Show""")
+Report "1800201 sets ClassTypeID to the Long 1005001", classTypeAt >= 0, "no such let in the journal"
+Report "1800201 sets classTypeFilter to the String with both blanks", filterAt >= 0, "no such let in the journal"
+Report "1800201 sets ShowType to the Integer 0", showTypeAt >= 0, "no such let in the journal"
+Report "1800201 sets them in order, then calls Show", _
+       classTypeAt < filterAt And filterAt < showTypeAt And showTypeAt < showCallAt, _
+       "lines " & classTypeAt & ", " & filterAt & ", " & showTypeAt & ", " & showCallAt
 
 ' Call syntax, and the branch setup behind its granted right.
 id = 1800101
