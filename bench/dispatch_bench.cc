@@ -44,7 +44,8 @@ void BM_MemberLookupFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_MemberLookupFloor);
 
-constexpr char kEnglish[] = R"({"language": "ENG", "phrases": {"ENG": {"日结完成": "Day-end completed"}}})";
+constexpr char kEnglish[] =
+    R"({"language": "ENG", "phrases": {"ENG": {"日结完成": "Day-end completed"}}})";
 
 // TranslateText of a plain text in another language, components cached.
 void BM_TranslatePlain(benchmark::State& state) {

@@ -44,7 +44,8 @@ class AutomationObject {
   AutomationObject() = default;
   // Takes a share: AddRef on the instance.
   explicit AutomationObject(ObjectImpl* impl) noexcept : impl_(impl) {
-    if (impl_) impl_->AddRef();
+    if (impl_)
+      impl_->AddRef();
   }
   // Adopts a share the caller already holds.
   static AutomationObject Adopt(ObjectImpl* impl) noexcept {
@@ -53,7 +54,8 @@ class AutomationObject {
     return o;
   }
   AutomationObject(const AutomationObject& other) noexcept : AutomationObject(other.impl_) {}
-  AutomationObject(AutomationObject&& other) noexcept : impl_(std::exchange(other.impl_, nullptr)) {}
+  AutomationObject(AutomationObject&& other) noexcept
+      : impl_(std::exchange(other.impl_, nullptr)) {}
   AutomationObject& operator=(AutomationObject other) noexcept {
     std::swap(impl_, other.impl_);
     return *this;
@@ -62,7 +64,8 @@ class AutomationObject {
 
   // Assigning Nothing: releases this holder's share.
   void Reset() noexcept {
-    if (ObjectImpl* p = std::exchange(impl_, nullptr)) p->Release();
+    if (ObjectImpl* p = std::exchange(impl_, nullptr))
+      p->Release();
   }
 
   bool IsNothing() const noexcept { return impl_ == nullptr; }

@@ -13,7 +13,8 @@ namespace {
 std::atomic<ComponentFactory*> g_factory{nullptr};
 
 ObjectImpl& Target(const AutomationObject& object) {
-  if (object.IsNothing()) Err::RaiseRuntime(rt::kObjectNotSet);
+  if (object.IsNothing())
+    Err::RaiseRuntime(rt::kObjectNotSet);
   return *object.get();
 }
 
@@ -26,7 +27,8 @@ ComponentFactory* SetComponentFactory(ComponentFactory* factory) {
 AutomationObject CreateObject(StringView prog_id) {
   ComponentFactory* factory = g_factory.load();
   AutomationObject object = (factory ? *factory : DefaultComponentFactory()).Create(prog_id);
-  if (object.IsNothing()) Err::RaiseRuntime(rt::kCannotCreateObject);
+  if (object.IsNothing())
+    Err::RaiseRuntime(rt::kCannotCreateObject);
   return object;
 }
 
@@ -49,7 +51,8 @@ Variant GetObjectOrValue(const AutomationObject& object, StringView name, Args a
   Variant value = GetMember(object, name, args);
   if (is_object) {
     // `Set v = ...` of something that is no longer an object.
-    if (!value.IsObject()) Err::RaiseRuntime(rt::kObjectRequired);
+    if (!value.IsObject())
+      Err::RaiseRuntime(rt::kObjectRequired);
     return value;
   }
   return ValueOf(value);

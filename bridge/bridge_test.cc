@@ -26,7 +26,8 @@ class Fake final : public ObjectImpl {
   explicit Fake(Handler handler) : handler_(std::move(handler)) { ++g_live; }
   void AddRef() noexcept override { ++refs_; }
   void Release() noexcept override {
-    if (--refs_ == 0) delete this;
+    if (--refs_ == 0)
+      delete this;
   }
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
     calls.push_back(ToUtf8(name));
@@ -42,7 +43,8 @@ class Fake final : public ObjectImpl {
 
 AutomationObject MakeFake(Fake::Handler handler, Fake** out = nullptr) {
   auto* fake = new Fake(std::move(handler));
-  if (out) *out = fake;
+  if (out)
+    *out = fake;
   return AutomationObject(fake);
 }
 
@@ -123,9 +125,9 @@ TEST_F(BridgeTest, ByReferenceArgumentsAreWrittenBackForEachKind) {
   Variant flag = Variant::Bool(true);
   Variant object = Variant::Object(MakeFake([](StringView, CallKind, Args&) { return Variant(); }));
   Variant by_value = Variant::Long(5);
-  CallMember(target, u"M",
-             {Arg::Ref(number), Arg::Ref(text), Arg::Ref(flag), Arg::Ref(object),
-              Arg::Val(by_value)});
+  CallMember(
+      target, u"M",
+      {Arg::Ref(number), Arg::Ref(text), Arg::Ref(flag), Arg::Ref(object), Arg::Val(by_value)});
   EXPECT_EQ(number, Variant::Long(42));
   EXPECT_EQ(text, Variant::Str(u"hi!"));
   EXPECT_EQ(flag, Variant::Bool(false));
@@ -156,11 +158,10 @@ TEST_F(BridgeTest, CallingOnNothingRaisesObjectNotSet) {
 TEST_F(BridgeTest, ObjectOrValueReadInvokesTheMemberTwice) {
   Fake* fake = nullptr;
   AutomationObject inner = MakeFake([](StringView, CallKind, Args&) { return Variant(); });
-  AutomationObject target = MakeFake(
-      [&](StringView name, CallKind, Args&) {
-        return name == u"Obj" ? Variant::Object(inner) : Variant::Str(u"v");
-      },
-      &fake);
+  AutomationObject target =
+      MakeFake([&](StringView name, CallKind,
+                   Args&) { return name == u"Obj" ? Variant::Object(inner) : Variant::Str(u"v"); },
+               &fake);
   EXPECT_EQ(GetObjectOrValue(target, u"Val"), Variant::Str(u"v"));
   const Variant obj = GetObjectOrValue(target, u"Obj");
   ASSERT_TRUE(obj.IsObject());
@@ -224,8 +225,7 @@ TEST_F(BridgeTest, RuntimeGlobalSetsTheMousePointerAndUnloadsForms) {
   CallMember(RuntimeGlobal(), u"Unload", {Arg::Val(Variant::Object(AutomationObject(&form)))});
   EXPECT_TRUE(form.unloaded);
   EXPECT_EQ(form.refs, 0);
-  EXPECT_THROW(CallMember(RuntimeGlobal(), u"Unload", {Arg::Val(Variant::Long(1))}),
-               RaisedError);
+  EXPECT_THROW(CallMember(RuntimeGlobal(), u"Unload", {Arg::Val(Variant::Long(1))}), RaisedError);
   EXPECT_EQ(Err::Number(), rt::kObjectRequired);
 }
 
@@ -236,9 +236,7 @@ TEST_F(BridgeTest, ThreadStateLivesWhileItsUsersLive) {
   {
     ThreadStateUser user;
     PerThread<Cache>().held = MakeFake([](StringView, CallKind, Args&) { return Variant(); });
-    {
-      ThreadStateUser second;
-    }
+    { ThreadStateUser second; }
     EXPECT_EQ(g_live, 1) << "state must outlive all but the last user";
   }
   EXPECT_EQ(g_live, 0) << "the last user's release tears the state down";

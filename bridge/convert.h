@@ -14,11 +14,11 @@ namespace wb {
 // they are. Nothing raises 91.
 Variant ValueOf(const Variant& value);
 
-String ToString(const Variant& value);     // CStr
-bool ToBool(const Variant& value);         // CBool
-int32_t ToLong(const Variant& value);      // CLng, rounding half to even
-int16_t ToInteger(const Variant& value);   // CInt
-double ToDouble(const Variant& value);     // CDbl
+String ToString(const Variant& value);    // CStr
+bool ToBool(const Variant& value);        // CBool
+int32_t ToLong(const Variant& value);     // CLng, rounding half to even
+int16_t ToInteger(const Variant& value);  // CInt
+double ToDouble(const Variant& value);    // CDbl
 
 // `Not value`: the bitwise complement of a number, the negation of a Boolean,
 // Null for Null.

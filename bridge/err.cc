@@ -21,14 +21,21 @@ void Err::Clear() {
   r.help_context = 0;
 }
 
-void Err::Raise(int32_t number, std::optional<String> source, std::optional<String> description,
-                std::optional<String> help_file, std::optional<int32_t> help_context) {
+void Err::Raise(int32_t number,
+                std::optional<String> source,
+                std::optional<String> description,
+                std::optional<String> help_file,
+                std::optional<int32_t> help_context) {
   ErrRecord& r = Get();
   r.number = number != 0 ? number : rt::kInvalidProcedureCall;
-  if (source) r.source = std::move(*source);
-  if (description) r.description = std::move(*description);
-  if (help_file) r.help_file = std::move(*help_file);
-  if (help_context) r.help_context = *help_context;
+  if (source)
+    r.source = std::move(*source);
+  if (description)
+    r.description = std::move(*description);
+  if (help_file)
+    r.help_file = std::move(*help_file);
+  if (help_context)
+    r.help_context = *help_context;
   throw RaisedError{};
 }
 
@@ -70,20 +77,34 @@ namespace rt {
 
 String Describe(int32_t number) {
   switch (number) {
-    case kInvalidProcedureCall: return u"Invalid procedure call or argument";
-    case kOverflow: return u"Overflow";
-    case kOutOfMemory: return u"Out of memory";
-    case kTypeMismatch: return u"Type mismatch";
-    case kInternalError: return u"Internal error";
-    case kObjectNotSet: return u"Object variable or With block variable not set";
-    case kInvalidUseOfNull: return u"Invalid use of Null";
-    case kObjectRequired: return u"Object required";
-    case kCannotCreateObject: return u"ActiveX component can't create object";
-    case kNoSuchMember: return u"Object doesn't support this property or method";
-    case kArgumentNotOptional: return u"Argument not optional";
-    case kWrongArgumentCount: return u"Wrong number of arguments or invalid property assignment";
-    case kAutomationError: return u"Automation error";
-    default: return u"Application-defined or object-defined error";
+    case kInvalidProcedureCall:
+      return u"Invalid procedure call or argument";
+    case kOverflow:
+      return u"Overflow";
+    case kOutOfMemory:
+      return u"Out of memory";
+    case kTypeMismatch:
+      return u"Type mismatch";
+    case kInternalError:
+      return u"Internal error";
+    case kObjectNotSet:
+      return u"Object variable or With block variable not set";
+    case kInvalidUseOfNull:
+      return u"Invalid use of Null";
+    case kObjectRequired:
+      return u"Object required";
+    case kCannotCreateObject:
+      return u"ActiveX component can't create object";
+    case kNoSuchMember:
+      return u"Object doesn't support this property or method";
+    case kArgumentNotOptional:
+      return u"Argument not optional";
+    case kWrongArgumentCount:
+      return u"Wrong number of arguments or invalid property assignment";
+    case kAutomationError:
+      return u"Automation error";
+    default:
+      return u"Application-defined or object-defined error";
   }
 }
 

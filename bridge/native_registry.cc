@@ -24,7 +24,9 @@ NativeRegistry& NativeRegistry::Instance() {
 }
 
 #ifndef _WIN32
-ComponentFactory& DefaultComponentFactory() { return NativeRegistry::Instance(); }
+ComponentFactory& DefaultComponentFactory() {
+  return NativeRegistry::Instance();
+}
 #endif
 
 void NativeRegistry::Register(StringView prog_id, Factory factory) {
@@ -47,9 +49,11 @@ AutomationObject NativeRegistry::Create(StringView prog_id) {
   {
     std::lock_guard lock(g_mutex);
     auto it = Table().find(AsciiUpper(prog_id));
-    if (it != Table().end()) factory = it->second;
+    if (it != Table().end())
+      factory = it->second;
   }
-  if (!factory) Err::RaiseRuntime(rt::kCannotCreateObject);
+  if (!factory)
+    Err::RaiseRuntime(rt::kCannotCreateObject);
   return factory();
 }
 

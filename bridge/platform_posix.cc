@@ -6,8 +6,8 @@
 
 #include "bridge/convert.h"
 #include "bridge/err.h"
-#include "bridge/runtime_errors.h"
 #include "bridge/platform.h"
+#include "bridge/runtime_errors.h"
 
 namespace wb {
 
@@ -18,7 +18,9 @@ thread_local std::function<void(int16_t)>* t_observer = nullptr;
 
 namespace platform {
 
-uint32_t CurrentProcessId() { return static_cast<uint32_t>(::getpid()); }
+uint32_t CurrentProcessId() {
+  return static_cast<uint32_t>(::getpid());
+}
 
 double Now() {
   const std::time_t now = std::time(nullptr);
@@ -38,10 +40,13 @@ double Now() {
 
 void SetMousePointer(int16_t pointer) {
   t_pointer = pointer;
-  if (t_observer && *t_observer) (*t_observer)(pointer);
+  if (t_observer && *t_observer)
+    (*t_observer)(pointer);
 }
 
-int16_t MousePointer() { return t_pointer; }
+int16_t MousePointer() {
+  return t_pointer;
+}
 
 void SetMousePointerObserver(std::function<void(int16_t)> observer) {
   delete t_observer;
@@ -53,7 +58,8 @@ void SetMousePointerObserver(std::function<void(int16_t)> observer) {
 // The native build's stand-in for the locale's default form: y/m/d h:mm:ss.
 String DateToText(double date) {
   // The runtime's dates run from the year 100 to the year 9999.
-  if (!(date >= -657434.0 && date < 2958466.0)) Err::RaiseRuntime(rt::kOverflow);
+  if (!(date >= -657434.0 && date < 2958466.0))
+    Err::RaiseRuntime(rt::kOverflow);
   double whole = std::floor(date);
   long secs = std::lround((date - whole) * 86400.0);
   if (secs >= 86400) {

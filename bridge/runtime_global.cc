@@ -16,13 +16,15 @@ class RuntimeObject : public ObjectImpl {
  public:
   void AddRef() noexcept override { ++refs_; }
   void Release() noexcept override {
-    if (--refs_ == 0) delete this;
+    if (--refs_ == 0)
+      delete this;
   }
 
  protected:
   virtual ~RuntimeObject() = default;
   static void ExpectArgs(const Args& args, size_t count) {
-    if (args.size() != count) Err::RaiseRuntime(rt::kWrongArgumentCount);
+    if (args.size() != count)
+      Err::RaiseRuntime(rt::kWrongArgumentCount);
   }
 
  private:
@@ -32,7 +34,8 @@ class RuntimeObject : public ObjectImpl {
 class ScreenObject final : public RuntimeObject {
  public:
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
-    if (!EqualsIgnoreAsciiCase(name, u"MousePointer")) Err::RaiseRuntime(rt::kNoSuchMember);
+    if (!EqualsIgnoreAsciiCase(name, u"MousePointer"))
+      Err::RaiseRuntime(rt::kNoSuchMember);
     if (kind == CallKind::kLet) {
       ExpectArgs(args, 1);
       platform::SetMousePointer(ToInteger(args[0].value()));
@@ -48,16 +51,20 @@ class GlobalObject final : public RuntimeObject {
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
     if (EqualsIgnoreAsciiCase(name, u"Screen") && kind != CallKind::kLet) {
       ExpectArgs(args, 0);
-      if (screen_.IsNothing()) screen_ = AutomationObject(new ScreenObject);
+      if (screen_.IsNothing())
+        screen_ = AutomationObject(new ScreenObject);
       return Variant::Object(screen_);
     }
     if (EqualsIgnoreAsciiCase(name, u"Unload") && kind != CallKind::kLet) {
       ExpectArgs(args, 1);
       const Variant& target = args[0].value();
-      if (!target.IsObject()) Err::RaiseRuntime(rt::kObjectRequired);
-      if (target.object().IsNothing()) Err::RaiseRuntime(rt::kObjectNotSet);
+      if (!target.IsObject())
+        Err::RaiseRuntime(rt::kObjectRequired);
+      if (target.object().IsNothing())
+        Err::RaiseRuntime(rt::kObjectNotSet);
       auto* form = dynamic_cast<Form*>(target.object().get());
-      if (form == nullptr) Err::RaiseRuntime(rt::kTypeMismatch);
+      if (form == nullptr)
+        Err::RaiseRuntime(rt::kTypeMismatch);
       form->Unload();
       return Variant();
     }
@@ -76,7 +83,8 @@ struct RuntimeState {
 
 AutomationObject RuntimeGlobal() {
   RuntimeState& state = PerThread<RuntimeState>();
-  if (state.global.IsNothing()) state.global = AutomationObject(new GlobalObject);
+  if (state.global.IsNothing())
+    state.global = AutomationObject(new GlobalObject);
   return state.global;
 }
 

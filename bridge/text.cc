@@ -39,7 +39,11 @@ String FromUtf8(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     const auto b0 = static_cast<unsigned char>(text[i]);
-    size_t len = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : (b0 >> 3) == 0x1E ? 4 : 0;
+    size_t len = b0 < 0x80           ? 1
+                 : (b0 >> 5) == 0x6  ? 2
+                 : (b0 >> 4) == 0xE  ? 3
+                 : (b0 >> 3) == 0x1E ? 4
+                                     : 0;
     char32_t c = 0xFFFD;
     if (len == 0 || i + len > text.size()) {
       len = 1;
@@ -54,7 +58,8 @@ String FromUtf8(std::string_view text) {
         }
         c = (c << 6) | (b & 0x3F);
       }
-      if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+      if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        c = 0xFFFD;
     }
     if (c >= 0x10000) {
       c -= 0x10000;
@@ -70,7 +75,8 @@ String FromUtf8(std::string_view text) {
 
 StringView TrimSpaces(StringView text) {
   const size_t first = text.find_first_not_of(u' ');
-  if (first == StringView::npos) return {};
+  if (first == StringView::npos)
+    return {};
   const size_t last = text.find_last_not_of(u' ');
   return text.substr(first, last - first + 1);
 }
@@ -78,18 +84,23 @@ StringView TrimSpaces(StringView text) {
 String AsciiUpper(StringView text) {
   String out(text);
   for (auto& c : out) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    if (c >= u'a' && c <= u'z')
+      c = static_cast<char16_t>(c - u'a' + u'A');
   }
   return out;
 }
 
 bool EqualsIgnoreAsciiCase(StringView a, StringView b) {
-  if (a.size() != b.size()) return false;
+  if (a.size() != b.size())
+    return false;
   for (size_t i = 0; i < a.size(); ++i) {
     char16_t x = a[i], y = b[i];
-    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - u'a' + u'A');
-    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - u'a' + u'A');
-    if (x != y) return false;
+    if (x >= u'a' && x <= u'z')
+      x = static_cast<char16_t>(x - u'a' + u'A');
+    if (y >= u'a' && y <= u'z')
+      y = static_cast<char16_t>(y - u'a' + u'A');
+    if (x != y)
+      return false;
   }
   return true;
 }

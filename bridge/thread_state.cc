@@ -16,7 +16,8 @@ struct ThreadStore {
 thread_local ThreadStore* t_store = nullptr;
 
 ThreadStore& Store() {
-  if (t_store == nullptr) t_store = new ThreadStore;
+  if (t_store == nullptr)
+    t_store = new ThreadStore;
   return *t_store;
 }
 
@@ -25,9 +26,11 @@ ThreadStore& Store() {
 namespace internal {
 
 ThreadSlot* FindThreadSlot(std::type_index key) {
-  if (t_store == nullptr) return nullptr;
+  if (t_store == nullptr)
+    return nullptr;
   for (auto& [k, slot] : t_store->slots) {
-    if (k == key) return slot.get();
+    if (k == key)
+      return slot.get();
   }
   return nullptr;
 }
@@ -41,24 +44,31 @@ ThreadSlot* AddThreadSlot(std::type_index key, std::unique_ptr<ThreadSlot> slot)
 }  // namespace internal
 
 void TeardownThreadState() noexcept {
-  if (t_store == nullptr) return;
+  if (t_store == nullptr)
+    return;
   // A slot's destructor may release a component whose code reaches module
   // state again; detach the list first so that such a call sees fresh state.
   auto slots = std::move(t_store->slots);
   t_store->slots.clear();
-  while (!slots.empty()) slots.pop_back();
+  while (!slots.empty())
+    slots.pop_back();
   if (t_store->users == 0 && t_store->slots.empty()) {
     delete t_store;
     t_store = nullptr;
   }
 }
 
-ThreadStateUser::ThreadStateUser() { ++Store().users; }
-
-ThreadStateUser::~ThreadStateUser() {
-  if (--Store().users == 0) TeardownThreadState();
+ThreadStateUser::ThreadStateUser() {
+  ++Store().users;
 }
 
-int ThreadStateUser::LiveOnThisThread() noexcept { return t_store ? t_store->users : 0; }
+ThreadStateUser::~ThreadStateUser() {
+  if (--Store().users == 0)
+    TeardownThreadState();
+}
+
+int ThreadStateUser::LiveOnThisThread() noexcept {
+  return t_store ? t_store->users : 0;
+}
 
 }  // namespace wb

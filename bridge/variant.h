@@ -14,8 +14,8 @@ namespace wb {
 enum class VarKind : uint16_t {
   kEmpty = 0,
   kNull = 1,
-  kInteger = 2,   // 16-bit signed
-  kLong = 3,      // 32-bit signed
+  kInteger = 2,  // 16-bit signed
+  kLong = 3,     // 32-bit signed
   kSingle = 4,
   kDouble = 5,
   kCurrency = 6,  // 64-bit, scaled by 10,000
@@ -61,9 +61,9 @@ class Variant {
 
   // Raw access; each requires the matching kind (checked: a wrong kind is a
   // type mismatch, raised through Err).
-  int64_t integral() const;          // Integer, Long, Byte, Boolean (-1/0), Error, Currency (scaled)
-  double real() const;               // Single, Double, Date
-  const String& str() const;         // String
+  int64_t integral() const;   // Integer, Long, Byte, Boolean (-1/0), Error, Currency (scaled)
+  double real() const;        // Single, Double, Date
+  const String& str() const;  // String
   const AutomationObject& object() const;  // Object (may be Nothing)
   uint16_t unsupported_vartype() const;
 

@@ -12,12 +12,23 @@ void DEVOVIZoruze(int32_t detail_func_id) {
       [&] {
         // The launchers' results are not looked at.
         switch (detail_func_id) {
-          case kBranchSetup: modpublic::ShowBranchSetup(); break;
-          case kMemberLookup: modpublic::ShowMemberLookup(); break;
-          case kLoyaltyPlan: modpublic::ShowLoyaltyPlan(); break;
-          case kReceiptRoll: modpublic::ShowReceiptRoll(); break;
-          case kReport: modpublic::RunReport(u"2222", u"sssww"); break;
-          default: break;
+          case kBranchSetup:
+            modpublic::ShowBranchSetup();
+            break;
+          case kMemberLookup:
+            modpublic::ShowMemberLookup();
+            break;
+          case kLoyaltyPlan:
+            modpublic::ShowLoyaltyPlan();
+            break;
+          case kReceiptRoll:
+            modpublic::ShowReceiptRoll();
+            break;
+          case kReport:
+            modpublic::RunReport(u"2222", u"sssww");
+            break;
+          default:
+            break;
         }
       },
       [] {

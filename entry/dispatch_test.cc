@@ -67,7 +67,8 @@ TEST_F(DispatchTest, ALauncherErrorGetsThePrefixAndKeepsEverythingElse) {
 }
 
 TEST_F(DispatchTest, AnEmptyDescriptionLeavesThePrefixAlone) {
-  UseScenario(R"({"components": {"Loyalty.CPlan": {"Show": {"raise": {"number": 7001, "source": "Plan", "description": ""}}}}})");
+  UseScenario(
+      R"({"components": {"Loyalty.CPlan": {"Show": {"raise": {"number": 7001, "source": "Plan", "description": ""}}}}})");
   EXPECT_EQ(RaisedBy([] { DEVOVIZoruze(kLoyaltyPlan); }),
             (ErrRecord{7001, u"Plan", u"调用门店函数出错。原因：", u"", 0}));
 }

@@ -17,18 +17,30 @@ wb::Variant MakeValue(uint8_t kind, const uint8_t* data, size_t size) {
   std::memcpy(&whole, data, size < sizeof whole ? size : sizeof whole);
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   switch (kind % 12) {
-    case 0: return wb::Variant();
-    case 1: return wb::Variant::Null();
-    case 2: return wb::Variant::Integer(static_cast<int16_t>(whole));
-    case 3: return wb::Variant::Long(static_cast<int32_t>(whole));
-    case 4: return wb::Variant::Single(static_cast<float>(real));
-    case 5: return wb::Variant::Double(real);
-    case 6: return wb::Variant::Currency(whole);
-    case 7: return wb::Variant::Date(real);
-    case 8: return wb::Variant::Str(wb::FromUtf8(bytes));
-    case 9: return wb::Variant::Bool(whole & 1);
-    case 10: return wb::Variant::Byte(static_cast<uint8_t>(whole));
-    default: return wb::Variant::Unsupported(static_cast<uint16_t>(whole));
+    case 0:
+      return wb::Variant();
+    case 1:
+      return wb::Variant::Null();
+    case 2:
+      return wb::Variant::Integer(static_cast<int16_t>(whole));
+    case 3:
+      return wb::Variant::Long(static_cast<int32_t>(whole));
+    case 4:
+      return wb::Variant::Single(static_cast<float>(real));
+    case 5:
+      return wb::Variant::Double(real);
+    case 6:
+      return wb::Variant::Currency(whole);
+    case 7:
+      return wb::Variant::Date(real);
+    case 8:
+      return wb::Variant::Str(wb::FromUtf8(bytes));
+    case 9:
+      return wb::Variant::Bool(whole & 1);
+    case 10:
+      return wb::Variant::Byte(static_cast<uint8_t>(whole));
+    default:
+      return wb::Variant::Unsupported(static_cast<uint16_t>(whole));
   }
 }
 
@@ -37,14 +49,16 @@ void Guard(F&& f) {
   try {
     f();
   } catch (const wb::RaisedError&) {
-    if (wb::Err::Number() == 0) std::abort();  // a raise always carries a number
+    if (wb::Err::Number() == 0)
+      std::abort();  // a raise always carries a number
   }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1) return 0;
+  if (size < 1)
+    return 0;
   const wb::Variant value = MakeValue(data[0], data + 1, size - 1);
   Guard([&] { wb::ToString(value); });
   Guard([&] { wb::ToLong(value); });
@@ -55,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Guard([&] { wb::DiffersFromText(value, u"Q5COM"); });
   Guard([&] {
     // Text round trip: a string's text form is itself.
-    if (value.IsString() && wb::ToString(value) != value.str()) std::abort();
+    if (value.IsString() && wb::ToString(value) != value.str())
+      std::abort();
   });
   return 0;
 }

@@ -34,12 +34,15 @@ class FuzzComponent final : public wb::ObjectImpl {
   explicit FuzzComponent(bool loader) : loader_(loader) { ++g_live; }
   void AddRef() noexcept override { ++refs_; }
   void Release() noexcept override {
-    if (--refs_ == 0) delete this;
+    if (--refs_ == 0)
+      delete this;
   }
   Variant Invoke(wb::StringView name, CallKind kind, Args& args) override {
-    if (!loader_) return Variant::Str(g_language);
+    if (!loader_)
+      return Variant::Str(g_language);
     if (wb::EqualsIgnoreAsciiCase(name, u"LoadString")) {
-      if (g_loader_raises) wb::Err::Raise(1000, wb::String(u"Loader"), wb::String(u"down"));
+      if (g_loader_raises)
+        wb::Err::Raise(1000, wb::String(u"Loader"), wb::String(u"down"));
       args.at(0).value() = Variant::Str(u"overwritten");
       return Variant::Str(g_answer);
     }
@@ -58,7 +61,8 @@ class FuzzComponent final : public wb::ObjectImpl {
 };
 
 void Check(bool condition) {
-  if (!condition) std::abort();
+  if (!condition)
+    std::abort();
 }
 
 }  // namespace
@@ -73,7 +77,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
+  if (size < 2)
+    return 0;
   static const char16_t* const kLanguages[] = {u"CHS", u"chs", u"ENG", u""};
   g_language = kLanguages[data[0] % 4];
   const bool pending = data[1] & 1;
@@ -90,8 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     wb::Err::Get() = before;
     const wb::String result = wb::mmts::TranslateText(text);
     Check(wb::Err::Get() == before);
-    if (text.find(u"^|^") == wb::String::npos && (data[0] % 4) < 2) Check(result == text);
-    if (g_loader_raises && text.find(u"^|^") == wb::String::npos) Check(result == text);
+    if (text.find(u"^|^") == wb::String::npos && (data[0] % 4) < 2)
+      Check(result == text);
+    if (g_loader_raises && text.find(u"^|^") == wb::String::npos)
+      Check(result == text);
   }
   Check(g_live == 0);
   return 0;

@@ -18,7 +18,8 @@ bool RunDayEnd(bool reverse, String strUser, String strCode) {
   // Held outside the trapped body so that it outlives a failure notice.
   AutomationObject run;
   const auto reverse_now = [&] {
-    if (reverse_arg.kind() == VarKind::kBoolean) return reverse_arg.integral() != 0;
+    if (reverse_arg.kind() == VarKind::kBoolean)
+      return reverse_arg.integral() != 0;
     return ToBool(reverse_arg);
   };
 
@@ -45,7 +46,8 @@ bool RunDayEnd(bool reverse, String strUser, String strCode) {
   }
 
   // The failure notice carries the error's description on its second line.
-  if (reverse_arg.kind() != VarKind::kBoolean) reverse_arg = Variant::Bool(reverse);
+  if (reverse_arg.kind() != VarKind::kBoolean)
+    reverse_arg = Variant::Bool(reverse);
   ShowNotice(reverse_now() ? u"反日结失败" : u"日结失败", kStyleCritical, true);
   run.Reset();
   // Leaving a handler that dealt with the error clears it, as the runtime does.

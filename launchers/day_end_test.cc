@@ -59,9 +59,12 @@ TEST_F(DayEndTest, NullPassesTheAnswerTestAndOtherNumbersFail) {
 }
 
 TEST_F(DayEndTest, ARaisedErrorBecomesACriticalNoticeWithItsDescription) {
-  ReckoningAnswers(R"({"raise": {"number": 77, "source": "DayClose", "description": "till open"}})");
+  ReckoningAnswers(
+      R"({"raise": {"number": 77, "source": "DayClose", "description": "till open"}})");
   int live_during_notice = -1;
-  on_notice = [&](const Notice&) { live_during_notice = refsuite::LiveCount("DayClose.CDayCloseRun"); };
+  on_notice = [&](const Notice&) {
+    live_during_notice = refsuite::LiveCount("DayClose.CDayCloseRun");
+  };
   EXPECT_FALSE(RunDayEnd(false, u"", u"RUBO"));
   EXPECT_EQ(Err::Number(), 0) << "handled here: the caller sees no error";
   ASSERT_EQ(notices.size(), 1u);
@@ -99,7 +102,8 @@ TEST_F(DayEndTest, ACodeWrittenBackStaysInTheRoutinesCopy) {
 
 TEST_F(DayEndTest, AFailingCompletionNoticeIsFollowedByTheFailureNotice) {
   on_notice = [&](const Notice& n) {
-    if (n.style == kStyleInformation) Err::Raise(1234, String(u"Box"), String(u"no desktop"));
+    if (n.style == kStyleInformation)
+      Err::Raise(1234, String(u"Box"), String(u"no desktop"));
   };
   EXPECT_TRUE(RunDayEnd(false, u"", u"RUBO")) << "the result was already set";
   ASSERT_EQ(notices.size(), 1u) << "the failing notice is not recorded";

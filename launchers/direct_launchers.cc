@@ -8,7 +8,9 @@ namespace wb::modpublic {
 
 namespace {
 
-bool PassThrough() { Err::ReRaise(); }
+bool PassThrough() {
+  Err::ReRaise();
+}
 
 bool Launch(StringView prog_id, StringView method) {
   return Trap(
@@ -23,11 +25,17 @@ bool Launch(StringView prog_id, StringView method) {
 
 }  // namespace
 
-bool ShowKeyMap() { return Launch(u"TillGuide.CKeyMap", u"ShowHELP"); }
+bool ShowKeyMap() {
+  return Launch(u"TillGuide.CKeyMap", u"ShowHELP");
+}
 
-bool ShowReceiptRoll() { return Launch(u"ReceiptRoll.CReceiptRoll", u"Showform"); }
+bool ShowReceiptRoll() {
+  return Launch(u"ReceiptRoll.CReceiptRoll", u"Showform");
+}
 
-bool ShowLoyaltyPlan() { return Launch(u"Loyalty.CPlan", u"Show"); }
+bool ShowLoyaltyPlan() {
+  return Launch(u"Loyalty.CPlan", u"Show");
+}
 
 bool ShowMemberLookup() {
   return Trap(

@@ -29,23 +29,23 @@ TEST_F(DirectLauncherTest, EachCreatesCallsAndReleasesItsComponent) {
     ForgetCalls();
     EXPECT_TRUE(row.launcher());
     const std::string p = row.prog_id;
-    EXPECT_EQ(Calls(), (std::vector<std::string>{"create " + p,
-                                                 "call " + p + "." + row.method + "()",
-                                                 "release " + p}));
+    EXPECT_EQ(Calls(), (std::vector<std::string>{
+                           "create " + p, "call " + p + "." + row.method + "()", "release " + p}));
   }
   EXPECT_TRUE(notices.empty());
 }
 
 TEST_F(DirectLauncherTest, MemberLookupGetsItsThreeSettingsInOrderWithTheirKinds) {
   EXPECT_TRUE(ShowMemberLookup());
-  EXPECT_EQ(Calls(), (std::vector<std::string>{
-                         "create Finder.OneRecordPick",
-                         "let Finder.OneRecordPick.ClassTypeID = Long 1005001",
-                         "let Finder.OneRecordPick.classTypeFilter = String \" FBillTypeID=1 AND FID>0 \"",
-                         "let Finder.OneRecordPick.ShowType = Integer 0",
-                         "call Finder.OneRecordPick.Show()",
-                         "release Finder.OneRecordPick",
-                     }));
+  EXPECT_EQ(Calls(),
+            (std::vector<std::string>{
+                "create Finder.OneRecordPick",
+                "let Finder.OneRecordPick.ClassTypeID = Long 1005001",
+                "let Finder.OneRecordPick.classTypeFilter = String \" FBillTypeID=1 AND FID>0 \"",
+                "let Finder.OneRecordPick.ShowType = Integer 0",
+                "call Finder.OneRecordPick.Show()",
+                "release Finder.OneRecordPick",
+            }));
 }
 
 TEST_F(DirectLauncherTest, TwoCallsMakeTwoInstances) {
@@ -54,7 +54,8 @@ TEST_F(DirectLauncherTest, TwoCallsMakeTwoInstances) {
   const auto creates = JournalEntries();
   std::vector<int> instances;
   for (const auto& e : creates) {
-    if (e["event"] == "create") instances.push_back(e["instance"]);
+    if (e["event"] == "create")
+      instances.push_back(e["instance"]);
   }
   ASSERT_EQ(instances.size(), 2u);
   EXPECT_NE(instances[0], instances[1]);
@@ -82,7 +83,8 @@ TEST_F(DirectLauncherTest, AComponentErrorPassesThroughWithAllFiveFieldsAfterThe
 }
 
 TEST_F(DirectLauncherTest, AFailedSettingStopsTheLookup) {
-  UseScenario(R"({"components": {"Finder.OneRecordPick": {"classTypeFilter": {"missing": true}}}})");
+  UseScenario(
+      R"({"components": {"Finder.OneRecordPick": {"classTypeFilter": {"missing": true}}}})");
   EXPECT_EQ(RaisedBy([] { ShowMemberLookup(); }).number, rt::kNoSuchMember);
   EXPECT_EQ(CallsStartingWith("let").size(), 2u);
   EXPECT_TRUE(CallsStartingWith("let Finder.OneRecordPick.ShowType").empty()) << "not assigned";

@@ -17,8 +17,9 @@ class ReportTest : public ::wb::testing::SuiteTest {
     SuiteTest::SetUp();
     // The pointer reset is placed in the call sequence by its journal index.
     platform::SetMousePointer(11);
-    platform::SetMousePointerObserver(
-        [this](int16_t p) { pointer_at.push_back({p, JournalEntries().size()}); });
+    platform::SetMousePointerObserver([this](int16_t p) {
+      pointer_at.push_back({p, JournalEntries().size()});
+    });
   }
   void TearDown() override {
     platform::SetMousePointerObserver(nullptr);
@@ -28,7 +29,9 @@ class ReportTest : public ::wb::testing::SuiteTest {
     UseScenario(R"({"components": {"Tabulate.ClsTable": {"Result": {"when": )" + when_json +
                 "}}}}");
   }
-  std::vector<std::string> ResultCalls() const { return CallsStartingWith("get Tabulate.ClsTable.Result"); }
+  std::vector<std::string> ResultCalls() const {
+    return CallsStartingWith("get Tabulate.ClsTable.Result");
+  }
   std::vector<std::pair<int16_t, size_t>> pointer_at;
 };
 
@@ -64,7 +67,8 @@ TEST_F(ReportTest, NoResultAndNoErrorTextEndsQuietly) {
 TEST_F(ReportTest, NullAndEmptyErrorTextsCountAsNoText) {
   ResultAnswers(R"([{"args": ["OK"], "value": 0}, {"args": ["Error"], "value": null}])");
   EXPECT_FALSE(RunReport(u"2222", u"sssww"));
-  ResultAnswers(R"([{"args": ["OK"], "value": {"type": "Empty"}}, {"args": ["Error"], "value": {"type": "Empty"}}])");
+  ResultAnswers(
+      R"([{"args": ["OK"], "value": {"type": "Empty"}}, {"args": ["Error"], "value": {"type": "Empty"}}])");
   EXPECT_FALSE(RunReport(u"2222", u"sssww"));
 }
 
@@ -87,7 +91,8 @@ TEST_F(ReportTest, AFailureBeforeTheDataSkipsThePointerReset) {
 }
 
 TEST_F(ReportTest, AFailingViewerReleasesBothComponents) {
-  UseScenario(R"({"components": {"SheetShow.CPresenter": {"ReportShow": {"raise": {"number": 8, "description": "v"}}}}})");
+  UseScenario(
+      R"({"components": {"SheetShow.CPresenter": {"ReportShow": {"raise": {"number": 8, "description": "v"}}}}})");
   EXPECT_EQ(RaisedBy([] { RunReport(u"2222", u"sssww"); }).number, 8);
   EXPECT_EQ(refsuite::TotalLive(), 0);
 }

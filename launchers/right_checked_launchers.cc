@@ -15,11 +15,15 @@ struct LauncherState {
   int16_t gDataBaseType = 0;
 };
 
-bool PassThrough() { Err::ReRaise(); }
+bool PassThrough() {
+  Err::ReRaise();
+}
 
 }  // namespace
 
-int16_t& gDataBaseType() { return PerThread<LauncherState>().gDataBaseType; }
+int16_t& gDataBaseType() {
+  return PerThread<LauncherState>().gDataBaseType;
+}
 
 bool ShowBranchSetup() {
   return Trap(

@@ -16,7 +16,8 @@ class RightCheckedTest : public ::wb::testing::SuiteTest {
   std::vector<std::string> On(const std::string& prog_id) const {
     std::vector<std::string> out;
     for (const auto& line : Calls()) {
-      if (line.find(" " + prog_id) != std::string::npos) out.push_back(line);
+      if (line.find(" " + prog_id) != std::string::npos)
+        out.push_back(line);
     }
     return out;
   }
@@ -25,11 +26,11 @@ class RightCheckedTest : public ::wb::testing::SuiteTest {
 TEST_F(RightCheckedTest, BranchSetupGranted) {
   EXPECT_TRUE(ShowBranchSetup());
   EXPECT_EQ(On("BranchLink.ClsLink"), (std::vector<std::string>{
-                                           "create BranchLink.ClsLink",
-                                           "let BranchLink.ClsLink.DataBaseType = Integer 0",
-                                           "call BranchLink.ClsLink.InitSetting()",
-                                           "release BranchLink.ClsLink",
-                                       }));
+                                          "create BranchLink.ClsLink",
+                                          "let BranchLink.ClsLink.DataBaseType = Integer 0",
+                                          "call BranchLink.ClsLink.InitSetting()",
+                                          "release BranchLink.ClsLink",
+                                      }));
   const auto calls = Calls();
   EXPECT_EQ(calls[2], "create Gatekeeper.RightsDesk") << "the right is asked after the setting";
   EXPECT_TRUE(notices.empty());
@@ -44,7 +45,9 @@ TEST_F(RightCheckedTest, BranchSetupSendsTheThreadsDatabaseType) {
 TEST_F(RightCheckedTest, BranchSetupRefusedShowsTheNoticeWhileHoldingTheComponent) {
   UseScenario(R"({"rights": {"2812": false}})");
   int live_during_notice = -1;
-  on_notice = [&](const Notice&) { live_during_notice = refsuite::LiveCount("BranchLink.ClsLink"); };
+  on_notice = [&](const Notice&) {
+    live_during_notice = refsuite::LiveCount("BranchLink.ClsLink");
+  };
   EXPECT_FALSE(ShowBranchSetup());
   EXPECT_EQ(Err::Number(), 0);
   ASSERT_EQ(notices.size(), 1u);
@@ -53,24 +56,25 @@ TEST_F(RightCheckedTest, BranchSetupRefusedShowsTheNoticeWhileHoldingTheComponen
   EXPECT_EQ(notices[0].style, kStyleExclamation);
   EXPECT_EQ(live_during_notice, 1);
   EXPECT_EQ(On("BranchLink.ClsLink"), (std::vector<std::string>{
-                                           "create BranchLink.ClsLink",
-                                           "let BranchLink.ClsLink.DataBaseType = Integer 0",
-                                           "release BranchLink.ClsLink",
-                                       }));
+                                          "create BranchLink.ClsLink",
+                                          "let BranchLink.ClsLink.DataBaseType = Integer 0",
+                                          "release BranchLink.ClsLink",
+                                      }));
 }
 
 TEST_F(RightCheckedTest, MemberPointsGranted) {
   UseScenario(R"({"session": {"PropsString": "P"}})");
   EXPECT_TRUE(ShowMemberPoints(u"ZS00001"));
-  EXPECT_EQ(CallsStartingWith("get Gatekeeper"),
-            (std::vector<std::string>{"get Gatekeeper.RightsDesk.AccessCheck(String \"P\", ByRef Long "
-                                      "2811, ByRef Long 3, ByRef Long 2097152) -> Boolean true"}));
+  EXPECT_EQ(
+      CallsStartingWith("get Gatekeeper"),
+      (std::vector<std::string>{"get Gatekeeper.RightsDesk.AccessCheck(String \"P\", ByRef Long "
+                                "2811, ByRef Long 3, ByRef Long 2097152) -> Boolean true"}));
   EXPECT_EQ(On("Loyalty.CPoints"), (std::vector<std::string>{
-                                        "create Loyalty.CPoints",
-                                        "let Loyalty.CPoints.VIPNumber = String \"ZS00001\"",
-                                        "call Loyalty.CPoints.ViewVIPScore()",
-                                        "release Loyalty.CPoints",
-                                    }));
+                                       "create Loyalty.CPoints",
+                                       "let Loyalty.CPoints.VIPNumber = String \"ZS00001\"",
+                                       "call Loyalty.CPoints.ViewVIPScore()",
+                                       "release Loyalty.CPoints",
+                                   }));
 }
 
 TEST_F(RightCheckedTest, MemberPointsRefusedCreatesNothing) {
@@ -101,7 +105,8 @@ TEST_F(RightCheckedTest, ComponentErrorsPassThroughWithoutANotice) {
   UseScenario(R"({"components": {"BranchLink.ClsLink": {"InitSetting": {"raise":
       {"number": 600, "source": "Link", "description": "offline", "helpfile": "l.chm", "helpcontext": 4}}},
       "Loyalty.CPoints": {"ViewVIPScore": {"raise": {"number": 601, "source": "Pts", "description": "x"}}}}})");
-  EXPECT_EQ(RaisedBy([] { ShowBranchSetup(); }), (ErrRecord{600, u"Link", u"offline", u"l.chm", 4}));
+  EXPECT_EQ(RaisedBy([] { ShowBranchSetup(); }),
+            (ErrRecord{600, u"Link", u"offline", u"l.chm", 4}));
   EXPECT_EQ(RaisedBy([] { ShowMemberPoints(u"ZS00001"); }).source, u"Pts");
   EXPECT_TRUE(notices.empty());
 }

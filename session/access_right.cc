@@ -14,9 +14,9 @@ bool CheckAccessRight(int32_t func_id, int32_t check_type, int32_t check_flag) {
         Variant func = Variant::Long(func_id);
         Variant type = Variant::Long(check_type);
         Variant flag = Variant::Long(check_flag);
-        return ToBool(GetMember(desk, u"AccessCheck",
-                               {Arg::Val(Variant::Str(props)), Arg::Ref(func), Arg::Ref(type),
-                                Arg::Ref(flag)}));
+        return ToBool(GetMember(
+            desk, u"AccessCheck",
+            {Arg::Val(Variant::Str(props)), Arg::Ref(func), Arg::Ref(type), Arg::Ref(flag)}));
       },
       []() -> bool {
         const int32_t number = Err::Number();

@@ -20,15 +20,18 @@ Variant GetSessionProperty(String& name) {
   Variant process_id = Variant::Long(static_cast<int32_t>(platform::CurrentProcessId()));
   AutomationObject bag = CreateObject(u"CtxStore.SessionBag");
   Variant name_arg = Variant::Str(name);
-  Variant value =
-      GetObjectOrValue(bag, u"GetProperty", {Arg::Ref(process_id), Arg::Ref(name_arg)});
+  Variant value = GetObjectOrValue(bag, u"GetProperty", {Arg::Ref(process_id), Arg::Ref(name_arg)});
   // The name went by reference: what the component wrote is the caller's.
   name = ToString(name_arg);
   return value;
 }
 
-String GetSessionUser() { return ReadAsString(u"UserName"); }
+String GetSessionUser() {
+  return ReadAsString(u"UserName");
+}
 
-String GetPropsString() { return ReadAsString(u"PropsString"); }
+String GetPropsString() {
+  return ReadAsString(u"PropsString");
+}
 
 }  // namespace wb::mmts

@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include "bridge/err.h"
-#include "bridge/thread_state.h"
 #include "bridge/runtime_errors.h"
+#include "bridge/thread_state.h"
 #include "bridge/variant.h"
 #include "session/mmts.h"
 #include "testing/suite_fixture.h"
@@ -76,7 +76,8 @@ TEST_F(SessionTest, AFailingReadStillReleasesTheComponent) {
   UseScenario(R"({"components": {"CtxStore.SessionBag": {"GetProperty":
       {"raise": {"number": 3001, "source": "Bag", "description": "gone"}}}}})");
   EXPECT_EQ(RaisedBy([] { GetPropsString(); }).number, 3001);
-  EXPECT_EQ(CallsStartingWith("release"), (std::vector<std::string>{"release CtxStore.SessionBag"}));
+  EXPECT_EQ(CallsStartingWith("release"),
+            (std::vector<std::string>{"release CtxStore.SessionBag"}));
 }
 
 class AccessRightTest : public ::wb::testing::SuiteTest {};
@@ -115,7 +116,8 @@ TEST_F(AccessRightTest, AComponentErrorKeepsNumberAndHelpAndGetsATranslatedDescr
 
   TeardownThreadState();
   UseScenario(R"({"language": "ENG", "phrases": {"ENG": {"denied": "Denied!"}},
-                  "components": {"Gatekeeper.RightsDesk": {)" + raise + "}}}");
+                  "components": {"Gatekeeper.RightsDesk": {)" +
+              raise + "}}}");
   EXPECT_EQ(RaisedBy([] { CheckAccessRight(2812, 1, 0x200000); }),
             (ErrRecord{2001, u"Err_CheckAccessRight", u"Denied!", u"desk.chm", 17}));
 
@@ -126,7 +128,8 @@ TEST_F(AccessRightTest, AComponentErrorKeepsNumberAndHelpAndGetsATranslatedDescr
 }
 
 TEST_F(AccessRightTest, AnAnswerWithoutABooleanFormRaises) {
-  UseScenario(R"({"components": {"Gatekeeper.RightsDesk": {"AccessCheck": {"value": "perhaps"}}}})");
+  UseScenario(
+      R"({"components": {"Gatekeeper.RightsDesk": {"AccessCheck": {"value": "perhaps"}}}})");
   const ErrRecord error = RaisedBy([] { CheckAccessRight(2812, 1, 0x200000); });
   EXPECT_EQ(error.number, rt::kTypeMismatch);
   EXPECT_EQ(error.source, u"Err_CheckAccessRight");
@@ -137,7 +140,8 @@ TEST_F(AccessRightTest, ASessionFailureIsRaisedUnderTheCheckSource) {
   const ErrRecord error = RaisedBy([] { CheckAccessRight(2811, 3, 0x200000); });
   EXPECT_EQ(error.number, rt::kCannotCreateObject);
   EXPECT_EQ(error.source, u"Err_CheckAccessRight");
-  EXPECT_EQ(CallsStartingWith("release"), (std::vector<std::string>{"release Gatekeeper.RightsDesk"}));
+  EXPECT_EQ(CallsStartingWith("release"),
+            (std::vector<std::string>{"release Gatekeeper.RightsDesk"}));
 }
 
 }  // namespace

@@ -23,7 +23,9 @@ struct TranslationCache {
   AutomationObject gLocaleState;
 };
 
-TranslationCache& Cache() { return PerThread<TranslationCache>(); }
+TranslationCache& Cache() {
+  return PerThread<TranslationCache>();
+}
 
 // Points the loader at the resource set and language; assigns only what
 // differs.
@@ -44,11 +46,14 @@ String TranslatePlain(const AutomationObject& loader, const String& text) {
 
   Variant key_arg = Variant::Str(key);
   String value = ToString(GetMember(loader, u"LoadString", {Arg::Ref(key_arg)}));
-  while (value.starts_with(kCrLf)) value.erase(0, kCrLf.size());
-  while (value.ends_with(kCrLf)) value.erase(value.size() - kCrLf.size());
+  while (value.starts_with(kCrLf))
+    value.erase(0, kCrLf.size());
+  while (value.ends_with(kCrLf))
+    value.erase(value.size() - kCrLf.size());
 
   String joined = leading + value + trailing;
-  if (joined.empty()) joined = kUntranslated;
+  if (joined.empty())
+    joined = kUntranslated;
   return joined;
 }
 
@@ -56,22 +61,26 @@ String TranslatePlain(const AutomationObject& loader, const String& text) {
 
 String GetCurrentLanguage() {
   TranslationCache& cache = Cache();
-  if (cache.gLocaleState.IsNothing()) cache.gLocaleState = CreateObject(u"Polyglot.LocaleState");
+  if (cache.gLocaleState.IsNothing())
+    cache.gLocaleState = CreateObject(u"Polyglot.LocaleState");
   return AsciiUpper(ToString(GetMember(cache.gLocaleState, u"CurrentLanguage")));
 }
 
 String TranslateText(String text) {
   // The error pending at entry, read before the trap clears it.
   ErrRecord snapshot;
-  if (Err::Number() != 0) snapshot = Err::Get();
+  if (Err::Number() != 0)
+    snapshot = Err::Get();
 
   String result;
   Err::Clear();
   try {
     result = text;
     TranslationCache& cache = Cache();
-    if (cache.gLanguageId.empty()) cache.gLanguageId = GetCurrentLanguage();
-    if (cache.gPhrasebook.IsNothing()) cache.gPhrasebook = CreateObject(u"Phrasebook.Catalog");
+    if (cache.gLanguageId.empty())
+      cache.gLanguageId = GetCurrentLanguage();
+    if (cache.gPhrasebook.IsNothing())
+      cache.gPhrasebook = CreateObject(u"Phrasebook.Catalog");
     ConfigureLoader(cache.gPhrasebook, cache.gLanguageId);
 
     if (text.find(kSeparator) != String::npos) {
@@ -86,7 +95,8 @@ String TranslateText(String text) {
     Err::CaptureCurrentException();
   }
 
-  if (Err::Number() != 0 || snapshot.number != 0) Err::Get() = std::move(snapshot);
+  if (Err::Number() != 0 || snapshot.number != 0)
+    Err::Get() = std::move(snapshot);
   return result;
 }
 
@@ -102,7 +112,8 @@ String TranslateCompound(const String& text) {
     } else {
       result += segment;
     }
-    if (end == String::npos) break;
+    if (end == String::npos)
+      break;
     start = end + kSeparator.size();
   }
   return result;

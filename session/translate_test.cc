@@ -9,8 +9,6 @@
 namespace wb::mmts {
 namespace {
 
-
-
 class TranslateTest : public ::wb::testing::SuiteTest {
  protected:
   // The current language ENG, with `phrases` as its table (JSON object text).
@@ -20,9 +18,12 @@ class TranslateTest : public ::wb::testing::SuiteTest {
   // The loader answers `json_value` to every LoadString.
   void LoaderAnswers(const std::string& json_value) {
     UseScenario(R"({"language": "ENG", "components": {"Phrasebook.Catalog":
-        {"LoadString": {"value": )" + json_value + "}}}}");
+        {"LoadString": {"value": )" +
+                json_value + "}}}}");
   }
-  int LoadStringCalls() const { return static_cast<int>(CallsStartingWith("get Phrasebook.Catalog.LoadString").size()); }
+  int LoadStringCalls() const {
+    return static_cast<int>(CallsStartingWith("get Phrasebook.Catalog.LoadString").size());
+  }
 };
 
 TEST_F(TranslateTest, SourceLanguagePassesTextThroughButStillConfiguresTheLoader) {
@@ -60,7 +61,8 @@ TEST_F(TranslateTest, PlainTextIsLookedUpByItsTrimmedKeyAndKeepsItsSpaces) {
   EXPECT_EQ(CallsStartingWith("get Phrasebook.Catalog.LoadString"),
             (std::vector<std::string>{
                 "get Phrasebook.Catalog.LoadString(ByRef String \"X\") -> String \"Y\"",
-                "get Phrasebook.Catalog.LoadString(ByRef String \"日结完成\") -> String \"Day-end completed\"",
+                "get Phrasebook.Catalog.LoadString(ByRef String \"日结完成\") -> String \"Day-end "
+                "completed\"",
             }));
 }
 

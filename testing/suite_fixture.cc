@@ -12,8 +12,10 @@ std::string Value(const nlohmann::json& item) {
   std::string out = item.value("byref", false) ? "ByRef " : "";
   out += item.at("type").get<std::string>();
   const auto value = item.find("value");
-  if (value == item.end() || value->is_null()) return out;
-  if (value->is_object()) return out + " " + value->value("progid", std::string("?"));
+  if (value == item.end() || value->is_null())
+    return out;
+  if (value->is_object())
+    return out + " " + value->value("progid", std::string("?"));
   return out + " " + value->dump();
 }
 
@@ -25,18 +27,24 @@ std::string Line(const nlohmann::json& entry) {
   }
   std::string line = event + " " + prog_id + "." + entry.at("member").get<std::string>();
   const auto& args = entry.at("args");
-  if (event == "let") return line + " = " + (args.empty() ? "?" : Value(args.back()));
+  if (event == "let")
+    return line + " = " + (args.empty() ? "?" : Value(args.back()));
   line += "(";
-  for (size_t i = 0; i < args.size(); ++i) line += (i ? ", " : "") + Value(args[i]);
+  for (size_t i = 0; i < args.size(); ++i)
+    line += (i ? ", " : "") + Value(args[i]);
   line += ")";
-  if (entry.contains("error")) return line + " !! " + std::to_string(entry["error"].value("number", 0));
-  if (event == "get") line += " -> " + Value(entry.at("result"));
+  if (entry.contains("error"))
+    return line + " !! " + std::to_string(entry["error"].value("number", 0));
+  if (event == "get")
+    line += " -> " + Value(entry.at("result"));
   return line;
 }
 
 }  // namespace
 
-std::string U8(const String& text) { return ToUtf8(text); }
+std::string U8(const String& text) {
+  return ToUtf8(text);
+}
 
 void SuiteTest::SetUp() {
   refsuite::InstallNative();
@@ -45,7 +53,8 @@ void SuiteTest::SetUp() {
   TeardownThreadState();
   Err::Clear();
   modpublic::SetNoticeSink([this](const modpublic::Notice& notice) {
-    if (on_notice) on_notice(notice);
+    if (on_notice)
+      on_notice(notice);
     notices.push_back(notice);
   });
 }
@@ -57,25 +66,33 @@ void SuiteTest::TearDown() {
   refsuite::ResetScenario();
 }
 
-void SuiteTest::UseScenario(const std::string& json) { refsuite::LoadScenarioText(json); }
+void SuiteTest::UseScenario(const std::string& json) {
+  refsuite::LoadScenarioText(json);
+}
 
-std::vector<nlohmann::json> SuiteTest::JournalEntries() const { return refsuite::Journal(); }
+std::vector<nlohmann::json> SuiteTest::JournalEntries() const {
+  return refsuite::Journal();
+}
 
 std::vector<std::string> SuiteTest::Calls() const {
   std::vector<std::string> lines;
-  for (const auto& entry : refsuite::Journal()) lines.push_back(Line(entry));
+  for (const auto& entry : refsuite::Journal())
+    lines.push_back(Line(entry));
   return lines;
 }
 
 std::vector<std::string> SuiteTest::CallsStartingWith(const std::string& prefix) const {
   std::vector<std::string> lines;
   for (auto& line : Calls()) {
-    if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    if (line.rfind(prefix, 0) == 0)
+      lines.push_back(line);
   }
   return lines;
 }
 
-void SuiteTest::ForgetCalls() { refsuite::ClearJournal(); }
+void SuiteTest::ForgetCalls() {
+  refsuite::ClearJournal();
+}
 
 ErrRecord SuiteTest::RaisedBy(const std::function<void()>& f) {
   Err::Clear();
@@ -96,4 +113,3 @@ void PrintTo(const ErrRecord& error, std::ostream* out) {
        << error.help_context << "}";
 }
 }  // namespace wb
-

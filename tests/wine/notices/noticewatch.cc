@@ -14,9 +14,10 @@
 namespace {
 
 std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  if (text.empty())
+    return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
                       nullptr, nullptr);
@@ -37,7 +38,8 @@ std::wstring TextOf(HWND window) {
 std::string Escaped(const std::wstring& text) {
   std::string out;
   for (char c : Utf8(text)) {
-    if (c == '\r') continue;
+    if (c == '\r')
+      continue;
     if (c == '\n') {
       out += "\\n";
     } else if (c == '\t') {
@@ -90,8 +92,10 @@ std::string IconOf(HWND box) {
   for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     wchar_t cls[32] = {};
     GetClassNameW(child, cls, 32);
-    if (lstrcmpiW(cls, L"Static") != 0) continue;
-    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
+    if (lstrcmpiW(cls, L"Static") != 0)
+      continue;
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+      continue;
     RedrawWindow(box, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(100);
     RECT r = {};
@@ -110,7 +114,8 @@ std::string IconOf(HWND box) {
         DeleteObject(brush);
         DrawIconEx(dc, 0, 0, LoadIconW(nullptr, k.id), w, h, 0, nullptr, DI_NORMAL);
       });
-      if (drawn == shown) return k.name;
+      if (drawn == shown)
+        return k.name;
     }
     return "other";
   }
@@ -135,12 +140,15 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
   auto* sweep = reinterpret_cast<Sweep*>(param);
   wchar_t cls[16] = {};
   GetClassNameW(window, cls, 16);
-  if (lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-  if (sweep->answered->count(window)) return TRUE;
+  if (lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(window))
+    return TRUE;
+  if (sweep->answered->count(window))
+    return TRUE;
   HWND text = GetDlgItem(window, 0xFFFF);
-  if (text == nullptr) return TRUE;
-  AppendLine(sweep->out_path, Escaped(TextOf(window)) + "\t" + Escaped(TextOf(text)) + "\t" +
-                                  IconOf(window) + "\n");
+  if (text == nullptr)
+    return TRUE;
+  AppendLine(sweep->out_path,
+             Escaped(TextOf(window)) + "\t" + Escaped(TextOf(text)) + "\t" + IconOf(window) + "\n");
   sweep->answered->insert(window);
   PostMessageW(window, WM_COMMAND, IDOK, 0);
   return TRUE;
