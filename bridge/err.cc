@@ -49,9 +49,13 @@ void Err::ReRaise() {
 }
 
 void Err::CaptureCurrentException() noexcept {
+  // Outside a catch block there is nothing in flight (and rethrowing would
+  // terminate the process).
+  const std::exception_ptr in_flight = std::current_exception();
+  if (!in_flight) return;
   int32_t number = rt::kInternalError;
   try {
-    throw;
+    std::rethrow_exception(in_flight);
   } catch (const RaisedError&) {
     return;
   } catch (const std::bad_alloc&) {
