@@ -11,17 +11,13 @@
 #include <set>
 #include <string>
 
+#include "bridge/text.h"
+
 namespace {
 
+// wchar_t is UTF-16 here: the project's own conversion serves.
 std::string Utf8(const std::wstring& text) {
-  if (text.empty())
-    return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
+  return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 std::wstring TextOf(HWND window) {

@@ -1,5 +1,7 @@
 #include "tests/wine/ui/ui_driver.h"
 
+#include "bridge/text.h"
+
 namespace wbui {
 
 namespace {
@@ -82,25 +84,14 @@ void DumpPopup(HMENU menu, int level, std::vector<MenuEntry>& out, bool& ok) {
 
 }  // namespace
 
+// wchar_t is UTF-16 here: the project's own conversions serve.
 std::string Utf8(const std::wstring& text) {
-  if (text.empty())
-    return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
+  return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty())
-    return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
+  const wb::String text = wb::FromUtf8(utf8);
+  return std::wstring(text.begin(), text.end());
 }
 
 HWND WaitWindow(const wchar_t* cls, const wchar_t* caption, DWORD pid, DWORD timeout_ms) {
