@@ -12,7 +12,7 @@
 #include "console/menu_model.h"
 #include "console/menu_tool_object.h"
 #include "console/tool_click.h"
-#include "testing/suite_fixture.h"
+#include "tests/support/suite_fixture.h"
 
 namespace wb::console {
 namespace {

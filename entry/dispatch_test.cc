@@ -6,7 +6,7 @@
 #include "bridge/thread_state.h"
 #include "entry/dispatch.h"
 #include "refsuite/native.h"
-#include "testing/suite_fixture.h"
+#include "tests/support/suite_fixture.h"
 
 namespace wb::entry {
 namespace {

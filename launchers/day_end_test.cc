@@ -4,7 +4,7 @@
 #include "bridge/err.h"
 #include "launchers/modpublic.h"
 #include "refsuite/native.h"
-#include "testing/suite_fixture.h"
+#include "tests/support/suite_fixture.h"
 
 namespace wb::modpublic {
 namespace {

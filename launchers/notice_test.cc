@@ -3,7 +3,7 @@
 
 #include "bridge/err.h"
 #include "launchers/modpublic.h"
-#include "testing/suite_fixture.h"
+#include "tests/support/suite_fixture.h"
 
 namespace wb::modpublic {
 namespace {

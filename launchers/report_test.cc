@@ -6,7 +6,7 @@
 #include "bridge/runtime_errors.h"
 #include "launchers/modpublic.h"
 #include "refsuite/native.h"
-#include "testing/suite_fixture.h"
+#include "tests/support/suite_fixture.h"
 
 namespace wb::modpublic {
 namespace {

@@ -13,8 +13,8 @@ namespace {
 
 using wb::Variant;
 
-using DefaultsTest = SuiteTest;
-using ScriptTest = SuiteTest;
+using DefaultsTest = RefSuiteTest;
+using ScriptTest = RefSuiteTest;
 
 wb::Args Vals(std::initializer_list<Variant> values) {
   wb::Args args;
@@ -310,7 +310,7 @@ TEST_F(ScriptTest, ObjectAnswersAreLiveObjects) {
   EXPECT_EQ(LiveCount("RefSuite.Value"), 0);
 }
 
-TEST_F(SuiteTest, CreationOnManyThreadsAtOnce) {
+TEST_F(RefSuiteTest, CreationOnManyThreadsAtOnce) {
   constexpr int kThreads = 4;
   constexpr int kEach = 200;
   std::vector<std::thread> threads;

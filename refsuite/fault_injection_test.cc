@@ -11,7 +11,7 @@ namespace {
 using nlohmann::json;
 using wb::Variant;
 
-using FaultInjectionTest = SuiteTest;
+using FaultInjectionTest = RefSuiteTest;
 
 constexpr char kFault[] =
     R"({"number": 1999, "source": "Injector", "description": "注入的故障", "helpfile": "f.chm", "helpcontext": 7})";

@@ -15,7 +15,7 @@ namespace {
 using nlohmann::json;
 using wb::Variant;
 
-using JournalTest = SuiteTest;
+using JournalTest = RefSuiteTest;
 
 json Arg(const char* type, json value, bool byref = false) {
   return {{"type", type}, {"value", std::move(value)}, {"byref", byref}};

@@ -11,7 +11,7 @@
 namespace refsuite::testing {
 namespace {
 
-using ScenarioTest = SuiteTest;
+using ScenarioTest = RefSuiteTest;
 
 std::string ProblemOf(const std::string& text, const std::string& name = "case.json") {
   try {

@@ -12,7 +12,7 @@
 
 namespace refsuite::testing {
 
-class SuiteTest : public ::testing::Test {
+class RefSuiteTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InstallNative();

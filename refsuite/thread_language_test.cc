@@ -10,7 +10,7 @@ namespace {
 
 using wb::Variant;
 
-using ThreadLanguageTest = SuiteTest;
+using ThreadLanguageTest = RefSuiteTest;
 
 Variant Language() {
   return wb::GetMember(wb::CreateObject(u"Polyglot.LocaleState"), u"CurrentLanguage");

@@ -8,7 +8,7 @@
 #include "bridge/thread_state.h"
 #include "bridge/variant.h"
 #include "session/mmts.h"
-#include "testing/suite_fixture.h"
+#include "tests/support/suite_fixture.h"
 
 namespace wb::mmts {
 namespace {

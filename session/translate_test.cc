@@ -4,7 +4,7 @@
 #include "bridge/err.h"
 #include "bridge/thread_state.h"
 #include "session/mmts.h"
-#include "testing/suite_fixture.h"
+#include "tests/support/suite_fixture.h"
 
 namespace wb::mmts {
 namespace {

@@ -127,7 +127,7 @@ fi
 echo
 # A watcher reads each notice and closes it, so that the job never waits on a
 # box nobody closes.
-"$WB_WINE_LOADER" "$root/build/win64/tests/noticewatch.exe" \
+"$WB_WINE_LOADER" "$root/build/win64/tests/wine/notices/noticewatch.exe" \
   "$(wb_winpath "$notices")" "$(wb_winpath "$stop")" 180000 &
 watcher=$!
 rc=0

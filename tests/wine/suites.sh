@@ -17,7 +17,7 @@ suite_harness() {
 # The COM backend's conversions and error mapping, and the backend driving a
 # component that Wine provides.
 suite_com_unit() {
-  wb_run_exe com_unit "$WB_WIN64_BUILD/tests/com_unit_client.exe"
+  wb_run_exe com_unit "$WB_WIN64_BUILD/tests/wine/com_unit_client.exe"
 }
 
 # The bridge driving the registered reference suite, under its own scenario;
@@ -28,7 +28,7 @@ suite_bridge() {
   rm -f -- "$journal"
   WB_SUITE_SCENARIO=$(wb_winpath "$WB_ROOT/tests/wine/bridge/scenario.json") \
     WB_SUITE_JOURNAL=$(wb_winpath "$journal") \
-    wb_run_exe bridge "$WB_WIN64_BUILD/tests/bridge_client.exe"
+    wb_run_exe bridge "$WB_WIN64_BUILD/tests/wine/bridge_client.exe"
 }
 
 # The entry component (Workbench.dll): static checks of both DLLs, their type

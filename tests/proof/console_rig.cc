@@ -1,4 +1,4 @@
-#include "proof/console_rig.h"
+#include "tests/proof/console_rig.h"
 
 #include "bridge/err.h"
 #include "bridge/runtime_errors.h"

@@ -14,7 +14,7 @@
 #include "launchers/modpublic.h"
 #include "refsuite/native.h"
 #include "session/mmts.h"
-#include "testing/suite_fixture.h"
+#include "tests/support/suite_fixture.h"
 
 namespace wb::proof {
 namespace {

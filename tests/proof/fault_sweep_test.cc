@@ -21,11 +21,11 @@
 #include "bridge/thread_state.h"
 #include "entry/dispatch.h"
 #include "launchers/modpublic.h"
-#include "proof/console_rig.h"
-#include "proof/interactions.h"
-#include "proof/translation_model.h"
+#include "tests/proof/console_rig.h"
+#include "tests/proof/interactions.h"
+#include "tests/proof/translation_model.h"
 #include "refsuite/native.h"
-#include "testing/suite_fixture.h"
+#include "tests/support/suite_fixture.h"
 
 namespace wb::proof {
 namespace {

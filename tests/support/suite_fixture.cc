@@ -1,4 +1,4 @@
-#include "testing/suite_fixture.h"
+#include "tests/support/suite_fixture.h"
 
 #include "bridge/text.h"
 #include "bridge/thread_state.h"

@@ -1,4 +1,4 @@
-#include "proof/interactions.h"
+#include "tests/proof/interactions.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "proof/translation_model.h"
+#include "tests/proof/translation_model.h"
 
 namespace wb::proof {
 
