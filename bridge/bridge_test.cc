@@ -8,6 +8,7 @@
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
 #include "bridge/err.h"
+#include "bridge/trap.h"
 #include "bridge/native_registry.h"
 #include "bridge/platform.h"
 #include "bridge/runtime_errors.h"

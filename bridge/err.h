@@ -2,9 +2,8 @@
 //
 // A failure is an error in `Err` (Number, Source, Description, HelpFile,
 // HelpContext), never a return code. `Err::Raise` fills the record and throws
-// `RaisedError`, which carries nothing: the record is the truth. A routine with
-// a trap arms it (`Trap` clears `Err`), runs its body, and on any failure runs
-// its handler with `Err` describing the failure.
+// `RaisedError`, which carries nothing: the record is the truth. The error
+// traps that catch it are in bridge/trap.h.
 #pragma once
 
 #include <cstdint>
@@ -60,18 +59,5 @@ class Err {
   // exception becomes error 51 (internal error), so no failure is lost.
   static void CaptureCurrentException() noexcept;
 };
-
-// Runs `body` under an armed trap. On any failure `Err` describes it and
-// `handler` runs; its result (or its own raise) is the routine's.
-template <class Body, class Handler>
-auto Trap(Body&& body, Handler&& handler) -> decltype(body()) {
-  Err::Clear();
-  try {
-    return body();
-  } catch (...) {
-    Err::CaptureCurrentException();
-  }
-  return handler();
-}
 
 }  // namespace wb

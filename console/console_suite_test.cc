@@ -114,7 +114,7 @@ TEST_F(ConsoleSuiteTest, DayEndToolsSendTheSessionUserAndRUBO) {
 
 TEST_F(ConsoleSuiteTest, LauncherErrorEndsTheClickAfterItsLogLine) {
   UseScenario(R"({"uncreatable": ["Loyalty.CPlan"]})");
-  const ErrRecord error = RaisedBy([&] { Click(u"mnuVIP_Sheme"); });
+  const ErrRecord error = CaptureError([&] { Click(u"mnuVIP_Sheme"); });
   EXPECT_EQ(error.number, 429);
   EXPECT_EQ(LastLogLine(), "You click: mnuVIP_Sheme");
   EXPECT_TRUE(notices.empty());
@@ -122,7 +122,7 @@ TEST_F(ConsoleSuiteTest, LauncherErrorEndsTheClickAfterItsLogLine) {
 
 TEST_F(ConsoleSuiteTest, SessionErrorSkipsTheDayEnd) {
   UseScenario(R"({"uncreatable": ["CtxStore.SessionBag"]})");
-  const ErrRecord error = RaisedBy([&] { Click(u"mnuOther_ReckoningDaily"); });
+  const ErrRecord error = CaptureError([&] { Click(u"mnuOther_ReckoningDaily"); });
   EXPECT_EQ(error.number, 429);
   EXPECT_TRUE(CallsStartingWith("create DayClose").empty());
   EXPECT_TRUE(notices.empty());
@@ -136,7 +136,7 @@ TEST_F(ConsoleSuiteTest, ExitUnloadsTheFormThroughTheRuntime) {
   EXPECT_TRUE(Calls().empty());
 
   form.fail_unload = true;
-  const ErrRecord error = RaisedBy([&] { Click(u"mnuOther_Exit"); });
+  const ErrRecord error = CaptureError([&] { Click(u"mnuOther_Exit"); });
   EXPECT_EQ(error.number, 1234);
   EXPECT_EQ(form.refs, 0);
 }

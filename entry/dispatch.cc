@@ -2,6 +2,7 @@
 #include "entry/dispatch.h"
 
 #include "bridge/err.h"
+#include "bridge/trap.h"
 #include "launchers/modpublic.h"
 #include "session/mmts.h"
 

@@ -62,47 +62,47 @@ TEST_F(DispatchTest, ALauncherErrorGetsThePrefixAndKeepsEverythingElse) {
   UseScenario(R"({"components": {"Finder.OneRecordPick": {"Show": {"raise":
       {"number": 1234, "source": "Finder", "description": "no members", "helpfile": "f.chm",
        "helpcontext": 88}}}}})");
-  EXPECT_EQ(RaisedBy([] { DEVOVIZoruze(kMemberLookup); }),
+  EXPECT_EQ(CaptureError([] { DEVOVIZoruze(kMemberLookup); }),
             (ErrRecord{1234, u"Finder", u"调用门店函数出错。原因：no members", u"f.chm", 88}));
 }
 
 TEST_F(DispatchTest, AnEmptyDescriptionLeavesThePrefixAlone) {
   UseScenario(
       R"({"components": {"Loyalty.CPlan": {"Show": {"raise": {"number": 7001, "source": "Plan", "description": ""}}}}})");
-  EXPECT_EQ(RaisedBy([] { DEVOVIZoruze(kLoyaltyPlan); }),
+  EXPECT_EQ(CaptureError([] { DEVOVIZoruze(kLoyaltyPlan); }),
             (ErrRecord{7001, u"Plan", u"调用门店函数出错。原因：", u"", 0}));
 }
 
 TEST_F(DispatchTest, InAnotherLanguageBothPartsAreTranslated) {
   UseScenario(R"({"language": "ENG", "phrases": {"ENG": {"no members": "No members."}},
       "components": {"Finder.OneRecordPick": {"Show": {"raise": {"number": 1234, "source": "Finder", "description": "no members"}}}}})");
-  EXPECT_EQ(RaisedBy([] { DEVOVIZoruze(kMemberLookup); }).description,
+  EXPECT_EQ(CaptureError([] { DEVOVIZoruze(kMemberLookup); }).description,
             u"Error calling the store function. Reason: No members.");
 
   TeardownThreadState();
   UseScenario(R"({"language": "ENG",
       "components": {"Finder.OneRecordPick": {"Show": {"raise": {"number": 1234, "description": "unknown"}}}}})");
-  EXPECT_EQ(RaisedBy([] { DEVOVIZoruze(kMemberLookup); }).description,
+  EXPECT_EQ(CaptureError([] { DEVOVIZoruze(kMemberLookup); }).description,
             u"Error calling the store function. Reason: **WaitToBeTranslated**");
 }
 
 TEST_F(DispatchTest, TheReportsOwnFailureReachesTheHostWithThePrefix) {
   UseScenario(R"({"components": {"Tabulate.ClsTable": {"Result": {"when": [
       {"args": ["OK"], "value": false}, {"args": ["Error"], "value": "无数据"}]}}}})");
-  EXPECT_EQ(RaisedBy([] { DEVOVIZoruze(kReport); }),
+  EXPECT_EQ(CaptureError([] { DEVOVIZoruze(kReport); }),
             (ErrRecord{5, u"GetRptByID", u"调用门店函数出错。原因：无数据", u"", 0}));
 }
 
 TEST_F(DispatchTest, AnUncreatableComponentReportsTheRuntimeError) {
   UseScenario(R"({"uncreatable": ["ReceiptRoll.CReceiptRoll"]})");
-  EXPECT_EQ(RaisedBy([] { DEVOVIZoruze(kReceiptRoll); }),
+  EXPECT_EQ(CaptureError([] { DEVOVIZoruze(kReceiptRoll); }),
             (ErrRecord{rt::kCannotCreateObject, u"Workbench",
                        u"调用门店函数出错。原因：ActiveX component can't create object", u"", 0}));
 }
 
 TEST_F(DispatchTest, ARightCheckFailureArrivesUnderItsSource) {
   UseScenario(R"({"uncreatable": ["Gatekeeper.RightsDesk"]})");
-  const ErrRecord error = RaisedBy([] { DEVOVIZoruze(kBranchSetup); });
+  const ErrRecord error = CaptureError([] { DEVOVIZoruze(kBranchSetup); });
   EXPECT_EQ(error.number, rt::kCannotCreateObject);
   EXPECT_EQ(error.source, u"Err_CheckAccessRight");
 }

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <new>
 
-#include "bridge/com_errors.h"
 #include "console/console.h"
 #include "entry/dispatch.h"
 #include "entry/function_id_arg.h"
+#include "entry/host_call.h"
 #include "entry/members.h"
 #include "entry/type_info.h"
 
@@ -120,7 +120,6 @@ HRESULT CWorkbench::Invoke(DISPID dispid,
   if (excep_info != nullptr)
     std::memset(excep_info, 0, sizeof(*excep_info));
 
-  MethodOutcome outcome;
   if (member->dispid == kDispidDEVOVIZoruze) {
     int32_t detail_func_id = 0;
     const HRESULT hr = ReadFunctionId(params->rgvarg[0], &detail_func_id);
@@ -129,48 +128,29 @@ HRESULT CWorkbench::Invoke(DISPID dispid,
         *arg_error = 0;
       return hr;
     }
-    outcome = RunDEVOVIZoruze(detail_func_id);
-  } else {
-    outcome = RunShowWorkbenchForm();
+    return RunForHost(excep_info, [=] { entry::DEVOVIZoruze(detail_func_id); });
   }
-  if (!outcome.failed)
-    return S_OK;
-  return ReportErrToHost(outcome.error, IID__CWorkbench, excep_info);
+  return RunForHost(excep_info, [] { console::ShowWorkbenchForm(); });
 }
 
 // ---- _CWorkbench ------------------------------------------------------------
 
 HRESULT CWorkbench::ShowWorkbenchForm() {
-  return ReportToVtableCaller(RunShowWorkbenchForm());
+  return RunForHost(nullptr, [] { console::ShowWorkbenchForm(); });
 }
 
 HRESULT CWorkbench::DEVOVIZoruze(LONG* detail_func_id) {
   if (detail_func_id == nullptr)
     return E_POINTER;
   // Read once; the caller's variable is never written.
-  return ReportToVtableCaller(RunDEVOVIZoruze(static_cast<int32_t>(*detail_func_id)));
+  const auto id = static_cast<int32_t>(*detail_func_id);
+  return RunForHost(nullptr, [id] { entry::DEVOVIZoruze(id); });
 }
 
 // ---- ISupportErrorInfo ------------------------------------------------------
 
 HRESULT CWorkbench::InterfaceSupportsErrorInfo(REFIID riid) {
   return IsEqualIID(riid, IID__CWorkbench) ? S_OK : S_FALSE;
-}
-
-// ---- Method bodies ----------------------------------------------------------
-
-MethodOutcome CWorkbench::RunShowWorkbenchForm() noexcept {
-  return RunMethodBody([] { console::ShowWorkbenchForm(); });
-}
-
-MethodOutcome CWorkbench::RunDEVOVIZoruze(int32_t detail_func_id) noexcept {
-  return RunMethodBody([detail_func_id] { entry::DEVOVIZoruze(detail_func_id); });
-}
-
-HRESULT CWorkbench::ReportToVtableCaller(const MethodOutcome& outcome) noexcept {
-  if (!outcome.failed)
-    return S_OK;
-  return ReportErrToHost(outcome.error, IID__CWorkbench, nullptr);
 }
 
 }  // namespace wb::entry

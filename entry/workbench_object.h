@@ -12,7 +12,6 @@
 
 #include "bridge/com_ptr.h"
 #include "bridge/thread_state.h"
-#include "entry/method_outcome.h"
 #include "entry/module_state.h"
 #include "entry/workbench_idl.h"
 
@@ -55,11 +54,6 @@ class CWorkbench final : public _CWorkbench, public ISupportErrorInfo {
  private:
   CWorkbench() = default;
   ~CWorkbench() = default;
-
-  static MethodOutcome RunShowWorkbenchForm() noexcept;
-  static MethodOutcome RunDEVOVIZoruze(int32_t detail_func_id) noexcept;
-  // The status for a vtable caller; publishes the error info on failure.
-  static HRESULT ReportToVtableCaller(const MethodOutcome& outcome) noexcept;
 
   std::atomic<ULONG> refs_{1};
   InstanceCount instance_count_;

@@ -3,6 +3,7 @@
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
 #include "bridge/err.h"
+#include "bridge/trap.h"
 #include "launchers/modpublic.h"
 #include "session/mmts.h"
 
@@ -23,36 +24,35 @@ bool RunDayEnd(bool reverse, String strUser, String strCode) {
     return ToBool(reverse_arg);
   };
 
-  Err::Clear();
-  try {
-    run = CreateObject(u"DayClose.CDayCloseRun");
-    LetMember(run, u"checktype", Variant::Integer(1));
-    LetMember(run, u"User", Variant::Str(mmts::GetSessionUser()));
-    Variant code_arg = Variant::Str(strCode);
-    const Variant answer =
-        GetMember(run, u"ShowReckoning", {Arg::Ref(code_arg), Arg::Ref(reverse_arg)});
-    // A Boolean parameter: whatever the component wrote is held as a Boolean.
-    reverse_arg = Variant::Bool(reverse_now());
-    if (!PassesAnswerTest(answer)) {
-      run.Reset();
-      return false;
-    }
-    run.Reset();
-    result = true;
-    ShowNotice(reverse_now() ? u"反日结完成" : u"日结完成", kStyleInformation, false);
-    return result;
-  } catch (...) {
-    Err::CaptureCurrentException();
-  }
-
-  // The failure notice carries the error's description on its second line.
-  if (reverse_arg.kind() != VarKind::kBoolean)
-    reverse_arg = Variant::Bool(reverse);
-  ShowNotice(reverse_now() ? u"反日结失败" : u"日结失败", kStyleCritical, true);
-  run.Reset();
-  // Leaving a handler that dealt with the error clears it, as the runtime does.
-  Err::Clear();
-  return result;
+  return Trap(
+      [&] {
+        run = CreateObject(u"DayClose.CDayCloseRun");
+        LetMember(run, u"checktype", Variant::Integer(1));
+        LetMember(run, u"User", Variant::Str(mmts::GetSessionUser()));
+        Variant code_arg = Variant::Str(strCode);
+        const Variant answer =
+            GetMember(run, u"ShowReckoning", {Arg::Ref(code_arg), Arg::Ref(reverse_arg)});
+        // A Boolean parameter: whatever the component wrote is held as a Boolean.
+        reverse_arg = Variant::Bool(reverse_now());
+        if (!PassesAnswerTest(answer)) {
+          run.Reset();
+          return false;
+        }
+        run.Reset();
+        result = true;
+        ShowNotice(reverse_now() ? u"反日结完成" : u"日结完成", kStyleInformation, false);
+        return result;
+      },
+      [&] {
+        // The failure notice carries the error's description on its second line.
+        if (reverse_arg.kind() != VarKind::kBoolean)
+          reverse_arg = Variant::Bool(reverse);
+        ShowNotice(reverse_now() ? u"反日结失败" : u"日结失败", kStyleCritical, true);
+        run.Reset();
+        // Leaving a handler that dealt with the error clears it, as the runtime does.
+        Err::Clear();
+        return result;
+      });
 }
 
 }  // namespace wb::modpublic

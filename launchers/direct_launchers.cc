@@ -1,26 +1,20 @@
 // Launchers that open a store function directly: create the component, give
 // it its settings, call its entry method, let it go.
 #include "bridge/bridge.h"
-#include "bridge/err.h"
+#include "bridge/trap.h"
 #include "launchers/modpublic.h"
 
 namespace wb::modpublic {
 
 namespace {
 
-bool PassThrough() {
-  Err::ReRaise();
-}
-
 bool Launch(StringView prog_id, StringView method) {
-  return Trap(
-      [&] {
-        AutomationObject component = CreateObject(prog_id);
-        CallMember(component, method);
-        component.Reset();
-        return true;
-      },
-      PassThrough);
+  return TrapPassingThrough([&] {
+    AutomationObject component = CreateObject(prog_id);
+    CallMember(component, method);
+    component.Reset();
+    return true;
+  });
 }
 
 }  // namespace
@@ -38,22 +32,20 @@ bool ShowLoyaltyPlan() {
 }
 
 bool ShowMemberLookup() {
-  return Trap(
-      [] {
-        AutomationObject lookup = CreateObject(u"Finder.OneRecordPick");
-        {
-          // A second reference to the same instance for the settings and the
-          // call, released before the first.
-          AutomationObject with = lookup;
-          LetMember(with, u"ClassTypeID", Variant::Long(1005001));
-          LetMember(with, u"classTypeFilter", Variant::Str(u" FBillTypeID=1 AND FID>0 "));
-          LetMember(with, u"ShowType", Variant::Integer(0));
-          CallMember(with, u"Show");
-        }
-        lookup.Reset();
-        return true;
-      },
-      PassThrough);
+  return TrapPassingThrough([] {
+    AutomationObject lookup = CreateObject(u"Finder.OneRecordPick");
+    {
+      // A second reference to the same instance for the settings and the
+      // call, released before the first.
+      AutomationObject with = lookup;
+      LetMember(with, u"ClassTypeID", Variant::Long(1005001));
+      LetMember(with, u"classTypeFilter", Variant::Str(u" FBillTypeID=1 AND FID>0 "));
+      LetMember(with, u"ShowType", Variant::Integer(0));
+      CallMember(with, u"Show");
+    }
+    lookup.Reset();
+    return true;
+  });
 }
 
 }  // namespace wb::modpublic

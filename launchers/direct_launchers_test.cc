@@ -70,7 +70,7 @@ TEST_F(DirectLauncherTest, AComponentErrorPassesThroughWithAllFiveFieldsAfterThe
   UseScenario(R"({"components": {"TillGuide.CKeyMap": {"ShowHELP": {"raise":
       {"number": 4711, "source": "KeyMap", "description": "no keys", "helpfile": "", "helpcontext": 0}}}}})");
   int live_in_handler = -1;
-  const ErrRecord error = RaisedBy([&] {
+  const ErrRecord error = CaptureError([&] {
     try {
       ShowKeyMap();
     } catch (const RaisedError&) {
@@ -85,7 +85,7 @@ TEST_F(DirectLauncherTest, AComponentErrorPassesThroughWithAllFiveFieldsAfterThe
 TEST_F(DirectLauncherTest, AFailedSettingStopsTheLookup) {
   UseScenario(
       R"({"components": {"Finder.OneRecordPick": {"classTypeFilter": {"missing": true}}}})");
-  EXPECT_EQ(RaisedBy([] { ShowMemberLookup(); }).number, rt::kNoSuchMember);
+  EXPECT_EQ(CaptureError([] { ShowMemberLookup(); }).number, rt::kNoSuchMember);
   EXPECT_EQ(CallsStartingWith("let").size(), 2u);
   EXPECT_TRUE(CallsStartingWith("let Finder.OneRecordPick.ShowType").empty()) << "not assigned";
   EXPECT_TRUE(CallsStartingWith("call").empty()) << "Show is not called";
@@ -93,7 +93,7 @@ TEST_F(DirectLauncherTest, AFailedSettingStopsTheLookup) {
 
 TEST_F(DirectLauncherTest, AnUncreatableComponentTouchesNoMember) {
   UseScenario(R"({"uncreatable": ["Loyalty.CPlan"]})");
-  const ErrRecord error = RaisedBy([] { ShowLoyaltyPlan(); });
+  const ErrRecord error = CaptureError([] { ShowLoyaltyPlan(); });
   EXPECT_EQ(error.number, rt::kCannotCreateObject);
   EXPECT_EQ(Calls(), (std::vector<std::string>{"create-failed Loyalty.CPlan"}));
 }

@@ -44,7 +44,7 @@ TEST_F(NoticeTest, TheDescriptionIsTranslatedEvenWhenNotShown) {
 
 TEST_F(NoticeTest, ASinkErrorReachesTheCaller) {
   on_notice = [](const Notice&) { Err::Raise(1, String(u"Box"), String(u"x")); };
-  EXPECT_EQ(RaisedBy([] { ShowNotice(u"a", 64, false); }).source, u"Box");
+  EXPECT_EQ(CaptureError([] { ShowNotice(u"a", 64, false); }).source, u"Box");
 }
 
 }  // namespace

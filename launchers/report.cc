@@ -3,6 +3,7 @@
 #include "bridge/convert.h"
 #include "bridge/err.h"
 #include "bridge/runtime_global.h"
+#include "bridge/trap.h"
 #include "launchers/modpublic.h"
 
 namespace wb::modpublic {
@@ -25,34 +26,32 @@ void ResetMousePointer() {
 }  // namespace
 
 bool RunReport(String strRptID, String strReportName) {
-  return Trap(
-      [&] {
-        bool result = false;
-        AutomationObject report = CreateObject(u"Tabulate.ClsTable");
-        LetMember(report, u"RptID", Variant::Str(strRptID));
-        LetMember(report, u"ReportName", Variant::Str(strReportName));
-        LetMember(report, u"RptProperty", Variant::Integer(4));
-        CallMember(report, u"ShowFilter");
-        CallMember(report, u"GetReportdata");
-        ResetMousePointer();
+  return TrapPassingThrough([&] {
+    bool result = false;
+    AutomationObject report = CreateObject(u"Tabulate.ClsTable");
+    LetMember(report, u"RptID", Variant::Str(strRptID));
+    LetMember(report, u"ReportName", Variant::Str(strReportName));
+    LetMember(report, u"RptProperty", Variant::Integer(4));
+    CallMember(report, u"ShowFilter");
+    CallMember(report, u"GetReportdata");
+    ResetMousePointer();
 
-        if (PassesAnswerTest(Result(report, u"OK"))) {
-          AutomationObject viewer = CreateObject(u"SheetShow.CPresenter");
-          Variant report_arg = Variant::Object(report);
-          CallMember(viewer, u"ReportShow", {Arg::Ref(report_arg)});
-          viewer.Reset();
-          report_arg = Variant();
-          report.Reset();
-          result = true;
-        } else if (DiffersFromText(Result(report, u"Error"), u"")) {
-          // Help file and context are left as the record holds them.
-          Err::Raise(kReportFailed, String(kReportSource), ToString(Result(report, u"Error")));
-        } else {
-          report.Reset();
-        }
-        return result;
-      },
-      []() -> bool { Err::ReRaise(); });
+    if (PassesAnswerTest(Result(report, u"OK"))) {
+      AutomationObject viewer = CreateObject(u"SheetShow.CPresenter");
+      Variant report_arg = Variant::Object(report);
+      CallMember(viewer, u"ReportShow", {Arg::Ref(report_arg)});
+      viewer.Reset();
+      report_arg = Variant();
+      report.Reset();
+      result = true;
+    } else if (DiffersFromText(Result(report, u"Error"), u"")) {
+      // Help file and context are left as the record holds them.
+      Err::Raise(kReportFailed, String(kReportSource), ToString(Result(report, u"Error")));
+    } else {
+      report.Reset();
+    }
+    return result;
+  });
 }
 
 }  // namespace wb::modpublic

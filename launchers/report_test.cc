@@ -76,7 +76,7 @@ TEST_F(ReportTest, AnErrorTextIsRaisedAsErrorFiveFromTheThirdAnswer) {
   ResultAnswers(R"([{"args": ["OK"], "value": false},
                     {"args": ["Error"], "nth": 3, "value": "no data for 2222"},
                     {"args": ["Error"], "value": "first answer"}])");
-  const ErrRecord error = RaisedBy([] { RunReport(u"2222", u"sssww"); });
+  const ErrRecord error = CaptureError([] { RunReport(u"2222", u"sssww"); });
   EXPECT_EQ(error, (ErrRecord{5, u"GetRptByID", u"no data for 2222", u"", 0}));
   EXPECT_EQ(ResultCalls().size(), 3u);
   EXPECT_EQ(CallsStartingWith("release Tabulate").size(), 1u);
@@ -85,7 +85,7 @@ TEST_F(ReportTest, AnErrorTextIsRaisedAsErrorFiveFromTheThirdAnswer) {
 TEST_F(ReportTest, AFailureBeforeTheDataSkipsThePointerReset) {
   UseScenario(R"({"components": {"Tabulate.ClsTable": {"GetReportdata": {"raise":
       {"number": 3021, "source": "Tab", "description": "no rows", "helpfile": "t.chm", "helpcontext": 2}}}}})");
-  EXPECT_EQ(RaisedBy([] { RunReport(u"2222", u"sssww"); }),
+  EXPECT_EQ(CaptureError([] { RunReport(u"2222", u"sssww"); }),
             (ErrRecord{3021, u"Tab", u"no rows", u"t.chm", 2}));
   EXPECT_TRUE(pointer_at.empty());
 }
@@ -93,7 +93,7 @@ TEST_F(ReportTest, AFailureBeforeTheDataSkipsThePointerReset) {
 TEST_F(ReportTest, AFailingViewerReleasesBothComponents) {
   UseScenario(
       R"({"components": {"SheetShow.CPresenter": {"ReportShow": {"raise": {"number": 8, "description": "v"}}}}})");
-  EXPECT_EQ(RaisedBy([] { RunReport(u"2222", u"sssww"); }).number, 8);
+  EXPECT_EQ(CaptureError([] { RunReport(u"2222", u"sssww"); }).number, 8);
   EXPECT_EQ(refsuite::TotalLive(), 0);
 }
 

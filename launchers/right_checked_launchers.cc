@@ -1,7 +1,7 @@
 // Launchers guarded by a function right: a refusal is a notice and False.
 #include "bridge/bridge.h"
-#include "bridge/err.h"
 #include "bridge/thread_state.h"
+#include "bridge/trap.h"
 #include "launchers/modpublic.h"
 #include "session/mmts.h"
 
@@ -15,10 +15,6 @@ struct LauncherState {
   int16_t gDataBaseType = 0;
 };
 
-bool PassThrough() {
-  Err::ReRaise();
-}
-
 }  // namespace
 
 int16_t& gDataBaseType() {
@@ -26,39 +22,35 @@ int16_t& gDataBaseType() {
 }
 
 bool ShowBranchSetup() {
-  return Trap(
-      [] {
-        bool result = false;
-        // The component is created and configured before the right is asked.
-        AutomationObject link = CreateObject(u"BranchLink.ClsLink");
-        LetMember(link, u"DataBaseType", Variant::Integer(gDataBaseType()));
-        if (mmts::CheckAccessRight(2812, 1, kRightFlag)) {
-          CallMember(link, u"InitSetting");
-          result = true;
-        } else {
-          ShowNotice(u"您没有设置机构的权限!", kStyleExclamation, false);
-        }
-        link.Reset();
-        return result;
-      },
-      PassThrough);
+  return TrapPassingThrough([] {
+    bool result = false;
+    // The component is created and configured before the right is asked.
+    AutomationObject link = CreateObject(u"BranchLink.ClsLink");
+    LetMember(link, u"DataBaseType", Variant::Integer(gDataBaseType()));
+    if (mmts::CheckAccessRight(2812, 1, kRightFlag)) {
+      CallMember(link, u"InitSetting");
+      result = true;
+    } else {
+      ShowNotice(u"您没有设置机构的权限!", kStyleExclamation, false);
+    }
+    link.Reset();
+    return result;
+  });
 }
 
 bool ShowMemberPoints(String strVIPNumber) {
-  return Trap(
-      [&] {
-        // Nothing is created unless the right is granted.
-        if (!mmts::CheckAccessRight(2811, 3, kRightFlag)) {
-          ShowNotice(u"您没有查询积分的权限", kStyleExclamation, false);
-          return false;
-        }
-        AutomationObject points = CreateObject(u"Loyalty.CPoints");
-        LetMember(points, u"VIPNumber", Variant::Str(strVIPNumber));
-        CallMember(points, u"ViewVIPScore");
-        points.Reset();
-        return true;
-      },
-      PassThrough);
+  return TrapPassingThrough([&] {
+    // Nothing is created unless the right is granted.
+    if (!mmts::CheckAccessRight(2811, 3, kRightFlag)) {
+      ShowNotice(u"您没有查询积分的权限", kStyleExclamation, false);
+      return false;
+    }
+    AutomationObject points = CreateObject(u"Loyalty.CPoints");
+    LetMember(points, u"VIPNumber", Variant::Str(strVIPNumber));
+    CallMember(points, u"ViewVIPScore");
+    points.Reset();
+    return true;
+  });
 }
 
 }  // namespace wb::modpublic

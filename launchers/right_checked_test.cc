@@ -105,15 +105,15 @@ TEST_F(RightCheckedTest, ComponentErrorsPassThroughWithoutANotice) {
   UseScenario(R"({"components": {"BranchLink.ClsLink": {"InitSetting": {"raise":
       {"number": 600, "source": "Link", "description": "offline", "helpfile": "l.chm", "helpcontext": 4}}},
       "Loyalty.CPoints": {"ViewVIPScore": {"raise": {"number": 601, "source": "Pts", "description": "x"}}}}})");
-  EXPECT_EQ(RaisedBy([] { ShowBranchSetup(); }),
+  EXPECT_EQ(CaptureError([] { ShowBranchSetup(); }),
             (ErrRecord{600, u"Link", u"offline", u"l.chm", 4}));
-  EXPECT_EQ(RaisedBy([] { ShowMemberPoints(u"ZS00001"); }).source, u"Pts");
+  EXPECT_EQ(CaptureError([] { ShowMemberPoints(u"ZS00001"); }).source, u"Pts");
   EXPECT_TRUE(notices.empty());
 }
 
 TEST_F(RightCheckedTest, ARaisingRightCheckReleasesTheBranchComponent) {
   UseScenario(R"({"uncreatable": ["Gatekeeper.RightsDesk"]})");
-  const ErrRecord error = RaisedBy([] { ShowBranchSetup(); });
+  const ErrRecord error = CaptureError([] { ShowBranchSetup(); });
   EXPECT_EQ(error.number, rt::kCannotCreateObject);
   EXPECT_EQ(error.source, u"Err_CheckAccessRight");
   EXPECT_TRUE(notices.empty());

@@ -129,11 +129,11 @@ TEST_F(DefaultsTest, CatalogTranslatesInItsLanguage) {
 
 TEST_F(DefaultsTest, UnknownMembersAndAssignmentsToMethodsRaise438) {
   auto plan = wb::CreateObject(u"Loyalty.CPlan");
-  wb::ErrRecord error = FailureOf([&] { wb::CallMember(plan, u"Shows"); });
+  wb::ErrRecord error = wb::CaptureError([&] { wb::CallMember(plan, u"Shows"); });
   EXPECT_EQ(error.number, 438);
   EXPECT_EQ(error.source, u"Workbench");
-  EXPECT_EQ(FailureOf([&] { wb::LetMember(plan, u"Show", Variant::Long(1)); }).number, 438);
-  EXPECT_EQ(FailureOf([&] { wb::GetMember(plan, u""); }).number, 438);
+  EXPECT_EQ(wb::CaptureError([&] { wb::LetMember(plan, u"Show", Variant::Long(1)); }).number, 438);
+  EXPECT_EQ(wb::CaptureError([&] { wb::GetMember(plan, u""); }).number, 438);
   // Names match in any letter case.
   EXPECT_NO_THROW(wb::CallMember(plan, u"sHOW"));
 }
@@ -143,12 +143,12 @@ TEST_F(ScriptTest, RaisesCarryAllFiveFields) {
       "number": 1001, "source": "PlanSrc", "description": "计划失败",
       "helpfile": "plan.chm", "helpcontext": 77, "style": "errorinfo"}}}}})");
   auto plan = wb::CreateObject(u"Loyalty.CPlan");
-  const wb::ErrRecord error = FailureOf([&] { wb::CallMember(plan, u"Show"); });
+  const wb::ErrRecord error = wb::CaptureError([&] { wb::CallMember(plan, u"Show"); });
   EXPECT_EQ(error, (wb::ErrRecord{1001, u"PlanSrc", u"计划失败", u"plan.chm", 77}));
 
   LoadScenarioText(
       R"({"components": {"Loyalty.CPlan": {"Show": {"raise": {"number": "0x80004005"}}}}})");
-  const wb::ErrRecord bare = FailureOf([&] { wb::CallMember(plan, u"Show"); });
+  const wb::ErrRecord bare = wb::CaptureError([&] { wb::CallMember(plan, u"Show"); });
   EXPECT_EQ(bare, (wb::ErrRecord{static_cast<int32_t>(0x80004005), u"", u"", u"", 0}));
 }
 
@@ -157,8 +157,9 @@ TEST_F(ScriptTest, MissingMembers) {
       R"({"components": {"Finder.OneRecordPick": {"classTypeFilter": {"missing": true}}}})");
   auto pick = wb::CreateObject(u"Finder.OneRecordPick");
   EXPECT_NO_THROW(wb::LetMember(pick, u"ClassTypeID", Variant::Long(1005001)));
-  EXPECT_EQ(FailureOf([&] { wb::LetMember(pick, u"classTypeFilter", Variant::Str(u"x")); }).number,
-            438);
+  EXPECT_EQ(
+      wb::CaptureError([&] { wb::LetMember(pick, u"classTypeFilter", Variant::Str(u"x")); }).number,
+      438);
 }
 
 TEST_F(ScriptTest, AnswersChosenByArguments) {
@@ -214,9 +215,10 @@ TEST_F(ScriptTest, RulesCombineArgumentsAndOrdinalAndMayHideTheMember) {
   auto report = wb::CreateObject(u"Tabulate.ClsTable");
   EXPECT_TRUE(wb::GetMember(report, u"Result", Vals({Variant::Str(u"OK")})).integral() == -1);
   EXPECT_EQ(wb::GetMember(report, u"Result", Vals({Variant::Str(u"Error")})), Variant::Str(u""));
-  EXPECT_EQ(
-      FailureOf([&] { wb::GetMember(report, u"Result", Vals({Variant::Str(u"Error")})); }).number,
-      438);
+  EXPECT_EQ(wb::CaptureError([&] {
+              wb::GetMember(report, u"Result", Vals({Variant::Str(u"Error")}));
+            }).number,
+            438);
   EXPECT_EQ(wb::GetMember(report, u"Result", Vals({Variant::Str(u"Error")})), Variant::Str(u""));
   // A member the scenario adds answers its value and accepts assignments.
   EXPECT_EQ(wb::GetMember(report, u"extra"), Variant::Long(7));
@@ -250,17 +252,18 @@ TEST_F(ScriptTest, WriteBackHappensBeforeARaise) {
   Variant key = Variant::Str(u"k");
   wb::Args args;
   args.push_back(wb::Arg::Ref(key));
-  EXPECT_EQ(FailureOf([&] { wb::GetMember(catalog, u"LoadString", std::move(args)); }).number, 5);
+  EXPECT_EQ(
+      wb::CaptureError([&] { wb::GetMember(catalog, u"LoadString", std::move(args)); }).number, 5);
   EXPECT_EQ(key, Variant::Str(u"changed"));
 }
 
 TEST_F(ScriptTest, UncreatableComponents) {
   LoadScenarioText(R"({"uncreatable": ["Loyalty.CPoints",
       {"progid": "sheetshow.cpresenter", "raise": {"number": 70, "source": "SheetShow", "description": "denied"}}]})");
-  const wb::ErrRecord plain = FailureOf([] { wb::CreateObject(u"Loyalty.CPoints"); });
+  const wb::ErrRecord plain = wb::CaptureError([] { wb::CreateObject(u"Loyalty.CPoints"); });
   EXPECT_EQ(plain.number, 429);
   EXPECT_EQ(plain.source, u"Workbench");
-  EXPECT_EQ(FailureOf([] { wb::CreateObject(u"SheetShow.CPresenter"); }),
+  EXPECT_EQ(wb::CaptureError([] { wb::CreateObject(u"SheetShow.CPresenter"); }),
             (wb::ErrRecord{70, u"SheetShow", u"denied", u"", 0}));
   EXPECT_FALSE(wb::CreateObject(u"Loyalty.CPlan").IsNothing());
   const auto failed = EntriesOf("create-failed");
@@ -305,7 +308,7 @@ TEST_F(ScriptTest, ObjectAnswersAreLiveObjects) {
     EXPECT_EQ(wb::ToString(user), u"经理");
     const Variant props = Session(u"PropsString");
     ASSERT_TRUE(props.IsObject());
-    EXPECT_EQ(FailureOf([&] { wb::ToString(props); }).number, 438);
+    EXPECT_EQ(wb::CaptureError([&] { wb::ToString(props); }).number, 438);
   }
   EXPECT_EQ(LiveCount("RefSuite.Value"), 0);
 }

@@ -62,7 +62,7 @@ TEST_F(FaultInjectionTest, BadInjectionsAreReported) {
 
 TEST_F(FaultInjectionTest, AFaultyCreationFailsAsAnUncreatableProgIdOnce) {
   LoadScenarioText(InjectAt(1));
-  const wb::ErrRecord error = FailureOf([] { wb::CreateObject(u"Loyalty.CPlan"); });
+  const wb::ErrRecord error = wb::CaptureError([] { wb::CreateObject(u"Loyalty.CPlan"); });
   EXPECT_EQ(error, (wb::ErrRecord{wb::rt::kCannotCreateObject, u"Workbench",
                                   u"ActiveX component can't create object", u"", 0}));
   wb::CreateObject(u"Loyalty.CPlan");  // interaction 2: normal again
@@ -78,16 +78,17 @@ TEST_F(FaultInjectionTest, AFaultyCreationFailsAsAnUncreatableProgIdOnce) {
 
 TEST_F(FaultInjectionTest, ACreationCanRaiseTheGivenErrorInstead) {
   LoadScenarioText(InjectAt(1, R"(, "creation": "raise")"));
-  EXPECT_EQ(FailureOf([] { wb::CreateObject(u"Tabulate.ClsTable"); }), kFaultRecord);
+  EXPECT_EQ(wb::CaptureError([] { wb::CreateObject(u"Tabulate.ClsTable"); }), kFaultRecord);
 }
 
 TEST_F(FaultInjectionTest, AFaultyMemberCallRaisesAllFiveFieldsOnce) {
   LoadScenarioText(InjectAt(3));
   {
-    auto plan = wb::CreateObject(u"Finder.OneRecordPick");                                // 1
-    wb::LetMember(plan, u"ShowType", Variant::Integer(0));                                // 2
-    EXPECT_EQ(FailureOf([&] { wb::LetMember(plan, u"ClassTypeID", Variant::Long(5)); }),  // 3
-              kFaultRecord);
+    auto plan = wb::CreateObject(u"Finder.OneRecordPick");  // 1
+    wb::LetMember(plan, u"ShowType", Variant::Integer(0));  // 2
+    EXPECT_EQ(
+        wb::CaptureError([&] { wb::LetMember(plan, u"ClassTypeID", Variant::Long(5)); }),  // 3
+        kFaultRecord);
     wb::CallMember(plan, u"Show");  // 4
     EXPECT_TRUE(wb::GetMember(plan, u"ClassTypeID").IsEmpty())
         << "the failed assignment stored nothing";
@@ -105,16 +106,16 @@ TEST_F(FaultInjectionTest, SeveralFaultsInOneRun) {
   LoadScenarioText(
       R"({"inject": [{"at": 2, "raise": {"number": 71}}, {"at": 4, "raise": {"number": 72}}]})");
   auto keys = wb::CreateObject(u"TillGuide.CKeyMap");
-  EXPECT_EQ(FailureOf([&] { wb::CallMember(keys, u"ShowHELP"); }).number, 71);
+  EXPECT_EQ(wb::CaptureError([&] { wb::CallMember(keys, u"ShowHELP"); }).number, 71);
   wb::CallMember(keys, u"ShowHELP");
-  EXPECT_EQ(FailureOf([&] { wb::CallMember(keys, u"ShowHELP"); }).number, 72);
+  EXPECT_EQ(wb::CaptureError([&] { wb::CallMember(keys, u"ShowHELP"); }).number, 72);
 }
 
 TEST_F(FaultInjectionTest, TheInjectedCallStillCountsForOrdinals) {
   LoadScenarioText(R"({"inject": {"at": 2, "raise": {"number": 71}},
       "components": {"Loyalty.CPlan": {"Show": {"when": [{"nth": 2, "value": 42}]}}}})");
   auto plan = wb::CreateObject(u"Loyalty.CPlan");
-  EXPECT_EQ(FailureOf([&] { wb::GetMember(plan, u"Show"); }).number, 71);
+  EXPECT_EQ(wb::CaptureError([&] { wb::GetMember(plan, u"Show"); }).number, 71);
   EXPECT_EQ(wb::GetMember(plan, u"Show"), Variant::Long(42));
 }
 
@@ -130,7 +131,7 @@ TEST_F(FaultInjectionTest, TheJournalNumbersInteractionsInTheInjectorsOrder) {
     // Two GetProperty calls, each answering a new object, and the default
     // member read on the second one.
     EXPECT_EQ(wb::ToString(wb::GetObjectOrValue(bag, u"GetProperty", std::move(args))), u"u");
-    EXPECT_EQ(FailureOf([] { wb::CreateObject(u"NoSuch.Thing"); }).number, 429);
+    EXPECT_EQ(wb::CaptureError([] { wb::CreateObject(u"NoSuch.Thing"); }).number, 429);
   }
   const auto entries = Journal();
   std::vector<std::string> numbered;

@@ -80,7 +80,8 @@ TEST_F(JournalTest, ErrorsAndSuiteObjectsAreJournaled) {
   Variant arg = Variant::Object(report);
   wb::Args args;
   args.push_back(wb::Arg::Ref(arg));
-  FailureOf([&] { wb::CallMember(viewer, u"ReportShow", std::move(args)); });
+  EXPECT_NE(
+      wb::CaptureError([&] { wb::CallMember(viewer, u"ReportShow", std::move(args)); }).number, 0);
   const auto calls = EntriesOf("call");
   ASSERT_EQ(calls.size(), 1u);
   const json& object = calls[0]["args"][0];
@@ -94,7 +95,7 @@ TEST_F(JournalTest, ErrorsAndSuiteObjectsAreJournaled) {
                                      {"helpcontext", 3}}));
   EXPECT_FALSE(calls[0].contains("result"));
 
-  FailureOf([&] { wb::CallMember(viewer, u"NoSuchThing"); });
+  EXPECT_NE(wb::CaptureError([&] { wb::CallMember(viewer, u"NoSuchThing"); }).number, 0);
   EXPECT_EQ(EntriesOf("call").back()["error"]["number"], 438);
 }
 

@@ -85,7 +85,7 @@ TEST_F(ScenarioTest, ProblemsInArraysAndValuesAreLocated) {
 
 TEST_F(ScenarioTest, BadScenarioFailsEveryCreationUntilReset) {
   EXPECT_THROW(LoadScenarioText("{\"language\": 5}", "day.json"), ScenarioError);
-  const wb::ErrRecord error = FailureOf([] { wb::CreateObject(u"Loyalty.CPlan"); });
+  const wb::ErrRecord error = wb::CaptureError([] { wb::CreateObject(u"Loyalty.CPlan"); });
   EXPECT_EQ(error.number, 429);
   EXPECT_EQ(error.source, u"RefSuite");
   EXPECT_EQ(wb::ToUtf8(error.description), "day.json:1: /language: expected a string");

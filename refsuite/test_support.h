@@ -8,6 +8,7 @@
 
 #include "bridge/bridge.h"
 #include "bridge/err.h"
+#include "bridge/trap.h"
 #include "refsuite/native.h"
 
 namespace refsuite::testing {
@@ -24,19 +25,6 @@ class RefSuiteTest : public ::testing::Test {
     ResetScenario();
   }
 };
-
-// Runs `body`, which must raise, and returns the error it left in `Err`.
-template <class Body>
-wb::ErrRecord FailureOf(Body&& body) {
-  wb::Err::Clear();
-  try {
-    body();
-  } catch (const wb::RaisedError&) {
-    return wb::Err::Get();
-  }
-  ADD_FAILURE() << "expected a raised error";
-  return {};
-}
 
 // The journal entries of one kind ("create", "call", ...), in order.
 inline std::vector<nlohmann::json> EntriesOf(const std::string& event) {

@@ -40,7 +40,7 @@ TEST_F(ThreadLanguageTest, EmptyClearsAndOtherKindsAreRefused) {
   Assign(Variant::Str(u"ENG"));
   Assign(Variant());
   EXPECT_EQ(Language(), Variant::Str(u"CHS"));
-  EXPECT_EQ(FailureOf([] { Assign(Variant::Long(1)); }).number, wb::rt::kTypeMismatch);
+  EXPECT_EQ(wb::CaptureError([] { Assign(Variant::Long(1)); }).number, wb::rt::kTypeMismatch);
   EXPECT_EQ(Language(), Variant::Str(u"CHS"));
 }
 

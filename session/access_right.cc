@@ -2,6 +2,7 @@
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
 #include "bridge/err.h"
+#include "bridge/trap.h"
 #include "session/mmts.h"
 
 namespace wb::mmts {

@@ -47,14 +47,14 @@ TEST_F(SessionTest, ObjectValuesComeBackAsObjectsAndConvertThroughTheirValue) {
   ASSERT_TRUE(value.IsObject());
   EXPECT_FALSE(value.object().IsNothing());
   EXPECT_EQ(GetSessionUser(), u"obj-user");
-  EXPECT_EQ(RaisedBy([] { GetPropsString(); }).number, rt::kNoSuchMember)
+  EXPECT_EQ(CaptureError([] { GetPropsString(); }).number, rt::kNoSuchMember)
       << "an object without a default value has no text";
 }
 
 TEST_F(SessionTest, EmptyAndUnconvertibleValues) {
   UseScenario(R"({"session": {"UserName": {"type": "Empty"}, "PropsString": null}})");
   EXPECT_EQ(GetSessionUser(), u"");
-  EXPECT_EQ(RaisedBy([] { GetPropsString(); }).number, rt::kInvalidUseOfNull);
+  EXPECT_EQ(CaptureError([] { GetPropsString(); }).number, rt::kInvalidUseOfNull);
 }
 
 TEST_F(SessionTest, TheNameGoesByReferenceToTheCallersVariable) {
@@ -67,7 +67,7 @@ TEST_F(SessionTest, TheNameGoesByReferenceToTheCallersVariable) {
 
 TEST_F(SessionTest, AMissingSessionComponentRaisesTheRuntimeError) {
   UseScenario(R"({"uncreatable": ["CtxStore.SessionBag"]})");
-  const ErrRecord error = RaisedBy([] { GetSessionUser(); });
+  const ErrRecord error = CaptureError([] { GetSessionUser(); });
   EXPECT_EQ(error.number, rt::kCannotCreateObject);
   EXPECT_EQ(error.description, u"ActiveX component can't create object");
 }
@@ -75,7 +75,7 @@ TEST_F(SessionTest, AMissingSessionComponentRaisesTheRuntimeError) {
 TEST_F(SessionTest, AFailingReadStillReleasesTheComponent) {
   UseScenario(R"({"components": {"CtxStore.SessionBag": {"GetProperty":
       {"raise": {"number": 3001, "source": "Bag", "description": "gone"}}}}})");
-  EXPECT_EQ(RaisedBy([] { GetPropsString(); }).number, 3001);
+  EXPECT_EQ(CaptureError([] { GetPropsString(); }).number, 3001);
   EXPECT_EQ(CallsStartingWith("release"),
             (std::vector<std::string>{"release CtxStore.SessionBag"}));
 }
@@ -102,7 +102,7 @@ TEST_F(AccessRightTest, PassesThePropsStringAndTheThreeNumbersInOrder) {
 
 TEST_F(AccessRightTest, AnUncreatableRightsComponentRaisesUnderItsOwnSource) {
   UseScenario(R"({"uncreatable": ["Gatekeeper.RightsDesk"]})");
-  const ErrRecord error = RaisedBy([] { CheckAccessRight(2812, 1, 0x200000); });
+  const ErrRecord error = CaptureError([] { CheckAccessRight(2812, 1, 0x200000); });
   EXPECT_EQ(error, (ErrRecord{rt::kCannotCreateObject, u"Err_CheckAccessRight",
                               u"ActiveX component can't create object", u"", 0}));
 }
@@ -111,33 +111,33 @@ TEST_F(AccessRightTest, AComponentErrorKeepsNumberAndHelpAndGetsATranslatedDescr
   const std::string raise = R"("AccessCheck": {"raise": {"number": 2001, "source": "Desk",
       "description": "denied", "helpfile": "desk.chm", "helpcontext": 17}})";
   UseScenario(R"({"components": {"Gatekeeper.RightsDesk": {)" + raise + "}}}");
-  EXPECT_EQ(RaisedBy([] { CheckAccessRight(2812, 1, 0x200000); }),
+  EXPECT_EQ(CaptureError([] { CheckAccessRight(2812, 1, 0x200000); }),
             (ErrRecord{2001, u"Err_CheckAccessRight", u"denied", u"desk.chm", 17}));
 
   TeardownThreadState();
   UseScenario(R"({"language": "ENG", "phrases": {"ENG": {"denied": "Denied!"}},
                   "components": {"Gatekeeper.RightsDesk": {)" +
               raise + "}}}");
-  EXPECT_EQ(RaisedBy([] { CheckAccessRight(2812, 1, 0x200000); }),
+  EXPECT_EQ(CaptureError([] { CheckAccessRight(2812, 1, 0x200000); }),
             (ErrRecord{2001, u"Err_CheckAccessRight", u"Denied!", u"desk.chm", 17}));
 
   TeardownThreadState();
   UseScenario(R"({"language": "ENG", "components": {"Gatekeeper.RightsDesk": {)" + raise + "}}}");
-  EXPECT_EQ(RaisedBy([] { CheckAccessRight(2812, 1, 0x200000); }).description,
+  EXPECT_EQ(CaptureError([] { CheckAccessRight(2812, 1, 0x200000); }).description,
             u"**WaitToBeTranslated**");
 }
 
 TEST_F(AccessRightTest, AnAnswerWithoutABooleanFormRaises) {
   UseScenario(
       R"({"components": {"Gatekeeper.RightsDesk": {"AccessCheck": {"value": "perhaps"}}}})");
-  const ErrRecord error = RaisedBy([] { CheckAccessRight(2812, 1, 0x200000); });
+  const ErrRecord error = CaptureError([] { CheckAccessRight(2812, 1, 0x200000); });
   EXPECT_EQ(error.number, rt::kTypeMismatch);
   EXPECT_EQ(error.source, u"Err_CheckAccessRight");
 }
 
 TEST_F(AccessRightTest, ASessionFailureIsRaisedUnderTheCheckSource) {
   UseScenario(R"({"uncreatable": ["CtxStore.SessionBag"]})");
-  const ErrRecord error = RaisedBy([] { CheckAccessRight(2811, 3, 0x200000); });
+  const ErrRecord error = CaptureError([] { CheckAccessRight(2811, 3, 0x200000); });
   EXPECT_EQ(error.number, rt::kCannotCreateObject);
   EXPECT_EQ(error.source, u"Err_CheckAccessRight");
   EXPECT_EQ(CallsStartingWith("release"),

@@ -3,6 +3,7 @@
 #include "bridge/convert.h"
 #include "bridge/err.h"
 #include "bridge/thread_state.h"
+#include "bridge/trap.h"
 #include "session/mmts.h"
 
 namespace wb::mmts {
@@ -67,14 +68,10 @@ String GetCurrentLanguage() {
 }
 
 String TranslateText(String text) {
-  // The error pending at entry, read before the trap clears it.
-  ErrRecord snapshot;
-  if (Err::Number() != 0)
-    snapshot = Err::Get();
-
   String result;
-  Err::Clear();
-  try {
+  // Never raises, and an error that the caller is handling stays pending. On
+  // a failure the result stays the text as given.
+  TrapKeepingPendingError([&] {
     result = text;
     TranslationCache& cache = Cache();
     if (cache.gLanguageId.empty())
@@ -90,13 +87,7 @@ String TranslateText(String text) {
     } else {
       result = TranslatePlain(cache.gPhrasebook, text);
     }
-  } catch (...) {
-    // A failure is never reported: the result stays the text as given.
-    Err::CaptureCurrentException();
-  }
-
-  if (Err::Number() != 0 || snapshot.number != 0)
-    Err::Get() = std::move(snapshot);
+  });
   return result;
 }
 

@@ -21,10 +21,10 @@
 #include "bridge/thread_state.h"
 #include "entry/dispatch.h"
 #include "launchers/modpublic.h"
+#include "refsuite/native.h"
 #include "tests/proof/console_rig.h"
 #include "tests/proof/interactions.h"
 #include "tests/proof/translation_model.h"
-#include "refsuite/native.h"
 #include "tests/support/suite_fixture.h"
 
 namespace wb::proof {

@@ -184,7 +184,7 @@ TEST_F(HostileAnswersTest, SessionUserIsATextOrTheConversionError) {
     SCOPED_TRACE(c.label);
     Fresh(R"({"session": {"UserName": )" + c.answer + "}}");
     String user;
-    const ErrRecord error = RaisedBy([&] { user = mmts::GetSessionUser(); });
+    const ErrRecord error = CaptureError([&] { user = mmts::GetSessionUser(); });
     if (c.error) {
       EXPECT_EQ(error, Runtime(c.error));
     } else {
@@ -200,7 +200,7 @@ TEST_F(HostileAnswersTest, AnAnswerThatStopsBeingAnObjectIsObjectRequired) {
   // Asked whether it is an object: yes; fetched as one: a text.
   Fresh(R"({"components": {"CtxStore.SessionBag": {"GetProperty": {
       "when": [{"nth": 1, "value": {"type": "Object", "default": "a"}}], "value": "plain"}}}})");
-  EXPECT_EQ(RaisedBy([] { mmts::GetSessionUser(); }), Runtime(rt::kObjectRequired));
+  EXPECT_EQ(CaptureError([] { mmts::GetSessionUser(); }), Runtime(rt::kObjectRequired));
   ExpectAllReleased();
   // The other way round: the object fetched is read for its value.
   Fresh(R"({"components": {"CtxStore.SessionBag": {"GetProperty": {
@@ -213,7 +213,7 @@ TEST_F(HostileAnswersTest, PropsStringReachesTheRightsDeskOrFailsTheCheck) {
   for (const Case& c : SessionCases()) {
     SCOPED_TRACE(c.label);
     Fresh(R"({"session": {"PropsString": )" + c.answer + "}}");
-    const ErrRecord error = RaisedBy([] { mmts::CheckAccessRight(2812, 1, 0x200000); });
+    const ErrRecord error = CaptureError([] { mmts::CheckAccessRight(2812, 1, 0x200000); });
     if (c.error) {
       EXPECT_EQ(error,
                 (ErrRecord{c.error, u"Err_CheckAccessRight", rt::Describe(c.error), u"", 0}));
@@ -255,7 +255,8 @@ TEST_F(HostileAnswersTest, AccessCheckIsABooleanOrTheConversionErrorUnderTheChec
         R"({"language": "ENG", "components": {"Gatekeeper.RightsDesk": {"AccessCheck": {"value": )" +
         c.answer + "}}}}");
     bool granted = false;
-    const ErrRecord error = RaisedBy([&] { granted = mmts::CheckAccessRight(2812, 1, 0x200000); });
+    const ErrRecord error =
+        CaptureError([&] { granted = mmts::CheckAccessRight(2812, 1, 0x200000); });
     if (c.error) {
       // In English the runtime's text has no translation: the marker.
       EXPECT_EQ(error,
@@ -271,14 +272,14 @@ TEST_F(HostileAnswersTest, AccessCheckIsABooleanOrTheConversionErrorUnderTheChec
 TEST_F(HostileAnswersTest, AccessCheckAnswersThroughTheDispatch) {
   Fresh(
       R"({"components": {"Gatekeeper.RightsDesk": {"AccessCheck": {"value": {"type": "Empty"}}}}})");
-  EXPECT_EQ(RaisedBy([] { entry::DEVOVIZoruze(entry::kBranchSetup); }), ErrRecord{});
+  EXPECT_EQ(CaptureError([] { entry::DEVOVIZoruze(entry::kBranchSetup); }), ErrRecord{});
   ASSERT_EQ(notices.size(), 1u) << "Empty is a refusal";
   EXPECT_EQ(notices[0].prompt, u"您没有设置机构的权限!");
   EXPECT_TRUE(CallsStartingWith("call BranchLink").empty());
   ExpectAllReleased();
 
   Fresh(R"({"components": {"Gatekeeper.RightsDesk": {"AccessCheck": {"value": null}}}})");
-  EXPECT_EQ(RaisedBy([] { entry::DEVOVIZoruze(entry::kBranchSetup); }),
+  EXPECT_EQ(CaptureError([] { entry::DEVOVIZoruze(entry::kBranchSetup); }),
             (ErrRecord{rt::kInvalidUseOfNull, u"Err_CheckAccessRight",
                        u"调用门店函数出错。原因：Invalid use of Null", u"", 0}));
   EXPECT_TRUE(notices.empty());
@@ -328,7 +329,8 @@ TEST_F(HostileAnswersTest, ShowReckoningPassesFailsOrShowsTheError) {
     Fresh(R"({"components": {"DayClose.CDayCloseRun": {"ShowReckoning": {"value": )" + c.answer +
           "}}}}");
     bool result = true;
-    EXPECT_EQ(RaisedBy([&] { result = modpublic::RunDayEnd(false, u"", u"RUBO"); }), ErrRecord{});
+    EXPECT_EQ(CaptureError([&] { result = modpublic::RunDayEnd(false, u"", u"RUBO"); }),
+              ErrRecord{});
     EXPECT_EQ(result, c.verdict == Verdict::kPass);
     std::vector<std::string> shown;
     for (const auto& n : notices)
@@ -356,7 +358,7 @@ TEST_F(HostileAnswersTest, ReportReadinessPassesFailsOrRaises) {
         R"({"components": {"Tabulate.ClsTable": {"Result": {"when": [{"args": ["OK"], "value": )" +
         c.answer + "}]}}}}");
     bool result = false;
-    const ErrRecord error = RaisedBy([&] { result = modpublic::RunReport(u"2222", u"sssww"); });
+    const ErrRecord error = CaptureError([&] { result = modpublic::RunReport(u"2222", u"sssww"); });
     EXPECT_EQ(error, c.verdict == Verdict::kError ? Runtime(c.error) : ErrRecord{});
     EXPECT_EQ(result, c.verdict == Verdict::kPass);
     EXPECT_EQ(CallsStartingWith("create SheetShow").size(), c.verdict == Verdict::kPass ? 1u : 0u);
@@ -390,7 +392,7 @@ TEST_F(HostileAnswersTest, ReportErrorTextIsRaisedAsItConverts) {
         {"args": ["OK"], "value": false}, {"args": ["Error"], "value": )" +
           c.answer + "}]}}}}");
     bool result = true;
-    const ErrRecord error = RaisedBy([&] { result = modpublic::RunReport(u"2222", u"sssww"); });
+    const ErrRecord error = CaptureError([&] { result = modpublic::RunReport(u"2222", u"sssww"); });
     if (c.error) {
       EXPECT_EQ(error, Runtime(c.error));
     } else if (c.text) {
@@ -408,7 +410,7 @@ TEST_F(HostileAnswersTest, ReportErrorTextIsRaisedAsItConverts) {
   Fresh(std::string(R"({"components": {"Tabulate.ClsTable": {"Result": {"when": [
       {"args": ["OK"], "value": false}, {"args": ["Error"], "value": )") +
         kMillion + "}]}}}}");
-  const ErrRecord error = RaisedBy([] { entry::DEVOVIZoruze(entry::kReport); });
+  const ErrRecord error = CaptureError([] { entry::DEVOVIZoruze(entry::kReport); });
   EXPECT_EQ(error, (ErrRecord{5, u"GetRptByID", u"调用门店函数出错。原因：" + kMillionX, u"", 0}));
   ExpectAllReleased();
 }
@@ -427,7 +429,7 @@ TEST_F(HostileAnswersTest, WriteBacksIntoTypedVariablesConvertOrFail) {
   ExpectAllReleased();
   // A name that is no text cannot go back into the String variable.
   Fresh(R"({"components": {"CtxStore.SessionBag": {"GetProperty": {"writeback": {"2": null}}}}})");
-  EXPECT_EQ(RaisedBy([] { mmts::GetSessionUser(); }), Runtime(rt::kInvalidUseOfNull));
+  EXPECT_EQ(CaptureError([] { mmts::GetSessionUser(); }), Runtime(rt::kInvalidUseOfNull));
   ExpectAllReleased();
 
   // `reverse` is a Boolean variable: a number becomes a Boolean, Null fails

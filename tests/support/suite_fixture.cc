@@ -94,16 +94,6 @@ void SuiteTest::ForgetCalls() {
   refsuite::ClearJournal();
 }
 
-ErrRecord SuiteTest::RaisedBy(const std::function<void()>& f) {
-  Err::Clear();
-  try {
-    f();
-  } catch (const RaisedError&) {
-    return Err::Get();
-  }
-  return ErrRecord{};
-}
-
 }  // namespace wb::testing
 
 namespace wb {

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bridge/err.h"
+#include "bridge/trap.h"
 #include "launchers/modpublic.h"
 
 namespace wb::testing {
@@ -36,9 +37,6 @@ class SuiteTest : public ::testing::Test {
   std::vector<std::string> CallsStartingWith(const std::string& prefix) const;
   void ForgetCalls();
   std::vector<nlohmann::json> JournalEntries() const;
-
-  // Runs `f` and returns the error it raised (number 0 when it raised none).
-  static ErrRecord RaisedBy(const std::function<void()>& f);
 
   // The notices shown since the test began.
   std::vector<modpublic::Notice> notices;

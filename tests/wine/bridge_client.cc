@@ -16,6 +16,7 @@
 #include "bridge/bridge.h"
 #include "bridge/com_backend.h"
 #include "bridge/err.h"
+#include "bridge/trap.h"
 #include "tests/wine/checks.h"
 
 namespace {
@@ -23,7 +24,6 @@ namespace {
 using wb::Arg;
 using wb::ErrRecord;
 using wb::Variant;
-using wbtest::Capture;
 
 wbtest::Checks checks;
 
@@ -46,7 +46,7 @@ void ExpectErr(const ErrRecord& actual, const ErrRecord& expected, const std::st
 void RaisedErrors() {
   wb::AutomationObject plan = wb::CreateObject(u"Loyalty.CPlan");
   auto call = [&plan](const char16_t* member) {
-    return Capture([&] { wb::CallMember(plan, member); });
+    return wb::CaptureError([&] { wb::CallMember(plan, member); });
   };
   ExpectErr(call(u"RaiseExcepInfo"),
             Record(1001, u"Loyalty.CPlan", u"积分方案不可用", u"C:\\help\\loyalty.chm", 4711),
@@ -66,25 +66,25 @@ void RaisedErrors() {
                 std::to_string(foreign.number));
   ExpectErr(call(u"RaiseEmptyDescription"), Record(1005, u"Loyalty.CPlan", u""),
             "an empty Description with a Source stays empty");
-  const ErrRecord after = Capture([&] { wb::GetMember(plan, u"Show"); });
+  const ErrRecord after = wb::CaptureError([&] { wb::GetMember(plan, u"Show"); });
   checks.ExpectEq(after.number, 0, "the next call on the instance succeeds");
 }
 
 void CreationAndMembers() {
-  ErrRecord e = Capture([] { wb::CreateObject(u"No.Such.ProgID"); });
+  ErrRecord e = wb::CaptureError([] { wb::CreateObject(u"No.Such.ProgID"); });
   ExpectErr(e, Record(429, u"Workbench", u"ActiveX component can't create object"),
             "an unregistered ProgID raises 429");
-  e = Capture([] { wb::CreateObject(u"TillGuide.CKeyMap"); });
+  e = wb::CaptureError([] { wb::CreateObject(u"TillGuide.CKeyMap"); });
   checks.Expect(e.number == 429 && !e.source.empty() && !e.description.empty(),
                 "a component whose creation fails raises 429", std::to_string(e.number));
 
-  e = Capture([] {
+  e = wb::CaptureError([] {
     wb::AutomationObject plan = wb::CreateObject(u"loyalty.cplan");
     wb::GetMember(plan, u"NoSuchMember");
   });
   ExpectErr(e, Record(438, u"Workbench", u"Object doesn't support this property or method"),
             "an unknown member raises 438 (ProgID in any case)");
-  e = Capture([] {
+  e = wb::CaptureError([] {
     wb::AutomationObject branch = wb::CreateObject(u"BranchLink.ClsLink");
     wb::CallMember(branch, u"InitSetting");
   });
@@ -96,7 +96,7 @@ void ByReference() {
   Variant text = Variant::Str(u"before");
   Variant flag = Variant::Bool(true);
   Variant any;  // Empty: travels as a reference to a VARIANT
-  const ErrRecord e = Capture([&] {
+  const ErrRecord e = wb::CaptureError([&] {
     wb::AutomationObject plan = wb::CreateObject(u"Loyalty.CPlan");
     const Variant result = wb::GetMember(
         plan, u"Swap", {Arg::Ref(number), Arg::Ref(text), Arg::Ref(flag), Arg::Ref(any)});
@@ -110,7 +110,7 @@ void ByReference() {
                 "a Variant variable takes the new kind and value");
 
   Variant before_raise = Variant::Long(0);
-  const ErrRecord raised = Capture([&] {
+  const ErrRecord raised = wb::CaptureError([&] {
     wb::AutomationObject plan = wb::CreateObject(u"Loyalty.CPlan");
     wb::CallMember(plan, u"SwapThenRaise", {Arg::Ref(before_raise)});
   });
@@ -120,7 +120,7 @@ void ByReference() {
 }
 
 void ArgumentsAndProperties() {
-  const ErrRecord e = Capture([] {
+  const ErrRecord e = wb::CaptureError([] {
     wb::AutomationObject plan = wb::CreateObject(u"Loyalty.CPlan");
     const Variant picked = wb::GetMember(
         plan, u"Pick",

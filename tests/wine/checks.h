@@ -56,15 +56,4 @@ inline std::string ErrText() {
          std::to_string(e.help_context) + "]";
 }
 
-// Runs `body` under a trap; the error it raised (Number 0 when none).
-template <class Body>
-wb::ErrRecord Capture(Body&& body) {
-  return wb::Trap(
-      [&] {
-        body();
-        return wb::ErrRecord{};
-      },
-      [] { return wb::Err::Get(); });
-}
-
 }  // namespace wbtest

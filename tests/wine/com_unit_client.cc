@@ -18,6 +18,7 @@
 #include "bridge/runtime_global.h"
 #include "bridge/scoped_bstr.h"
 #include "bridge/scoped_variant.h"
+#include "bridge/trap.h"
 #include "tests/wine/checks.h"
 
 namespace {
@@ -122,10 +123,10 @@ void ToComVariantChecks() {
   RoundTrip(Variant::Missing(), VT_ERROR, "Missing");
   RoundTrip(Variant::Object(wb::AutomationObject()), VT_DISPATCH, "Nothing");
 
-  wb::ErrRecord e = wbtest::Capture([] { wb::ToComVariant(Variant::Unsupported(VT_RECORD)); });
+  wb::ErrRecord e = wb::CaptureError([] { wb::ToComVariant(Variant::Unsupported(VT_RECORD)); });
   checks.ExpectEq(e.number, 458, "an Unsupported value cannot go to a component (458)");
 
-  e = wbtest::Capture([] { wb::ToComVariant(Variant::Object(wb::RuntimeGlobal())); });
+  e = wb::CaptureError([] { wb::ToComVariant(Variant::Object(wb::RuntimeGlobal())); });
   checks.ExpectEq(e.number, 13, "an object of another backend cannot go to a component (13)");
 }
 
@@ -236,7 +237,7 @@ HRESULT STDAPICALLTYPE DeferredFill(EXCEPINFO* info) {
 }
 
 void IncomingChecks() {
-  wb::ErrRecord e = wbtest::Capture([] {
+  wb::ErrRecord e = wb::CaptureError([] {
     wb::ScopedExcepInfo excep;
     FillIncoming(excep.get(), 0, static_cast<SCODE>(0x800A03E9), u"Loyalty.CPlan", u"no plan");
     excep.get()->bstrHelpFile = wb::ScopedBstr(u"suite.chm").Release();
@@ -247,14 +248,14 @@ void IncomingChecks() {
                     e.help_file == u"suite.chm" && e.help_context == 5,
                 "DISP_E_EXCEPTION gives all five fields, number from scode", wbtest::ErrText());
 
-  e = wbtest::Capture([] {
+  e = wb::CaptureError([] {
     wb::ScopedExcepInfo excep;
     FillIncoming(excep.get(), 1234, 0, u"S", u"D");
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.ExpectEq(e.number, 1234, "a non-zero wCode is the number");
 
-  e = wbtest::Capture([] {
+  e = wb::CaptureError([] {
     wb::ScopedExcepInfo excep;
     FillIncoming(excep.get(), 0, static_cast<SCODE>(0x800A0009), u"Src", u"");
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
@@ -262,7 +263,7 @@ void IncomingChecks() {
   checks.Expect(e.number == 9 && e.source == u"Src" && e.description.empty(),
                 "an empty Description given with a Source stays empty", wbtest::ErrText());
 
-  e = wbtest::Capture([] {
+  e = wb::CaptureError([] {
     wb::ScopedExcepInfo excep;
     excep.get()->pfnDeferredFillIn = DeferredFill;
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
@@ -271,14 +272,14 @@ void IncomingChecks() {
       e.number == 3000 && e.source == u"Deferred.Source" && e.description == u"filled late",
       "a deferred fill-in is called", wbtest::ErrText());
 
-  e = wbtest::Capture([] {
+  e = wb::CaptureError([] {
     wb::ScopedExcepInfo excep;
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.Expect(e.number != 0 && !e.description.empty(), "an empty EXCEPINFO still raises an error",
                 wbtest::ErrText());
 
-  e = wbtest::Capture([] {
+  e = wb::CaptureError([] {
     wb::PublishErrorInfo(SampleRecord(), IID_IDispatch);
     wb::ScopedExcepInfo excep;
     wb::RaiseFromInvoke(static_cast<HRESULT>(0x800A03E9), excep);
@@ -286,7 +287,7 @@ void IncomingChecks() {
   checks.Expect(e == SampleRecord(), "a failure HRESULT takes its texts from IErrorInfo",
                 wbtest::ErrText());
 
-  e = wbtest::Capture([] {
+  e = wb::CaptureError([] {
     SetErrorInfo(0, nullptr);
     wb::ScopedExcepInfo excep;
     wb::RaiseFromInvoke(DISP_E_TYPEMISMATCH, excep);
@@ -294,7 +295,7 @@ void IncomingChecks() {
   checks.Expect(e.number == 13 && e.source == u"Workbench" && e.description == u"Type mismatch",
                 "a bare HRESULT gives the runtime's number and text", wbtest::ErrText());
 
-  e = wbtest::Capture([] { wb::RaiseFromHResult(E_FAIL); });
+  e = wb::CaptureError([] { wb::RaiseFromHResult(E_FAIL); });
   checks.Expect(e.number == static_cast<int32_t>(E_FAIL) && !e.description.empty(),
                 "an unknown HRESULT is a negative number with a text", wbtest::ErrText());
 }
@@ -319,7 +320,7 @@ void PlatformChecks() {
 
 // The backend against a component that Wine provides.
 void DictionaryChecks() {
-  wb::ErrRecord e = wbtest::Capture([] {
+  wb::ErrRecord e = wb::CaptureError([] {
     wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
     // Text comparison: keys then match without regard to case.
     wb::LetMember(dict, u"CompareMode", Variant::Long(1));
@@ -336,26 +337,26 @@ void DictionaryChecks() {
   });
   checks.Expect(e.number == 0, "driving Scripting.Dictionary raises nothing", wbtest::ErrText());
 
-  e = wbtest::Capture([] {
+  e = wb::CaptureError([] {
     wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
     wb::CallMember(dict, u"Add", {wb::Arg::Val(Variant::Long(1)), wb::Arg::Val(Variant())});
     wb::CallMember(dict, u"Add", {wb::Arg::Val(Variant::Long(1)), wb::Arg::Val(Variant())});
   });
   checks.ExpectEq(e.number, 457, "the component's own error number arrives");
 
-  e = wbtest::Capture([] { wb::CreateObject(u"No.Such.ProgID"); });
+  e = wb::CaptureError([] { wb::CreateObject(u"No.Such.ProgID"); });
   checks.Expect(e.number == 429 && e.source == u"Workbench" &&
                     e.description == u"ActiveX component can't create object",
                 "an unknown ProgID raises 429", wbtest::ErrText());
 
-  e = wbtest::Capture([] {
+  e = wb::CaptureError([] {
     wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
     wb::GetMember(dict, u"NoSuchMember");
   });
   checks.Expect(e.number == 438 && e.source == u"Workbench", "an unknown member raises 438",
                 wbtest::ErrText());
 
-  e = wbtest::Capture([] {
+  e = wb::CaptureError([] {
     wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
     wb::AutomationObject other = wb::CreateObject(u"Scripting.Dictionary");
     wb::CallMember(dict, u"Add",

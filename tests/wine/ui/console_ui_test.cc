@@ -21,6 +21,7 @@
 #include "bridge/err.h"
 #include "bridge/platform.h"
 #include "bridge/thread_state.h"
+#include "bridge/trap.h"
 #include "console/console.h"
 #include "launchers/modpublic.h"
 #include "tests/wine/checks.h"
@@ -88,7 +89,7 @@ void OpenWhileDriving(const Options& options,
     if (FAILED(hr))
       failure = "HRESULT " + std::to_string(static_cast<long>(hr));
   } else {
-    const wb::ErrRecord err = wbtest::Capture([] { wb::console::ShowWorkbenchForm(); });
+    const wb::ErrRecord err = wb::CaptureError([] { wb::console::ShowWorkbenchForm(); });
     if (err.number != 0)
       failure = wbtest::ErrText();
   }

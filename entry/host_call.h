@@ -1,0 +1,30 @@
+// The COM boundary of `CWorkbench`: each method runs its portable body through
+// `RunForHost`, which lets no exception out and turns the error that leaves
+// the body into what the host reads. Late-bound callers (IDispatch::Invoke,
+// `excep_info` given) get DISP_E_EXCEPTION with a filled EXCEPINFO, which is
+// what script clients need to see all five fields; callers through the table
+// of methods get the error's status. Both find the error as the thread's
+// IErrorInfo for `_CWorkbench`. `Err` is left clear, as the runtime clears it
+// when a method returns.
+#pragma once
+
+#include <oaidl.h>
+#include <windows.h>
+
+#include <utility>
+
+#include "bridge/com_errors.h"
+#include "bridge/trap.h"
+#include "entry/workbench_idl.h"
+
+namespace wb::entry {
+
+template <class Body>
+HRESULT RunForHost(EXCEPINFO* excep_info, Body&& body) noexcept {
+  const ErrRecord error = CaptureError(std::forward<Body>(body));
+  if (error.number == 0)
+    return S_OK;
+  return ReportErrToHost(error, IID__CWorkbench, excep_info);
+}
+
+}  // namespace wb::entry
