@@ -1,10 +1,10 @@
 #include "entry/registration.h"
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <string>
 
-#include "bridge/com_ptr.h"
 #include "entry/module_state.h"
 #include "entry/reg_key.h"
 #include "entry/type_info.h"
@@ -106,13 +106,13 @@ HRESULT WriteTypeLibKeysByHand(HKEY root, const std::wstring& dll_path) {
 }
 
 HRESULT RegisterTypeLibForAllUsers(const std::wstring& dll_path) {
-  com_ptr<ITypeLib> type_lib;
+  Microsoft::WRL::ComPtr<ITypeLib> type_lib;
   HRESULT hr = LoadWorkbenchTypeLib(type_lib);
   if (FAILED(hr))
     return hr;
   std::wstring path = dll_path;  // the call takes non-const strings
   std::wstring help_dir = DirectoryOf(dll_path);
-  return RegisterTypeLib(type_lib.get(), path.data(), help_dir.data());
+  return RegisterTypeLib(type_lib.Get(), path.data(), help_dir.data());
 }
 
 // Deletes `path` and everything below it; a missing key is no failure.

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <cmath>
 #include <string>
@@ -11,19 +12,23 @@
 #include "bridge/bridge.h"
 #include "bridge/com_backend.h"
 #include "bridge/com_errors.h"
-#include "bridge/com_ptr.h"
 #include "bridge/com_variant.h"
 #include "bridge/convert.h"
 #include "bridge/platform.h"
 #include "bridge/runtime_global.h"
-#include "bridge/scoped_bstr.h"
-#include "bridge/scoped_variant.h"
+#include "bridge/win/scoped_bstr.h"
+#include "bridge/win/scoped_excep_info.h"
+#include "bridge/win/scoped_variant.h"
 #include "tests/wine/checks.h"
 
 namespace {
 
+using Microsoft::WRL::ComPtr;
 using wb::Variant;
 using wb::VarKind;
+using wb::win::ScopedBstr;
+using wb::win::ScopedExcepInfo;
+using wb::win::ScopedVariant;
 
 wbtest::Checks checks;
 
@@ -55,9 +60,10 @@ void FromComVariantChecks() {
 
   {
     const wb::String text(u"a\0b\u4E2D", 4);
-    wb::ScopedVariant s;
+    ScopedBstr bstr(text);
+    ScopedVariant s;
     V_VT(s.Receive()) = VT_BSTR;
-    V_BSTR(s.AsInput()) = wb::ScopedBstr(text).Release();
+    V_BSTR(s.AsInput()) = bstr.Release();
     checks.Expect(wb::FromComVariant(s.Get()) == Variant::Str(text),
                   "VT_BSTR keeps embedded NULs and CJK text");
   }
@@ -73,7 +79,7 @@ void FromComVariantChecks() {
   checks.Expect(wb::FromComVariant(v) == Variant::Long(-42), "VT_I8 in range becomes Long");
 
   {
-    wb::ScopedVariant d;
+    ScopedVariant d;
     VARIANT one_and_half = Make(VT_R8);
     V_R8(&one_and_half) = 1.5;
     VariantChangeType(d.Receive(), &one_and_half, 0, VT_DECIMAL);
@@ -101,7 +107,7 @@ void FromComVariantChecks() {
 }
 
 void RoundTrip(const Variant& value, VARTYPE vt, const char* name) {
-  wb::ScopedVariant com = wb::ToComVariant(value);
+  ScopedVariant com = wb::ToComVariant(value);
   checks.Expect(com.type() == vt && wb::FromComVariant(com.Get()) == value,
                 std::string(name) + " travels as its own VARTYPE and back",
                 "vt " + std::to_string(com.type()));
@@ -181,23 +187,23 @@ wb::ErrRecord SampleRecord() {
 
 void OutgoingChecks() {
   const wb::ErrRecord sample = SampleRecord();
-  wb::ScopedExcepInfo excep;
-  const HRESULT hr = wb::ReportErrToHost(sample, IID_IDispatch, excep.get());
+  ScopedExcepInfo excep;
+  const HRESULT hr = wb::ReportErrToHost(sample, IID_IDispatch, excep.Receive());
   checks.ExpectEq(hr, DISP_E_EXCEPTION, "an Invoke failure is reported as DISP_E_EXCEPTION");
-  const EXCEPINFO& info = excep.info();
+  const EXCEPINFO& info = excep.Get();
   checks.Expect(info.wCode == 0 && static_cast<uint32_t>(info.scode) == 0x800A03E9 &&
-                    wb::ScopedBstr::TextOf(info.bstrSource) == sample.source &&
-                    wb::ScopedBstr::TextOf(info.bstrDescription) == sample.description &&
-                    wb::ScopedBstr::TextOf(info.bstrHelpFile) == sample.help_file &&
+                    ScopedBstr::TextOf(info.bstrSource) == sample.source &&
+                    ScopedBstr::TextOf(info.bstrDescription) == sample.description &&
+                    ScopedBstr::TextOf(info.bstrHelpFile) == sample.help_file &&
                     info.dwHelpContext == 77,
                 "the EXCEPINFO carries all five fields");
 
   // The published IErrorInfo carries the same.
-  wb::com_ptr<IErrorInfo> published;
-  GetErrorInfo(0, published.put());
+  ComPtr<IErrorInfo> published;
+  GetErrorInfo(0, published.ReleaseAndGetAddressOf());
   bool same = false;
   if (published) {
-    wb::ScopedBstr source, description, help_file;
+    ScopedBstr source, description, help_file;
     DWORD context = 0;
     GUID guid{};
     published->GetSource(source.Receive());
@@ -225,9 +231,9 @@ void FillIncoming(EXCEPINFO* info,
   info->wCode = code;
   info->scode = scode;
   if (source)
-    info->bstrSource = wb::ScopedBstr(source).Release();
+    info->bstrSource = ScopedBstr(source).Release();
   if (description)
-    info->bstrDescription = wb::ScopedBstr(description).Release();
+    info->bstrDescription = ScopedBstr(description).Release();
 }
 
 HRESULT STDAPICALLTYPE DeferredFill(EXCEPINFO* info) {
@@ -237,10 +243,11 @@ HRESULT STDAPICALLTYPE DeferredFill(EXCEPINFO* info) {
 
 void IncomingChecks() {
   wb::ErrRecord e = wbtest::Capture([] {
-    wb::ScopedExcepInfo excep;
-    FillIncoming(excep.get(), 0, static_cast<SCODE>(0x800A03E9), u"Loyalty.CPlan", u"no plan");
-    excep.get()->bstrHelpFile = wb::ScopedBstr(u"suite.chm").Release();
-    excep.get()->dwHelpContext = 5;
+    ScopedExcepInfo excep;
+    EXCEPINFO* info = excep.Receive();
+    FillIncoming(info, 0, static_cast<SCODE>(0x800A03E9), u"Loyalty.CPlan", u"no plan");
+    info->bstrHelpFile = ScopedBstr(u"suite.chm").Release();
+    info->dwHelpContext = 5;
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.Expect(e.number == 1001 && e.source == u"Loyalty.CPlan" && e.description == u"no plan" &&
@@ -248,23 +255,23 @@ void IncomingChecks() {
                 "DISP_E_EXCEPTION gives all five fields, number from scode", wbtest::ErrText());
 
   e = wbtest::Capture([] {
-    wb::ScopedExcepInfo excep;
-    FillIncoming(excep.get(), 1234, 0, u"S", u"D");
+    ScopedExcepInfo excep;
+    FillIncoming(excep.Receive(), 1234, 0, u"S", u"D");
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.ExpectEq(e.number, 1234, "a non-zero wCode is the number");
 
   e = wbtest::Capture([] {
-    wb::ScopedExcepInfo excep;
-    FillIncoming(excep.get(), 0, static_cast<SCODE>(0x800A0009), u"Src", u"");
+    ScopedExcepInfo excep;
+    FillIncoming(excep.Receive(), 0, static_cast<SCODE>(0x800A0009), u"Src", u"");
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.Expect(e.number == 9 && e.source == u"Src" && e.description.empty(),
                 "an empty Description given with a Source stays empty", wbtest::ErrText());
 
   e = wbtest::Capture([] {
-    wb::ScopedExcepInfo excep;
-    excep.get()->pfnDeferredFillIn = DeferredFill;
+    ScopedExcepInfo excep;
+    excep.Receive()->pfnDeferredFillIn = DeferredFill;
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.Expect(
@@ -272,7 +279,7 @@ void IncomingChecks() {
       "a deferred fill-in is called", wbtest::ErrText());
 
   e = wbtest::Capture([] {
-    wb::ScopedExcepInfo excep;
+    ScopedExcepInfo excep;
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.Expect(e.number != 0 && !e.description.empty(), "an empty EXCEPINFO still raises an error",
@@ -280,7 +287,7 @@ void IncomingChecks() {
 
   e = wbtest::Capture([] {
     wb::PublishErrorInfo(SampleRecord(), IID_IDispatch);
-    wb::ScopedExcepInfo excep;
+    ScopedExcepInfo excep;
     wb::RaiseFromInvoke(static_cast<HRESULT>(0x800A03E9), excep);
   });
   checks.Expect(e == SampleRecord(), "a failure HRESULT takes its texts from IErrorInfo",
@@ -288,7 +295,7 @@ void IncomingChecks() {
 
   e = wbtest::Capture([] {
     SetErrorInfo(0, nullptr);
-    wb::ScopedExcepInfo excep;
+    ScopedExcepInfo excep;
     wb::RaiseFromInvoke(DISP_E_TYPEMISMATCH, excep);
   });
   checks.Expect(e.number == 13 && e.source == u"Workbench" && e.description == u"Type mismatch",
