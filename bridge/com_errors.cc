@@ -7,6 +7,7 @@
 
 #include "bridge/runtime_errors.h"
 #include "bridge/win/scoped_bstr.h"
+#include "bridge/win/scoped_local_alloc.h"
 
 namespace wb {
 
@@ -60,15 +61,15 @@ ReportedError TakeErrorInfo() {
 }
 
 // The system's message text for an HRESULT, without its trailing line break.
+// The buffer is owned from the start: copying it out may throw.
 String SystemMessage(HRESULT hr) {
-  wchar_t* buffer = nullptr;
+  win::ScopedLocalAllocTyped<wchar_t> buffer;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  if (length == 0 || buffer == nullptr)
+      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(buffer.Receive()), 0, nullptr);
+  if (length == 0 || !buffer)
     return String();
-  String text(reinterpret_cast<const char16_t*>(buffer), length);
-  LocalFree(buffer);
+  String text(reinterpret_cast<const char16_t*>(buffer.Get()), length);
   while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
     text.pop_back();
   }

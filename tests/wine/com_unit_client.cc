@@ -1,13 +1,17 @@
 // Checks of the COM backend's parts that need no registered component: value
-// conversion, the error mapping both ways, the platform services; and the
-// backend driving a component that Wine itself provides (Scripting.Dictionary).
+// conversion, the error mapping both ways, the platform services, the owners
+// of bridge/win; and the backend driving a component that Wine itself
+// provides (Scripting.Dictionary).
 #include <windows.h>
 
 #include <oleauto.h>
 #include <wrl/client.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <string>
+#include <utility>
 
 #include "bridge/bridge.h"
 #include "bridge/com_backend.h"
@@ -15,11 +19,34 @@
 #include "bridge/com_variant.h"
 #include "bridge/convert.h"
 #include "bridge/platform.h"
+#include "bridge/runtime_errors.h"
 #include "bridge/runtime_global.h"
 #include "bridge/win/scoped_bstr.h"
 #include "bridge/win/scoped_excep_info.h"
+#include "bridge/win/scoped_generic.h"
+#include "bridge/win/scoped_handle.h"
 #include "bridge/win/scoped_variant.h"
 #include "tests/wine/checks.h"
+
+// Every C++ allocation of this program comes here, so that a check can make
+// the next ones fail on its own thread.
+namespace {
+thread_local bool t_fail_new = false;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (t_fail_new)
+    throw std::bad_alloc();
+  if (void* p = std::malloc(size ? size : 1))
+    return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace {
 
@@ -324,6 +351,133 @@ void PlatformChecks() {
   checks.ExpectEq(wb::platform::CurrentProcessId(), GetCurrentProcessId(), "CurrentProcessId");
 }
 
+// ---- Owners (bridge/win) ------------------------------------------------------
+
+// Counts what an owner frees instead of freeing anything.
+int g_freed = 0;
+struct CountingTraits {
+  static int InvalidValue() noexcept { return 0; }
+  static void Free(int) noexcept { ++g_freed; }
+};
+using Counted = wb::win::ScopedGeneric<int, CountingTraits>;
+// A kernel HANDLE owner's notion of empty, with the closing counted.
+struct CountingHandleTraits : wb::win::HandleTraits {
+  static void Free(HANDLE) noexcept { ++g_freed; }
+};
+using CountedHandle = wb::win::ScopedGeneric<HANDLE, CountingHandleTraits>;
+const HANDLE kSomeHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1234));
+
+// The busy blocks of the process heap, which LocalAlloc allocates from; 0
+// when the heap cannot be walked.
+size_t BusyHeapBlocks() {
+  const HANDLE heap = GetProcessHeap();
+  size_t busy = 0;
+  if (!HeapLock(heap))
+    return 0;
+  PROCESS_HEAP_ENTRY entry{};
+  while (HeapWalk(heap, &entry)) {
+    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+      ++busy;
+  }
+  HeapUnlock(heap);
+  return busy;
+}
+
+void OwnerChecks() {
+  // What each use of an owner frees, counted over the owner's whole life.
+  struct Case {
+    const char* name;
+    void (*use)();
+    int frees;
+  } const cases[] = {
+      {"goes out of scope", [] { Counted c(1); }, 1},
+      {"empty", [] { Counted c; }, 0},
+      {"Reset to another value",
+       [] {
+         Counted c(1);
+         c.Reset(2);
+       },
+       2},
+      {"Reset to the value it holds",
+       [] {
+         Counted c(1);
+         c.Reset(1);
+       },
+       1},
+      {"Release", [] { (void)Counted(1).Release(); }, 0},
+      {"Receive on a full owner (a slip)",
+       [] {
+         Counted c(1);
+         *c.Receive() = 2;
+       },
+       2},
+      {"moved twice",
+       [] {
+         Counted a(1);
+         Counted b(std::move(a));
+         Counted c;
+         c = std::move(b);
+       },
+       1},
+      {"unwound by a throw",
+       [] {
+         try {
+           Counted c(1);
+           throw std::bad_alloc();
+         } catch (const std::bad_alloc&) {
+         }
+       },
+       1},
+      {"HANDLE: INVALID_HANDLE_VALUE is empty", [] { CountedHandle h(INVALID_HANDLE_VALUE); }, 0},
+      {"HANDLE: Receive over INVALID_HANDLE_VALUE",
+       [] {
+         CountedHandle h;
+         *h.Receive() = INVALID_HANDLE_VALUE;
+         *h.Receive() = kSomeHandle;
+       },
+       1},
+  };
+  std::string wrong;
+  for (const Case& c : cases) {
+    g_freed = 0;
+    c.use();
+    if (g_freed != c.frees) {
+      wrong += std::string(" ") + c.name + ": " + std::to_string(g_freed) + " frees, want " +
+               std::to_string(c.frees) + ";";
+    }
+  }
+  checks.Expect(wrong.empty(), "owners free what they hold exactly once, on every path", wrong);
+
+  // The system's message for an HRESULT is copied out of a LocalAlloc buffer;
+  // a copy that throws must not leave the buffer behind.
+  const int32_t number = static_cast<int32_t>(E_FAIL);
+  const bool has_message =
+      wb::DescribeErrNumber(number) != wb::rt::Describe(wb::rt::kAutomationError);
+  constexpr int kRounds = 200;
+  int threw = 0;
+  const auto describe_failing = [&threw, number] {
+    t_fail_new = true;
+    try {
+      wb::DescribeErrNumber(number);
+    } catch (const std::bad_alloc&) {
+      ++threw;
+    }
+    t_fail_new = false;
+  };
+  describe_failing();  // the system's first-use allocations, outside the count
+  threw = 0;
+  const size_t before = BusyHeapBlocks();
+  for (int i = 0; i < kRounds; ++i)
+    describe_failing();
+  const size_t after = BusyHeapBlocks();
+  checks.Expect(has_message && threw == kRounds && before > 0 && after < before + kRounds / 4,
+                "a system message whose copy throws leaves no LocalAlloc buffer behind",
+                std::string(has_message ? "" : "no system message for E_FAIL; ") +
+                    std::to_string(threw) + " of " + std::to_string(kRounds) +
+                    " threw; busy heap blocks " + std::to_string(before) + " -> " +
+                    std::to_string(after));
+}
+
 // The backend against a component that Wine provides.
 void DictionaryChecks() {
   wb::ErrRecord e = wbtest::Capture([] {
@@ -387,6 +541,7 @@ int main() {
   OutgoingChecks();
   IncomingChecks();
   PlatformChecks();
+  OwnerChecks();
   DictionaryChecks();
   const int failed = checks.Finish();
   CoUninitialize();
