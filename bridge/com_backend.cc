@@ -3,6 +3,7 @@
 #include "bridge/com_backend.h"
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <atomic>
 #include <utility>
@@ -10,15 +11,19 @@
 
 #include "bridge/bridge.h"
 #include "bridge/com_errors.h"
-#include "bridge/com_ptr.h"
 #include "bridge/com_variant.h"
 #include "bridge/err.h"
 #include "bridge/runtime_errors.h"
-#include "bridge/scoped_variant.h"
+#include "bridge/win/scoped_excep_info.h"
+#include "bridge/win/scoped_variant.h"
 
 namespace wb {
 
 namespace {
+
+using Microsoft::WRL::ComPtr;
+using win::ScopedExcepInfo;
+using win::ScopedVariant;
 
 const OLECHAR* AsOle(const String& text) {
   return reinterpret_cast<const OLECHAR*>(text.c_str());
@@ -74,7 +79,7 @@ class ComObject final : public ObjectImpl {
 
   Variant Invoke(StringView name, CallKind kind, Args& args) override;
 
-  IDispatch* dispatch() const noexcept { return dispatch_.get(); }
+  IDispatch* dispatch() const noexcept { return dispatch_.Get(); }
 
  private:
   ~ComObject() = default;
@@ -82,7 +87,7 @@ class ComObject final : public ObjectImpl {
   // The member's DISPID, asked of the component at every call.
   DISPID Resolve(StringView name) const;
 
-  com_ptr<IDispatch> dispatch_;
+  ComPtr<IDispatch> dispatch_;
   std::atomic<ULONG> refs_{0};
 };
 
@@ -135,9 +140,9 @@ Variant ComObject::Invoke(StringView name, CallKind kind, Args& args) {
   UINT bad_arg = 0;
   // A stale error object must not be taken for this call's.
   SetErrorInfo(0, nullptr);
-  const HRESULT hr =
-      dispatch_->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                        kind == CallKind::kLet ? nullptr : result.Receive(), excep.get(), &bad_arg);
+  const HRESULT hr = dispatch_->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                       kind == CallKind::kLet ? nullptr : result.Receive(),
+                                       excep.Receive(), &bad_arg);
 
   // The component may have written into by-reference arguments, also on its
   // way to an error: the caller's variables take their values (and kinds).
@@ -159,12 +164,12 @@ class ComFactory final : public ComponentFactory {
     HRESULT hr = CLSIDFromProgID(AsOle(id), &clsid);
     if (FAILED(hr))
       RaiseCannotCreate(hr);
-    com_ptr<IDispatch> dispatch;
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                          dispatch.put_void());
+    ComPtr<IDispatch> dispatch;
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                          IID_PPV_ARGS(&dispatch));
     if (FAILED(hr) || !dispatch)
       RaiseCannotCreate(hr);
-    return WrapDispatch(dispatch.get());
+    return WrapDispatch(dispatch.Get());
   }
 };
 

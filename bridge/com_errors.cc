@@ -1,15 +1,20 @@
 #include "bridge/com_errors.h"
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <utility>
 
-#include "bridge/com_ptr.h"
 #include "bridge/runtime_errors.h"
+#include "bridge/win/scoped_bstr.h"
+#include "bridge/win/scoped_local_alloc.h"
 
 namespace wb {
 
 namespace {
+
+using Microsoft::WRL::ComPtr;
+using win::ScopedBstr;
 
 constexpr int32_t kNoInterface = 430;
 constexpr int32_t kBadVarType = 458;
@@ -26,8 +31,8 @@ struct ReportedError {
 // Reads (and thereby clears) the thread's IErrorInfo.
 ReportedError TakeErrorInfo() {
   ReportedError out;
-  com_ptr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK || !info)
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.ReleaseAndGetAddressOf()) != S_OK || !info)
     return out;
   ScopedBstr source, description, help_file;
   DWORD help_context = 0;
@@ -56,15 +61,15 @@ ReportedError TakeErrorInfo() {
 }
 
 // The system's message text for an HRESULT, without its trailing line break.
+// The buffer is owned from the start: copying it out may throw.
 String SystemMessage(HRESULT hr) {
-  wchar_t* buffer = nullptr;
+  win::ScopedLocalAllocTyped<wchar_t> buffer;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  if (length == 0 || buffer == nullptr)
+      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(buffer.Receive()), 0, nullptr);
+  if (length == 0 || !buffer)
     return String();
-  String text(reinterpret_cast<const char16_t*>(buffer), length);
-  LocalFree(buffer);
+  String text(reinterpret_cast<const char16_t*>(buffer.Get()), length);
   while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
     text.pop_back();
   }
@@ -125,10 +130,10 @@ void RaiseRuntimeHResult(HRESULT hr) {
   RaiseWith(ErrNumberFromHResult(hr), ReportedError());
 }
 
-void RaiseFromInvoke(HRESULT hr, ScopedExcepInfo& excep) {
+void RaiseFromInvoke(HRESULT hr, win::ScopedExcepInfo& excep) {
   if (hr != DISP_E_EXCEPTION)
     RaiseFromHResult(hr);
-  EXCEPINFO& info = *excep.get();
+  EXCEPINFO& info = *excep.AsInput();
   if (info.pfnDeferredFillIn != nullptr) {
     info.pfnDeferredFillIn(&info);
     info.pfnDeferredFillIn = nullptr;
@@ -180,8 +185,8 @@ void FillExcepInfo(const ErrRecord& err, EXCEPINFO* excep) noexcept {
 }
 
 void PublishErrorInfo(const ErrRecord& err, REFIID iid) noexcept {
-  com_ptr<ICreateErrorInfo> create;
-  if (FAILED(CreateErrorInfo(create.put())))
+  ComPtr<ICreateErrorInfo> create;
+  if (FAILED(CreateErrorInfo(create.ReleaseAndGetAddressOf())))
     return;
   // The setters copy the texts; they need NUL-terminated strings.
   auto text = [](const String& s) {
@@ -192,9 +197,9 @@ void PublishErrorInfo(const ErrRecord& err, REFIID iid) noexcept {
   create->SetDescription(text(err.description));
   create->SetHelpFile(text(err.help_file));
   create->SetHelpContext(static_cast<DWORD>(err.help_context));
-  com_ptr<IErrorInfo> info = create.query<IErrorInfo>();
-  if (info)
-    SetErrorInfo(0, info.get());
+  ComPtr<IErrorInfo> info;
+  if (SUCCEEDED(create.As(&info)) && info)
+    SetErrorInfo(0, info.Get());
 }
 
 HRESULT ReportErrToHost(const ErrRecord& err, REFIID iid, EXCEPINFO* excep) noexcept {

@@ -20,30 +20,10 @@
 #include <cstdint>
 
 #include "bridge/err.h"
-#include "bridge/scoped_bstr.h"
 #include "bridge/text.h"
+#include "bridge/win/scoped_excep_info.h"
 
 namespace wb {
-
-// An EXCEPINFO whose three texts are owned (freed on destruction).
-class ScopedExcepInfo {
- public:
-  ScopedExcepInfo() noexcept : info_{} {}
-  ScopedExcepInfo(const ScopedExcepInfo&) = delete;
-  ScopedExcepInfo& operator=(const ScopedExcepInfo&) = delete;
-  ~ScopedExcepInfo() {
-    SysFreeString(info_.bstrSource);
-    SysFreeString(info_.bstrDescription);
-    SysFreeString(info_.bstrHelpFile);
-  }
-
-  // For the out-parameter of IDispatch::Invoke.
-  EXCEPINFO* get() noexcept { return &info_; }
-  const EXCEPINFO& info() const noexcept { return info_; }
-
- private:
-  EXCEPINFO info_;
-};
 
 // ---- Incoming failures ----------------------------------------------------
 
@@ -73,7 +53,7 @@ String DescribeErrNumber(int32_t number);
 // from scode) and the texts; an EXCEPINFO that carries nothing still raises
 // (texts from IErrorInfo when present, number 440 "Automation error" when no
 // number is known).
-[[noreturn]] void RaiseFromInvoke(HRESULT hr, ScopedExcepInfo& excep);
+[[noreturn]] void RaiseFromInvoke(HRESULT hr, win::ScopedExcepInfo& excep);
 
 // Raises the runtime's 429 for a ProgID that cannot be resolved or created,
 // with the IErrorInfo texts that the failed creation left, if any.

@@ -1,20 +1,25 @@
 #include "bridge/com_variant.h"
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <cmath>
 #include <limits>
 
 #include "bridge/com_backend.h"
 #include "bridge/com_errors.h"
-#include "bridge/com_ptr.h"
 #include "bridge/err.h"
 #include "bridge/runtime_errors.h"
-#include "bridge/scoped_bstr.h"
+#include "bridge/win/scoped_bstr.h"
 
 namespace wb {
 
+using win::ScopedBstr;
+using win::ScopedVariant;
+
 namespace {
+
+using Microsoft::WRL::ComPtr;
 
 // Integral types outside the system's kinds, and decimals: a Long when the
 // value is whole and fits, otherwise a Double.
@@ -34,11 +39,11 @@ Variant FromWiderNumber(const VARIANT& value) {
 Variant FromUnknown(IUnknown* unknown) {
   if (unknown == nullptr)
     return Variant::Object(AutomationObject());
-  com_ptr<IDispatch> dispatch;
-  if (FAILED(unknown->QueryInterface(IID_IDispatch, dispatch.put_void())) || !dispatch) {
+  ComPtr<IDispatch> dispatch;
+  if (FAILED(unknown->QueryInterface(IID_PPV_ARGS(&dispatch))) || !dispatch) {
     return Variant::Unsupported(VT_UNKNOWN);
   }
-  return Variant::Object(WrapDispatch(dispatch.get()));
+  return Variant::Object(WrapDispatch(dispatch.Get()));
 }
 
 }  // namespace

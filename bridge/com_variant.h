@@ -5,8 +5,8 @@
 
 #include <oaidl.h>
 
-#include "bridge/scoped_variant.h"
 #include "bridge/variant.h"
+#include "bridge/win/scoped_variant.h"
 
 namespace wb {
 
@@ -21,6 +21,6 @@ Variant FromComVariant(const VARIANT& value);
 // An owned VARIANT holding `value`: each kind maps to the VARTYPE of its own
 // number. Raises 13 (type mismatch) for an object that is not COM-backed and
 // 458 for an unsupported value, which cannot be handed back to a component.
-ScopedVariant ToComVariant(const Variant& value);
+win::ScopedVariant ToComVariant(const Variant& value);
 
 }  // namespace wb

@@ -5,7 +5,7 @@
 
 #include "bridge/convert.h"
 #include "bridge/platform.h"
-#include "bridge/scoped_bstr.h"
+#include "bridge/win/scoped_bstr.h"
 
 namespace wb {
 
@@ -70,7 +70,7 @@ void SetMousePointerObserver(std::function<void(int16_t)>) {}
 }  // namespace platform
 
 String DateToText(double date) {
-  ScopedBstr text;
+  win::ScopedBstr text;
   if (FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Receive())))
     return String();
   return text.Text();

@@ -129,16 +129,15 @@ void ConsoleForm::Load() {
   RECT frame{0, 0, TwipsToPixels(kDesignWidth, dpi_x_), TwipsToPixels(kDesignHeight, dpi_y_)};
   AdjustWindowRectEx(&frame, kStyle, TRUE, 0);
 
-  HMENU menu = BuildMenuBar();
+  win::ScopedHMENU menu = BuildMenuBar();
   hwnd_ = CreateWindowExW(0, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                          frame.right - frame.left, frame.bottom - frame.top, nullptr, menu,
+                          frame.right - frame.left, frame.bottom - frame.top, nullptr, menu.Get(),
                           ThisModule(), this);
-  if (hwnd_ == nullptr) {
-    const DWORD error = GetLastError();
-    DestroyMenu(menu);
-    SetLastError(error);
+  // A failure is read before the menu goes with its owner; once the window
+  // exists, the menu is the window's.
+  if (hwnd_ == nullptr)
     RaiseLastError();
-  }
+  (void)menu.Release();
   if (edit_ == nullptr) {
     DestroyWindow(hwnd_);
     Err::RaiseRuntime(rt::kOutOfMemory);

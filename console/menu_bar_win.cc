@@ -1,7 +1,5 @@
 #include "console/menu_bar_win.h"
 
-#include <utility>
-
 #include "bridge/com_errors.h"
 #include "console/menu_model.h"
 
@@ -14,25 +12,12 @@ namespace {
   RaiseRuntimeHResult(HRESULT_FROM_WIN32(error != ERROR_SUCCESS ? error : ERROR_OUTOFMEMORY));
 }
 
-// Destroys the menu (and its popups) unless released.
-class MenuHolder {
- public:
-  explicit MenuHolder(HMENU menu) : menu_(menu) {
-    if (menu_ == nullptr)
-      RaiseLastError();
-  }
-  MenuHolder(const MenuHolder&) = delete;
-  MenuHolder& operator=(const MenuHolder&) = delete;
-  ~MenuHolder() {
-    if (menu_)
-      DestroyMenu(menu_);
-  }
-  HMENU get() const { return menu_; }
-  HMENU Release() { return std::exchange(menu_, nullptr); }
-
- private:
-  HMENU menu_;
-};
+// A menu just created, owned; raises when its creation failed.
+win::ScopedHMENU Created(HMENU menu) {
+  if (menu == nullptr)
+    RaiseLastError();
+  return win::ScopedHMENU(menu);
+}
 
 void AppendSeparator(HMENU menu) {
   if (!AppendMenuW(menu, MF_SEPARATOR, 0, nullptr))
@@ -53,28 +38,28 @@ void AppendTool(HMENU menu, const Tool& tool, HMENU popup) {
     RaiseLastError();
 }
 
-HMENU BuildPopup(const Band& band) {
-  MenuHolder popup(CreatePopupMenu());
+win::ScopedHMENU BuildPopup(const Band& band) {
+  win::ScopedHMENU popup = Created(CreatePopupMenu());
   for (int32_t id : band.tool_ids) {
     const Tool& tool = *FindTool(id);
     if (tool.begins_group)
-      AppendSeparator(popup.get());
-    AppendTool(popup.get(), tool, nullptr);
+      AppendSeparator(popup.Get());
+    AppendTool(popup.Get(), tool, nullptr);
   }
-  return popup.Release();
+  return popup;
 }
 
 }  // namespace
 
-HMENU BuildMenuBar() {
-  MenuHolder bar(CreateMenu());
+win::ScopedHMENU BuildMenuBar() {
+  win::ScopedHMENU bar = Created(CreateMenu());
   for (int32_t id : GetBand(BandId::kMnuBand1).tool_ids) {
     const Tool& tool = *FindTool(id);
-    MenuHolder popup(BuildPopup(GetBand(*tool.opens)));
-    AppendTool(bar.get(), tool, popup.get());
-    popup.Release();  // the bar owns it now
+    win::ScopedHMENU popup = BuildPopup(GetBand(*tool.opens));
+    AppendTool(bar.Get(), tool, popup.Get());
+    (void)popup.Release();  // the bar owns it now
   }
-  return bar.Release();
+  return bar;
 }
 
 }  // namespace wb::console

@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include "bridge/win/scoped_hmenu.h"
+
 namespace wb::console {
 
-// A new menu bar (owned by the caller until given to a window); raises
-// through Err when it cannot be built.
-HMENU BuildMenuBar();
+// A new menu bar, owned until it is given to a window; raises through Err
+// when it cannot be built.
+win::ScopedHMENU BuildMenuBar();
 
 }  // namespace wb::console

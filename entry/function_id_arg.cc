@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "bridge/scoped_variant.h"
+#include "bridge/win/scoped_variant.h"
 
 namespace wb::entry {
 
@@ -24,7 +24,7 @@ HRESULT ReadFunctionId(const VARIANT& arg, int32_t* id) noexcept {
   if ((V_VT(source) & VT_BYREF) != 0 && V_BYREF(source) == nullptr)
     return DISP_E_TYPEMISMATCH;
   // A copy, so that the caller's value is never touched by the coercion.
-  ScopedVariant value;
+  win::ScopedVariant value;
   HRESULT hr = VariantCopyInd(value.Receive(), const_cast<VARIANT*>(source));
   if (FAILED(hr))
     return hr == E_OUTOFMEMORY ? hr : DISP_E_TYPEMISMATCH;

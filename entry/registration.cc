@@ -1,10 +1,10 @@
 #include "entry/registration.h"
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <string>
 
-#include "bridge/com_ptr.h"
 #include "entry/module_state.h"
 #include "entry/reg_key.h"
 #include "entry/type_info.h"
@@ -44,21 +44,21 @@ HRESULT WriteKey(HKEY root,
                  const std::wstring& value,
                  const wchar_t* name = nullptr,
                  const std::wstring& named_value = {}) {
-  RegKey key;
-  LSTATUS status = RegKey::Create(root, path, key);
+  win::ScopedHKEY key;
+  LSTATUS status = CreateRegKey(root, path, key);
   if (status == ERROR_SUCCESS)
-    status = key.SetString(nullptr, value);
+    status = SetRegString(key.Get(), nullptr, value);
   if (status == ERROR_SUCCESS && name != nullptr)
-    status = key.SetString(name, named_value);
+    status = SetRegString(key.Get(), name, named_value);
   return FromStatus(status);
 }
 
 // The classes root of the scope, opened (and created for a new user profile).
-HRESULT OpenClassesRoot(RegistrationScope scope, RegKey& root) {
+HRESULT OpenClassesRoot(RegistrationScope scope, win::ScopedHKEY& root) {
   if (scope == RegistrationScope::kAllUsers) {
-    return FromStatus(RegKey::Open(HKEY_CLASSES_ROOT, L"", KEY_READ | KEY_WRITE, root));
+    return FromStatus(OpenRegKey(HKEY_CLASSES_ROOT, L"", KEY_READ | KEY_WRITE, root));
   }
-  return FromStatus(RegKey::Create(HKEY_CURRENT_USER, L"Software\\Classes", root));
+  return FromStatus(CreateRegKey(HKEY_CURRENT_USER, L"Software\\Classes", root));
 }
 
 std::wstring DirectoryOf(const std::wstring& path) {
@@ -106,13 +106,13 @@ HRESULT WriteTypeLibKeysByHand(HKEY root, const std::wstring& dll_path) {
 }
 
 HRESULT RegisterTypeLibForAllUsers(const std::wstring& dll_path) {
-  com_ptr<ITypeLib> type_lib;
+  Microsoft::WRL::ComPtr<ITypeLib> type_lib;
   HRESULT hr = LoadWorkbenchTypeLib(type_lib);
   if (FAILED(hr))
     return hr;
   std::wstring path = dll_path;  // the call takes non-const strings
   std::wstring help_dir = DirectoryOf(dll_path);
-  return RegisterTypeLib(type_lib.get(), path.data(), help_dir.data());
+  return RegisterTypeLib(type_lib.Get(), path.data(), help_dir.data());
 }
 
 // Deletes `path` and everything below it; a missing key is no failure.
@@ -122,12 +122,12 @@ void DeleteTree(HKEY root, const std::wstring& path) {
 
 // Deletes `path` when it has no subkeys left.
 bool DeleteIfNoSubkeys(HKEY root, const std::wstring& path) {
-  RegKey key;
-  if (RegKey::Open(root, path, KEY_READ, key) != ERROR_SUCCESS)
+  win::ScopedHKEY key;
+  if (OpenRegKey(root, path, KEY_READ, key) != ERROR_SUCCESS)
     return true;
-  if (key.SubkeyCount() != 0)
+  if (SubkeyCount(key.Get()) != 0)
     return false;
-  key = RegKey();
+  key.Reset();
   return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS;
 }
 
@@ -151,7 +151,7 @@ HRESULT Register(RegistrationScope scope) {
   const std::wstring dll_path = ModulePath();
   if (dll_path.empty())
     return E_FAIL;
-  RegKey root;
+  win::ScopedHKEY root;
   HRESULT hr = OpenClassesRoot(scope, root);
   if (FAILED(hr))
     return hr;
@@ -163,7 +163,7 @@ HRESULT Register(RegistrationScope scope) {
 }
 
 HRESULT Unregister(RegistrationScope scope) {
-  RegKey root;
+  win::ScopedHKEY root;
   const HRESULT hr = OpenClassesRoot(scope, root);
   if (FAILED(hr))
     return hr;

@@ -9,25 +9,25 @@
 
 namespace wb::entry {
 
-HRESULT LoadWorkbenchTypeLib(com_ptr<ITypeLib>& type_lib) noexcept {
+HRESULT LoadWorkbenchTypeLib(Microsoft::WRL::ComPtr<ITypeLib>& type_lib) noexcept {
   try {
     const std::wstring path = ModulePath();
     if (path.empty()) {
       const DWORD error = GetLastError();
       return error != 0 ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
-    return LoadTypeLibEx(path.c_str(), REGKIND_NONE, type_lib.put());
+    return LoadTypeLibEx(path.c_str(), REGKIND_NONE, type_lib.ReleaseAndGetAddressOf());
   } catch (...) {
     return E_OUTOFMEMORY;
   }
 }
 
-HRESULT LoadWorkbenchTypeInfo(com_ptr<ITypeInfo>& type_info) noexcept {
-  com_ptr<ITypeLib> type_lib;
+HRESULT LoadWorkbenchTypeInfo(Microsoft::WRL::ComPtr<ITypeInfo>& type_info) noexcept {
+  Microsoft::WRL::ComPtr<ITypeLib> type_lib;
   const HRESULT hr = LoadWorkbenchTypeLib(type_lib);
   if (FAILED(hr))
     return hr;
-  return type_lib->GetTypeInfoOfGuid(IID__CWorkbench, type_info.put());
+  return type_lib->GetTypeInfoOfGuid(IID__CWorkbench, type_info.ReleaseAndGetAddressOf());
 }
 
 }  // namespace wb::entry

@@ -4,15 +4,14 @@
 
 #include <oaidl.h>
 #include <windows.h>
-
-#include "bridge/com_ptr.h"
+#include <wrl/client.h>
 
 namespace wb::entry {
 
 // The dispatch type info of `_CWorkbench`, or a failure status.
-HRESULT LoadWorkbenchTypeInfo(com_ptr<ITypeInfo>& type_info) noexcept;
+HRESULT LoadWorkbenchTypeInfo(Microsoft::WRL::ComPtr<ITypeInfo>& type_info) noexcept;
 
 // The DLL's type library, or a failure status.
-HRESULT LoadWorkbenchTypeLib(com_ptr<ITypeLib>& type_lib) noexcept;
+HRESULT LoadWorkbenchTypeLib(Microsoft::WRL::ComPtr<ITypeLib>& type_lib) noexcept;
 
 }  // namespace wb::entry

@@ -72,8 +72,7 @@ HRESULT CWorkbench::GetTypeInfo(UINT index, LCID, ITypeInfo** type_info) {
     if (FAILED(hr))
       return hr;
   }
-  *type_info = com_ptr<ITypeInfo>(type_info_).Detach();
-  return S_OK;
+  return type_info_.CopyTo(type_info);
 }
 
 HRESULT CWorkbench::GetIDsOfNames(REFIID riid,

@@ -7,10 +7,10 @@
 
 #include <oaidl.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <atomic>
 
-#include "bridge/com_ptr.h"
 #include "bridge/thread_state.h"
 #include "entry/module_state.h"
 #include "entry/workbench_idl.h"
@@ -61,7 +61,7 @@ class CWorkbench final : public _CWorkbench, public ISupportErrorInfo {
   // while the instance lives, and tears it down with the thread's last one.
   ThreadStateUser thread_state_;
   // Loaded on the first GetTypeInfo.
-  com_ptr<ITypeInfo> type_info_;
+  Microsoft::WRL::ComPtr<ITypeInfo> type_info_;
 };
 
 }  // namespace wb::entry

@@ -1,19 +1,31 @@
 #include "refsuite/com_error.h"
 
-#include "refsuite/com_util.h"
+#include <wrl/client.h>
+
+#include <new>
+
+#include "bridge/win/scoped_bstr.h"
 
 namespace refsuite::com {
 
 namespace {
 
+using Microsoft::WRL::ComPtr;
+using wb::win::ScopedBstr;
+
 // The error whose texts a deferred EXCEPINFO fills in: the caller asks on the
 // same thread, right after Invoke returns.
 thread_local wb::ErrRecord t_deferred;
 
+// Fills the three texts and the help context, or (short of memory, which
+// throws std::bad_alloc) nothing.
 void FillTexts(const wb::ErrRecord& error, EXCEPINFO* info) {
-  info->bstrSource = ScopedBstr(error.source).Release();
-  info->bstrDescription = ScopedBstr(error.description).Release();
-  info->bstrHelpFile = ScopedBstr(error.help_file).Release();
+  ScopedBstr source(error.source);
+  ScopedBstr description(error.description);
+  ScopedBstr help_file(error.help_file);
+  info->bstrSource = source.Release();
+  info->bstrDescription = description.Release();
+  info->bstrHelpFile = help_file.Release();
   info->dwHelpContext = static_cast<DWORD>(error.help_context);
 }
 
@@ -38,21 +50,26 @@ HRESULT HresultOf(int32_t number) {
   return static_cast<HRESULT>(number);
 }
 
-void SetRichErrorInfo(const wb::ErrRecord& error) {
+void SetRichErrorInfo(const wb::ErrRecord& error) noexcept {
   ComPtr<ICreateErrorInfo> create;
-  if (FAILED(CreateErrorInfo(create.Receive())))
+  if (FAILED(CreateErrorInfo(create.ReleaseAndGetAddressOf())))
     return;
-  ScopedBstr source(error.source);
-  ScopedBstr description(error.description);
-  ScopedBstr help_file(error.help_file);
   create->SetGUID(IID_IDispatch);
-  create->SetSource(source.get());
-  create->SetDescription(description.get());
-  create->SetHelpFile(help_file.get());
+  try {
+    ScopedBstr source(error.source);
+    ScopedBstr description(error.description);
+    ScopedBstr help_file(error.help_file);
+    create->SetSource(source.Get());
+    create->SetDescription(description.Get());
+    create->SetHelpFile(help_file.Get());
+  } catch (const std::bad_alloc&) {
+    // Published without its texts: the status still reports the error.
+  }
   create->SetHelpContext(static_cast<DWORD>(error.help_context));
   ComPtr<IErrorInfo> info;
-  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.ReceiveVoid()))) {
-    SetErrorInfo(0, info.get());
+  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo,
+                                       reinterpret_cast<void**>(info.ReleaseAndGetAddressOf())))) {
+    SetErrorInfo(0, info.Get());
   }
 }
 
@@ -85,7 +102,11 @@ HRESULT ReportInvokeError(const wb::ErrRecord& error, RaiseStyle style, EXCEPINF
     return hr;
   }
   ZeroMemory(excepinfo, sizeof *excepinfo);
-  FillTexts(error, excepinfo);
+  try {
+    FillTexts(error, excepinfo);
+  } catch (const std::bad_alloc&) {
+    // The scode alone still reports the error.
+  }
   excepinfo->scode = hr;
   return DISP_E_EXCEPTION;
 }

@@ -15,11 +15,14 @@ namespace refsuite::com {
 // number is an HRESULT already.
 HRESULT HresultOf(int32_t number);
 
-// Sets the thread's error object (IErrorInfo) to the record's fields.
-void SetRichErrorInfo(const wb::ErrRecord& error);
+// Sets the thread's error object (IErrorInfo) to the record's fields; short of
+// memory for the texts, it goes without them.
+void SetRichErrorInfo(const wb::ErrRecord& error) noexcept;
 
 // What Invoke returns for `error` raised in `style`, filling `excepinfo`
-// (which may be null) as the style says.
+// (which may be null) as the style says. With RaiseStyle::kExcepInfo it never
+// throws (it is what an entry point's last-resort handler calls): short of
+// memory, the EXCEPINFO carries the status without the texts.
 HRESULT ReportInvokeError(const wb::ErrRecord& error, RaiseStyle style, EXCEPINFO* excepinfo);
 
 }  // namespace refsuite::com

@@ -6,7 +6,6 @@
 #include "bridge/runtime_errors.h"
 #include "bridge/text.h"
 #include "refsuite/com_error.h"
-#include "refsuite/com_util.h"
 #include "refsuite/com_variant.h"
 #include "refsuite/instance.h"
 #include "refsuite/raise_style.h"
@@ -16,7 +15,13 @@ namespace refsuite::com {
 
 namespace {
 
+using Microsoft::WRL::ComPtr;
+
 LONG g_live_objects = 0;
+
+wb::StringView Text(const OLECHAR* text, size_t length) {
+  return {reinterpret_cast<const char16_t*>(text), length};
+}
 
 // Answered only by suite objects of this DLL: lets a suite object passed back
 // as an argument be recognised (journal, argument patterns).
@@ -241,7 +246,7 @@ class ForeignObject final : public wb::ObjectImpl {
   wb::Variant Invoke(wb::StringView, wb::CallKind, wb::Args&) override {
     wb::Err::RaiseRuntime(wb::rt::kNoSuchMember);
   }
-  IUnknown* unknown() const { return unknown_.get(); }
+  IUnknown* unknown() const { return unknown_.Get(); }
 
  private:
   ~ForeignObject() = default;
@@ -256,16 +261,13 @@ wb::AutomationObject MakeDispatchObject(std::unique_ptr<Instance> instance) {
   return wb::AutomationObject(&object->facet());
 }
 
-IUnknown* UnknownOf(const wb::AutomationObject& object) {
+ComPtr<IUnknown> UnknownOf(const wb::AutomationObject& object) {
   if (auto* facet = dynamic_cast<Facet*>(object.get())) {
     IDispatch* dispatch = &facet->outer();
-    dispatch->AddRef();
-    return dispatch;
+    return ComPtr<IUnknown>(dispatch);
   }
-  if (auto* foreign = dynamic_cast<ForeignObject*>(object.get())) {
-    foreign->unknown()->AddRef();
-    return foreign->unknown();
-  }
+  if (auto* foreign = dynamic_cast<ForeignObject*>(object.get()))
+    return ComPtr<IUnknown>(foreign->unknown());
   return nullptr;
 }
 
@@ -273,8 +275,10 @@ wb::AutomationObject ObjectFromUnknown(IUnknown* unknown) {
   if (unknown == nullptr)
     return {};
   ComPtr<IDispatch> ours;
-  if (SUCCEEDED(unknown->QueryInterface(kSuiteObjectIid, ours.ReceiveVoid())) && ours) {
-    return wb::AutomationObject(&static_cast<DispatchObject*>(ours.get())->facet());
+  if (SUCCEEDED(unknown->QueryInterface(kSuiteObjectIid,
+                                        reinterpret_cast<void**>(ours.ReleaseAndGetAddressOf()))) &&
+      ours) {
+    return wb::AutomationObject(&static_cast<DispatchObject*>(ours.Get())->facet());
   }
   return wb::AutomationObject(new ForeignObject(unknown));
 }

@@ -5,6 +5,7 @@
 #include <windows.h>  // first: the other Windows headers need it
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <memory>
 
@@ -20,8 +21,8 @@ namespace refsuite::com {
 wb::AutomationObject MakeDispatchObject(std::unique_ptr<Instance> instance);
 
 // The IDispatch behind a value's object (a suite object or a caller's), with
-// a share for the caller; null for Nothing.
-IUnknown* UnknownOf(const wb::AutomationObject& object);
+// a share for the caller; empty for Nothing.
+Microsoft::WRL::ComPtr<IUnknown> UnknownOf(const wb::AutomationObject& object);
 
 // A caller's object as a value: suite objects are recognised, others kept as
 // foreign objects that the components only pass along.

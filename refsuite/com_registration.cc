@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bridge/text.h"
+#include "bridge/win/scoped_hkey.h"
 #include "refsuite/com_classes.h"
 
 namespace refsuite::com {
@@ -27,32 +28,27 @@ WString GuidText(REFCLSID clsid) {
   return text;
 }
 
-// An open registry key, closed on every path.
+// An open registry key (closed on every path by its owner) and the few
+// operations registration needs.
 class Key {
  public:
-  Key() = default;
-  ~Key() {
-    if (key_)
-      RegCloseKey(key_);
-  }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
   LONG Create(HKEY parent, const WString& path) {
-    return RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key_, nullptr);
+    return RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key_.Receive(),
+                           nullptr);
   }
   LONG Open(HKEY parent, const WString& path) {
-    return RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key_);
+    return RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, key_.Receive());
   }
   LONG Set(const wchar_t* name, const WString& value) {
-    return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+    return RegSetValueExW(key_.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   }
   WString Get() {
     wchar_t value[128] = {};
     DWORD size = sizeof value - sizeof(wchar_t);
     DWORD type = 0;
-    if (RegQueryValueExW(key_, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS ||
+    if (RegQueryValueExW(key_.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value),
+                         &size) != ERROR_SUCCESS ||
         type != REG_SZ) {
       return {};
     }
@@ -60,7 +56,7 @@ class Key {
   }
 
  private:
-  HKEY key_ = nullptr;
+  wb::win::ScopedHKEY key_;
 };
 
 LONG SetKey(const WString& path, const wchar_t* name, const WString& value) {

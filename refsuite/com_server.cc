@@ -3,19 +3,21 @@
 #include <windows.h>  // first: the other Windows headers need it
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include "bridge/err.h"
 #include "bridge/text.h"
 #include "refsuite/com_classes.h"
 #include "refsuite/com_error.h"
 #include "refsuite/com_object.h"
-#include "refsuite/com_util.h"
 #include "refsuite/instance.h"
 #include "refsuite/suite.h"
 
 namespace refsuite::com {
 
 namespace {
+
+using Microsoft::WRL::ComPtr;
 
 HMODULE g_module = nullptr;
 LONG g_locks = 0;
@@ -60,8 +62,7 @@ class ClassFactory final : public IClassFactory {
       return CLASS_E_NOAGGREGATION;
     try {
       wb::AutomationObject object = Suite::Get().Create(wb::FromUtf8(class_.prog_id));
-      ComPtr<IUnknown> unknown;
-      *unknown.Receive() = UnknownOf(object);
+      const ComPtr<IUnknown> unknown = UnknownOf(object);
       if (!unknown)
         return E_UNEXPECTED;
       return unknown->QueryInterface(iid, out);
@@ -119,7 +120,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
     if (c == nullptr)
       return CLASS_E_CLASSNOTAVAILABLE;
     refsuite::com::BindSuite();
-    refsuite::com::ComPtr<ClassFactory> factory(new ClassFactory(*c));
+    const Microsoft::WRL::ComPtr<ClassFactory> factory(new ClassFactory(*c));
     return factory->QueryInterface(iid, out);
   } catch (...) {
     return E_OUTOFMEMORY;

@@ -1,13 +1,26 @@
 #include "refsuite/com_variant.h"
 
+#include <wrl/client.h>
+
+#include <new>
+
+#include "bridge/win/scoped_bstr.h"
+#include "bridge/win/scoped_variant.h"
 #include "refsuite/com_object.h"
-#include "refsuite/com_util.h"
 
 namespace refsuite::com {
 
 namespace {
 
+using Microsoft::WRL::ComPtr;
+using wb::win::ScopedBstr;
+using wb::win::ScopedVariant;
+
 constexpr uint16_t kArrayBit = VT_ARRAY;
+
+wb::StringView Text(const OLECHAR* text, size_t length) {
+  return {reinterpret_cast<const char16_t*>(text), length};
+}
 
 HRESULT MakeArray(VARIANT* out) {
   SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, 2);
@@ -26,7 +39,7 @@ wb::Variant FromVariant(const VARIANT& value) {
     if (FAILED(VariantCopyInd(direct.Receive(), const_cast<VARIANT*>(&value)))) {
       return wb::Variant::Unsupported(value.vt);
     }
-    return FromVariant(direct.get());
+    return FromVariant(direct.Get());
   }
   switch (value.vt) {
     case VT_EMPTY:
@@ -95,18 +108,20 @@ HRESULT ToVariant(const wb::Variant& value, VARIANT* out) {
       out->date = value.real();
       return S_OK;
     case wb::VarKind::kString: {
-      ScopedBstr text(value.str());
-      if (!text.ok())
+      ScopedBstr text;
+      try {
+        text = ScopedBstr(value.str());
+      } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+      }
       out->vt = VT_BSTR;
       out->bstrVal = text.Release();
       return S_OK;
     }
     case wb::VarKind::kObject: {
-      ComPtr<IUnknown> unknown;
-      *unknown.Receive() = UnknownOf(value.object());
+      ComPtr<IUnknown> unknown = UnknownOf(value.object());
       ComPtr<IDispatch> dispatch;
-      if (unknown && FAILED(unknown->QueryInterface(IID_IDispatch, dispatch.ReceiveVoid()))) {
+      if (unknown && FAILED(unknown.As(&dispatch))) {
         out->vt = VT_UNKNOWN;
         out->punkVal = unknown.Detach();
         return S_OK;
@@ -159,31 +174,32 @@ HRESULT WriteBack(const wb::Variant& value, const VARIANT& arg) {
     return S_OK;
   }
   ScopedVariant typed;
-  hr = VariantChangeType(typed.Receive(), const_cast<VARIANT*>(&converted.get()), 0, target);
+  hr = VariantChangeType(typed.Receive(), const_cast<VARIANT*>(&converted.Get()), 0, target);
   if (FAILED(hr))
     return DISP_E_TYPEMISMATCH;
-  VARIANT raw = typed.Release();
+  const VARIANT& changed = typed.Get();
+  // A string or object that the caller's slot held is freed as the new one
+  // takes its place.
   switch (target) {
     case VT_I4:
-      *arg.plVal = raw.lVal;
+      *arg.plVal = changed.lVal;
       return S_OK;
     case VT_I2:
-      *arg.piVal = raw.iVal;
+      *arg.piVal = changed.iVal;
       return S_OK;
     case VT_BOOL:
-      *arg.pboolVal = raw.boolVal;
+      *arg.pboolVal = changed.boolVal;
       return S_OK;
     case VT_BSTR:
       SysFreeString(*arg.pbstrVal);
-      *arg.pbstrVal = raw.bstrVal;
+      *arg.pbstrVal = typed.Release().bstrVal;
       return S_OK;
     case VT_DISPATCH:
       if (*arg.ppdispVal)
         (*arg.ppdispVal)->Release();
-      *arg.ppdispVal = raw.pdispVal;
+      *arg.ppdispVal = typed.Release().pdispVal;
       return S_OK;
     default:
-      VariantClear(&raw);
       return DISP_E_TYPEMISMATCH;
   }
 }

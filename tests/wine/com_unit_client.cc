@@ -1,30 +1,62 @@
 // Checks of the COM backend's parts that need no registered component: value
-// conversion, the error mapping both ways, the platform services; and the
-// backend driving a component that Wine itself provides (Scripting.Dictionary).
+// conversion, the error mapping both ways, the platform services, the owners
+// of bridge/win; and the backend driving a component that Wine itself
+// provides (Scripting.Dictionary).
 #include <windows.h>
 
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <string>
+#include <utility>
 
 #include "bridge/bridge.h"
 #include "bridge/com_backend.h"
 #include "bridge/com_errors.h"
-#include "bridge/com_ptr.h"
 #include "bridge/com_variant.h"
 #include "bridge/convert.h"
 #include "bridge/platform.h"
+#include "bridge/runtime_errors.h"
 #include "bridge/runtime_global.h"
-#include "bridge/scoped_bstr.h"
-#include "bridge/scoped_variant.h"
 #include "bridge/trap.h"
+#include "bridge/win/scoped_bstr.h"
+#include "bridge/win/scoped_excep_info.h"
+#include "bridge/win/scoped_generic.h"
+#include "bridge/win/scoped_handle.h"
+#include "bridge/win/scoped_variant.h"
 #include "tests/wine/checks.h"
+
+// Every C++ allocation of this program comes here, so that a check can make
+// the next ones fail on its own thread.
+namespace {
+thread_local bool t_fail_new = false;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (t_fail_new)
+    throw std::bad_alloc();
+  if (void* p = std::malloc(size ? size : 1))
+    return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace {
 
+using Microsoft::WRL::ComPtr;
 using wb::Variant;
 using wb::VarKind;
+using wb::win::ScopedBstr;
+using wb::win::ScopedExcepInfo;
+using wb::win::ScopedVariant;
 
 wbtest::Checks checks;
 
@@ -56,9 +88,10 @@ void FromComVariantChecks() {
 
   {
     const wb::String text(u"a\0b\u4E2D", 4);
-    wb::ScopedVariant s;
+    ScopedBstr bstr(text);
+    ScopedVariant s;
     V_VT(s.Receive()) = VT_BSTR;
-    V_BSTR(s.AsInput()) = wb::ScopedBstr(text).Release();
+    V_BSTR(s.AsInput()) = bstr.Release();
     checks.Expect(wb::FromComVariant(s.Get()) == Variant::Str(text),
                   "VT_BSTR keeps embedded NULs and CJK text");
   }
@@ -74,7 +107,7 @@ void FromComVariantChecks() {
   checks.Expect(wb::FromComVariant(v) == Variant::Long(-42), "VT_I8 in range becomes Long");
 
   {
-    wb::ScopedVariant d;
+    ScopedVariant d;
     VARIANT one_and_half = Make(VT_R8);
     V_R8(&one_and_half) = 1.5;
     VariantChangeType(d.Receive(), &one_and_half, 0, VT_DECIMAL);
@@ -102,7 +135,7 @@ void FromComVariantChecks() {
 }
 
 void RoundTrip(const Variant& value, VARTYPE vt, const char* name) {
-  wb::ScopedVariant com = wb::ToComVariant(value);
+  ScopedVariant com = wb::ToComVariant(value);
   checks.Expect(com.type() == vt && wb::FromComVariant(com.Get()) == value,
                 std::string(name) + " travels as its own VARTYPE and back",
                 "vt " + std::to_string(com.type()));
@@ -182,23 +215,23 @@ wb::ErrRecord SampleRecord() {
 
 void OutgoingChecks() {
   const wb::ErrRecord sample = SampleRecord();
-  wb::ScopedExcepInfo excep;
-  const HRESULT hr = wb::ReportErrToHost(sample, IID_IDispatch, excep.get());
+  ScopedExcepInfo excep;
+  const HRESULT hr = wb::ReportErrToHost(sample, IID_IDispatch, excep.Receive());
   checks.ExpectEq(hr, DISP_E_EXCEPTION, "an Invoke failure is reported as DISP_E_EXCEPTION");
-  const EXCEPINFO& info = excep.info();
+  const EXCEPINFO& info = excep.Get();
   checks.Expect(info.wCode == 0 && static_cast<uint32_t>(info.scode) == 0x800A03E9 &&
-                    wb::ScopedBstr::TextOf(info.bstrSource) == sample.source &&
-                    wb::ScopedBstr::TextOf(info.bstrDescription) == sample.description &&
-                    wb::ScopedBstr::TextOf(info.bstrHelpFile) == sample.help_file &&
+                    ScopedBstr::TextOf(info.bstrSource) == sample.source &&
+                    ScopedBstr::TextOf(info.bstrDescription) == sample.description &&
+                    ScopedBstr::TextOf(info.bstrHelpFile) == sample.help_file &&
                     info.dwHelpContext == 77,
                 "the EXCEPINFO carries all five fields");
 
   // The published IErrorInfo carries the same.
-  wb::com_ptr<IErrorInfo> published;
-  GetErrorInfo(0, published.put());
+  ComPtr<IErrorInfo> published;
+  GetErrorInfo(0, published.ReleaseAndGetAddressOf());
   bool same = false;
   if (published) {
-    wb::ScopedBstr source, description, help_file;
+    ScopedBstr source, description, help_file;
     DWORD context = 0;
     GUID guid{};
     published->GetSource(source.Receive());
@@ -226,9 +259,9 @@ void FillIncoming(EXCEPINFO* info,
   info->wCode = code;
   info->scode = scode;
   if (source)
-    info->bstrSource = wb::ScopedBstr(source).Release();
+    info->bstrSource = ScopedBstr(source).Release();
   if (description)
-    info->bstrDescription = wb::ScopedBstr(description).Release();
+    info->bstrDescription = ScopedBstr(description).Release();
 }
 
 HRESULT STDAPICALLTYPE DeferredFill(EXCEPINFO* info) {
@@ -238,10 +271,11 @@ HRESULT STDAPICALLTYPE DeferredFill(EXCEPINFO* info) {
 
 void IncomingChecks() {
   wb::ErrRecord e = wb::CaptureError([] {
-    wb::ScopedExcepInfo excep;
-    FillIncoming(excep.get(), 0, static_cast<SCODE>(0x800A03E9), u"Loyalty.CPlan", u"no plan");
-    excep.get()->bstrHelpFile = wb::ScopedBstr(u"suite.chm").Release();
-    excep.get()->dwHelpContext = 5;
+    ScopedExcepInfo excep;
+    EXCEPINFO* info = excep.Receive();
+    FillIncoming(info, 0, static_cast<SCODE>(0x800A03E9), u"Loyalty.CPlan", u"no plan");
+    info->bstrHelpFile = ScopedBstr(u"suite.chm").Release();
+    info->dwHelpContext = 5;
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.Expect(e.number == 1001 && e.source == u"Loyalty.CPlan" && e.description == u"no plan" &&
@@ -249,23 +283,23 @@ void IncomingChecks() {
                 "DISP_E_EXCEPTION gives all five fields, number from scode", wbtest::ErrText());
 
   e = wb::CaptureError([] {
-    wb::ScopedExcepInfo excep;
-    FillIncoming(excep.get(), 1234, 0, u"S", u"D");
+    ScopedExcepInfo excep;
+    FillIncoming(excep.Receive(), 1234, 0, u"S", u"D");
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.ExpectEq(e.number, 1234, "a non-zero wCode is the number");
 
   e = wb::CaptureError([] {
-    wb::ScopedExcepInfo excep;
-    FillIncoming(excep.get(), 0, static_cast<SCODE>(0x800A0009), u"Src", u"");
+    ScopedExcepInfo excep;
+    FillIncoming(excep.Receive(), 0, static_cast<SCODE>(0x800A0009), u"Src", u"");
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.Expect(e.number == 9 && e.source == u"Src" && e.description.empty(),
                 "an empty Description given with a Source stays empty", wbtest::ErrText());
 
   e = wb::CaptureError([] {
-    wb::ScopedExcepInfo excep;
-    excep.get()->pfnDeferredFillIn = DeferredFill;
+    ScopedExcepInfo excep;
+    excep.Receive()->pfnDeferredFillIn = DeferredFill;
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.Expect(
@@ -273,7 +307,7 @@ void IncomingChecks() {
       "a deferred fill-in is called", wbtest::ErrText());
 
   e = wb::CaptureError([] {
-    wb::ScopedExcepInfo excep;
+    ScopedExcepInfo excep;
     wb::RaiseFromInvoke(DISP_E_EXCEPTION, excep);
   });
   checks.Expect(e.number != 0 && !e.description.empty(), "an empty EXCEPINFO still raises an error",
@@ -281,7 +315,7 @@ void IncomingChecks() {
 
   e = wb::CaptureError([] {
     wb::PublishErrorInfo(SampleRecord(), IID_IDispatch);
-    wb::ScopedExcepInfo excep;
+    ScopedExcepInfo excep;
     wb::RaiseFromInvoke(static_cast<HRESULT>(0x800A03E9), excep);
   });
   checks.Expect(e == SampleRecord(), "a failure HRESULT takes its texts from IErrorInfo",
@@ -289,7 +323,7 @@ void IncomingChecks() {
 
   e = wb::CaptureError([] {
     SetErrorInfo(0, nullptr);
-    wb::ScopedExcepInfo excep;
+    ScopedExcepInfo excep;
     wb::RaiseFromInvoke(DISP_E_TYPEMISMATCH, excep);
   });
   checks.Expect(e.number == 13 && e.source == u"Workbench" && e.description == u"Type mismatch",
@@ -316,6 +350,133 @@ void PlatformChecks() {
   wb::platform::SetMousePointer(0);
   checks.Expect(busy == 11 && wb::platform::MousePointer() == 0, "MousePointer keeps what was set");
   checks.ExpectEq(wb::platform::CurrentProcessId(), GetCurrentProcessId(), "CurrentProcessId");
+}
+
+// ---- Owners (bridge/win) ------------------------------------------------------
+
+// Counts what an owner frees instead of freeing anything.
+int g_freed = 0;
+struct CountingTraits {
+  static int InvalidValue() noexcept { return 0; }
+  static void Free(int) noexcept { ++g_freed; }
+};
+using Counted = wb::win::ScopedGeneric<int, CountingTraits>;
+// A kernel HANDLE owner's notion of empty, with the closing counted.
+struct CountingHandleTraits : wb::win::HandleTraits {
+  static void Free(HANDLE) noexcept { ++g_freed; }
+};
+using CountedHandle = wb::win::ScopedGeneric<HANDLE, CountingHandleTraits>;
+const HANDLE kSomeHandle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1234));
+
+// The busy blocks of the process heap, which LocalAlloc allocates from; 0
+// when the heap cannot be walked.
+size_t BusyHeapBlocks() {
+  const HANDLE heap = GetProcessHeap();
+  size_t busy = 0;
+  if (!HeapLock(heap))
+    return 0;
+  PROCESS_HEAP_ENTRY entry{};
+  while (HeapWalk(heap, &entry)) {
+    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+      ++busy;
+  }
+  HeapUnlock(heap);
+  return busy;
+}
+
+void OwnerChecks() {
+  // What each use of an owner frees, counted over the owner's whole life.
+  struct Case {
+    const char* name;
+    void (*use)();
+    int frees;
+  } const cases[] = {
+      {"goes out of scope", [] { Counted c(1); }, 1},
+      {"empty", [] { Counted c; }, 0},
+      {"Reset to another value",
+       [] {
+         Counted c(1);
+         c.Reset(2);
+       },
+       2},
+      {"Reset to the value it holds",
+       [] {
+         Counted c(1);
+         c.Reset(1);
+       },
+       1},
+      {"Release", [] { (void)Counted(1).Release(); }, 0},
+      {"Receive on a full owner (a slip)",
+       [] {
+         Counted c(1);
+         *c.Receive() = 2;
+       },
+       2},
+      {"moved twice",
+       [] {
+         Counted a(1);
+         Counted b(std::move(a));
+         Counted c;
+         c = std::move(b);
+       },
+       1},
+      {"unwound by a throw",
+       [] {
+         try {
+           Counted c(1);
+           throw std::bad_alloc();
+         } catch (const std::bad_alloc&) {
+         }
+       },
+       1},
+      {"HANDLE: INVALID_HANDLE_VALUE is empty", [] { CountedHandle h(INVALID_HANDLE_VALUE); }, 0},
+      {"HANDLE: Receive over INVALID_HANDLE_VALUE",
+       [] {
+         CountedHandle h;
+         *h.Receive() = INVALID_HANDLE_VALUE;
+         *h.Receive() = kSomeHandle;
+       },
+       1},
+  };
+  std::string wrong;
+  for (const Case& c : cases) {
+    g_freed = 0;
+    c.use();
+    if (g_freed != c.frees) {
+      wrong += std::string(" ") + c.name + ": " + std::to_string(g_freed) + " frees, want " +
+               std::to_string(c.frees) + ";";
+    }
+  }
+  checks.Expect(wrong.empty(), "owners free what they hold exactly once, on every path", wrong);
+
+  // The system's message for an HRESULT is copied out of a LocalAlloc buffer;
+  // a copy that throws must not leave the buffer behind.
+  const int32_t number = static_cast<int32_t>(E_FAIL);
+  const bool has_message =
+      wb::DescribeErrNumber(number) != wb::rt::Describe(wb::rt::kAutomationError);
+  constexpr int kRounds = 200;
+  int threw = 0;
+  const auto describe_failing = [&threw, number] {
+    t_fail_new = true;
+    try {
+      wb::DescribeErrNumber(number);
+    } catch (const std::bad_alloc&) {
+      ++threw;
+    }
+    t_fail_new = false;
+  };
+  describe_failing();  // the system's first-use allocations, outside the count
+  threw = 0;
+  const size_t before = BusyHeapBlocks();
+  for (int i = 0; i < kRounds; ++i)
+    describe_failing();
+  const size_t after = BusyHeapBlocks();
+  checks.Expect(has_message && threw == kRounds && before > 0 && after < before + kRounds / 4,
+                "a system message whose copy throws leaves no LocalAlloc buffer behind",
+                std::string(has_message ? "" : "no system message for E_FAIL; ") +
+                    std::to_string(threw) + " of " + std::to_string(kRounds) +
+                    " threw; busy heap blocks " + std::to_string(before) + " -> " +
+                    std::to_string(after));
 }
 
 // The backend against a component that Wine provides.
@@ -381,6 +542,7 @@ int main() {
   OutgoingChecks();
   IncomingChecks();
   PlatformChecks();
+  OwnerChecks();
   DictionaryChecks();
   const int failed = checks.Finish();
   CoUninitialize();

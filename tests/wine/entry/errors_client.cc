@@ -12,6 +12,7 @@
 #include <cguid.h>
 #include <initguid.h>
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <cstdlib>
 #include <cwchar>
@@ -20,19 +21,20 @@
 #include <string>
 #include <vector>
 
-#include "bridge/com_errors.h"
-#include "bridge/com_ptr.h"
-#include "bridge/scoped_bstr.h"
-#include "bridge/scoped_variant.h"
+#include "bridge/win/scoped_bstr.h"
+#include "bridge/win/scoped_excep_info.h"
+#include "bridge/win/scoped_handle.h"
+#include "bridge/win/scoped_variant.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/checks.h"
 
 namespace {
 
-using wb::com_ptr;
-using wb::ScopedBstr;
-using wb::ScopedVariant;
+using Microsoft::WRL::ComPtr;
 using wb::String;
+using wb::win::ScopedBstr;
+using wb::win::ScopedExcepInfo;
+using wb::win::ScopedVariant;
 using wbtest::Checks;
 
 constexpr DISPID kDEVOVIZoruze = 0x60030001;
@@ -114,8 +116,8 @@ void CheckVtableError(Checks& t, _CWorkbench* object, const Case& c) {
   ExpectHr(t, object->DEVOVIZoruze(&id), c.hr, p + "status code");
   t.ExpectEq(id, c.id, p + "variable unchanged");
 
-  com_ptr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK || !info) {
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.ReleaseAndGetAddressOf()) != S_OK || !info) {
     t.Expect(false, p + "IErrorInfo published");
     return;
   }
@@ -150,12 +152,12 @@ void CheckDispatchError(Checks& t, IDispatch* dispatch, const Case& c) {
   V_VT(&arg) = VT_BYREF | VT_VARIANT;
   V_VARIANTREF(&arg) = variable.AsInput();
   DISPPARAMS params = {&arg, nullptr, 1, 0};
-  wb::ScopedExcepInfo excep;
+  ScopedExcepInfo excep;
   UINT arg_error = 0;
   const HRESULT hr = dispatch->Invoke(kDEVOVIZoruze, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
-                                      excep.get(), &arg_error);
+                                      excep.Receive(), &arg_error);
   ExpectHr(t, hr, DISP_E_EXCEPTION, p + "DISP_E_EXCEPTION");
-  const EXCEPINFO& e = excep.info();
+  const EXCEPINFO& e = excep.Get();
   t.Expect(e.pfnDeferredFillIn == nullptr, p + "EXCEPINFO filled at once");
   t.ExpectEq(e.wCode, 0, p + "wCode 0");
   ExpectHr(t, e.scode, c.hr, p + "scode");
@@ -172,23 +174,23 @@ void CheckDispatchError(Checks& t, IDispatch* dispatch, const Case& c) {
            c.hr, p + "status code without EXCEPINFO");
 }
 
-com_ptr<_CWorkbench> NewWorkbench() {
-  com_ptr<_CWorkbench> object;
-  CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER, IID__CWorkbench,
-                   object.put_void());
+ComPtr<_CWorkbench> NewWorkbench() {
+  ComPtr<_CWorkbench> object;
+  CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object));
   return object;
 }
 
 void CheckErrors(Checks& t, bool chinese) {
-  com_ptr<_CWorkbench> object = NewWorkbench();
+  ComPtr<_CWorkbench> object = NewWorkbench();
   t.Expect(static_cast<bool>(object), "CoCreateInstance(CLSID_CWorkbench)");
   if (!object)
     return;
-  com_ptr<IDispatch> dispatch = object.query<IDispatch>();
+  ComPtr<IDispatch> dispatch;
+  object.As(&dispatch);
   for (const Case& c : CasesFor(chinese)) {
-    CheckVtableError(t, object.get(), c);
+    CheckVtableError(t, object.Get(), c);
     if (dispatch)
-      CheckDispatchError(t, dispatch.get(), c);
+      CheckDispatchError(t, dispatch.Get(), c);
   }
   // A failure leaves nothing behind for the next call.
   LONG id = 1800501;
@@ -205,8 +207,8 @@ void CheckModuleStateLife(Checks& t) {
   const std::string loader = "Phrasebook.Catalog";
   const Lives before = LivesOf(loader);
   {
-    com_ptr<_CWorkbench> first = NewWorkbench();
-    com_ptr<_CWorkbench> second = NewWorkbench();
+    ComPtr<_CWorkbench> first = NewWorkbench();
+    ComPtr<_CWorkbench> second = NewWorkbench();
     LONG id = 1800301;
     if (first)
       first->DEVOVIZoruze(&id);
@@ -215,7 +217,7 @@ void CheckModuleStateLife(Checks& t) {
     const Lives during = LivesOf(loader);
     t.Expect(during.created == before.created + 1 && during.released == before.released,
              "state: one loader for the thread's instances, kept between calls", Show(during));
-    first.reset();
+    first.Reset();
     const Lives one_left = LivesOf(loader);
     t.Expect(one_left.released == before.released,
              "state: kept while an instance lives on the thread", Show(one_left));
@@ -223,7 +225,7 @@ void CheckModuleStateLife(Checks& t) {
   const Lives after = LivesOf(loader);
   t.Expect(after.released == before.released + 1, "state: released with the thread's last instance",
            Show(after));
-  com_ptr<_CWorkbench> next = NewWorkbench();
+  ComPtr<_CWorkbench> next = NewWorkbench();
   LONG id = 1800301;
   if (next)
     next->DEVOVIZoruze(&id);
@@ -237,7 +239,7 @@ void CheckModuleStateLife(Checks& t) {
 DWORD WINAPI HostThread(void*) {
   CoInitialize(nullptr);
   {
-    com_ptr<_CWorkbench> object = NewWorkbench();
+    ComPtr<_CWorkbench> object = NewWorkbench();
     LONG id = 1800301;
     if (object)
       object->DEVOVIZoruze(&id);
@@ -248,13 +250,11 @@ DWORD WINAPI HostThread(void*) {
 
 void CheckThreadExit(Checks& t) {
   const Lives before = LivesOf("Phrasebook.Catalog");
-  HANDLE thread = CreateThread(nullptr, 0, HostThread, nullptr, 0, nullptr);
-  const DWORD waited = thread ? WaitForSingleObject(thread, 20000) : WAIT_FAILED;
+  const wb::win::ScopedHandle thread(CreateThread(nullptr, 0, HostThread, nullptr, 0, nullptr));
+  const DWORD waited = thread ? WaitForSingleObject(thread.Get(), 20000) : WAIT_FAILED;
   DWORD code = 1;
-  if (thread) {
-    GetExitCodeThread(thread, &code);
-    CloseHandle(thread);
-  }
+  if (thread)
+    GetExitCodeThread(thread.Get(), &code);
   t.Expect(waited == WAIT_OBJECT_0 && code == 0, "thread: a host thread ends cleanly");
   const Lives after = LivesOf("Phrasebook.Catalog");
   t.Expect(after.created == before.created + 1 && after.released == before.released + 1,

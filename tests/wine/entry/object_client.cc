@@ -10,21 +10,22 @@
 #include <cguid.h>
 #include <initguid.h>
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <string>
 
-#include "bridge/com_errors.h"
-#include "bridge/com_ptr.h"
-#include "bridge/scoped_bstr.h"
-#include "bridge/scoped_variant.h"
+#include "bridge/win/scoped_bstr.h"
+#include "bridge/win/scoped_excep_info.h"
+#include "bridge/win/scoped_variant.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/checks.h"
 
 namespace {
 
-using wb::com_ptr;
-using wb::ScopedBstr;
-using wb::ScopedVariant;
+using Microsoft::WRL::ComPtr;
+using wb::win::ScopedBstr;
+using wb::win::ScopedExcepInfo;
+using wb::win::ScopedVariant;
 using wbtest::Checks;
 
 constexpr DISPID kShowWorkbenchForm = 0x60030000;
@@ -74,35 +75,35 @@ void CheckFactory(Checks& t, const Library& dll) {
   if (!get_class_object || !can_unload)
     return;
 
-  com_ptr<IClassFactory> factory;
-  ExpectHr(t, get_class_object(CLSID_NULL, IID_IClassFactory, factory.put_void()),
-           CLASS_E_CLASSNOTAVAILABLE, "factory: another CLSID is refused");
+  ComPtr<IClassFactory> factory;
+  ExpectHr(t, get_class_object(CLSID_NULL, IID_PPV_ARGS(&factory)), CLASS_E_CLASSNOTAVAILABLE,
+           "factory: another CLSID is refused");
   ExpectHr(t, get_class_object(CLSID_CWorkbench, IID_IClassFactory, nullptr), E_POINTER,
            "factory: null out-pointer");
-  ExpectHr(t, get_class_object(CLSID_CWorkbench, IID_IClassFactory, factory.put_void()), S_OK,
+  ExpectHr(t, get_class_object(CLSID_CWorkbench, IID_PPV_ARGS(&factory)), S_OK,
            "factory: obtained for CLSID_CWorkbench");
   if (!factory)
     return;
   ExpectHr(t, can_unload(), S_OK, "unload: a factory alone does not hold the DLL");
 
-  com_ptr<IUnknown> outer_object;
-  ExpectHr(t, factory->CreateInstance(factory.get(), IID_IUnknown, outer_object.put_void()),
+  ComPtr<IUnknown> outer_object;
+  ExpectHr(t, factory->CreateInstance(factory.Get(), IID_PPV_ARGS(&outer_object)),
            CLASS_E_NOAGGREGATION, "factory: aggregation is refused");
   t.Expect(!outer_object, "factory: refused creation leaves the out-pointer null");
-  com_ptr<IPersist> persist;
-  ExpectHr(t, factory->CreateInstance(nullptr, IID_IPersist, persist.put_void()), E_NOINTERFACE,
+  ComPtr<IPersist> persist;
+  ExpectHr(t, factory->CreateInstance(nullptr, IID_PPV_ARGS(&persist)), E_NOINTERFACE,
            "factory: an interface the class lacks");
   ExpectHr(t, can_unload(), S_OK, "unload: the refused instance is gone again");
 
-  com_ptr<_CWorkbench> first, second;
-  factory->CreateInstance(nullptr, IID__CWorkbench, first.put_void());
-  factory->CreateInstance(nullptr, IID__CWorkbench, second.put_void());
-  t.Expect(first && second && first.get() != second.get(),
+  ComPtr<_CWorkbench> first, second;
+  factory->CreateInstance(nullptr, IID_PPV_ARGS(&first));
+  factory->CreateInstance(nullptr, IID_PPV_ARGS(&second));
+  t.Expect(first && second && first.Get() != second.Get(),
            "factory: each creation makes a new instance");
   ExpectHr(t, can_unload(), S_FALSE, "unload: refused while instances live");
-  first.reset();
+  first.Reset();
   ExpectHr(t, can_unload(), S_FALSE, "unload: refused while one instance lives");
-  second.reset();
+  second.Reset();
   ExpectHr(t, can_unload(), S_OK, "unload: allowed once the instances are gone");
 
   ExpectHr(t, factory->LockServer(TRUE), S_OK, "lock: LockServer(TRUE)");
@@ -116,17 +117,19 @@ void CheckFactory(Checks& t, const Library& dll) {
 // ---- Interfaces of an instance ----------------------------------------------
 
 void CheckInterfaces(Checks& t, _CWorkbench* object) {
-  com_ptr<IUnknown> unknown, from_dispatch, from_error_info;
-  object->QueryInterface(IID_IUnknown, unknown.put_void());
-  com_ptr<IDispatch> dispatch = com_ptr<_CWorkbench>(object).query<IDispatch>();
-  com_ptr<ISupportErrorInfo> error_info = com_ptr<_CWorkbench>(object).query<ISupportErrorInfo>();
+  ComPtr<IUnknown> unknown, from_dispatch, from_error_info;
+  object->QueryInterface(IID_PPV_ARGS(&unknown));
+  ComPtr<IDispatch> dispatch;
+  ComPtr<ISupportErrorInfo> error_info;
+  object->QueryInterface(IID_PPV_ARGS(&dispatch));
+  object->QueryInterface(IID_PPV_ARGS(&error_info));
   t.Expect(dispatch && error_info, "instance: IDispatch and ISupportErrorInfo");
   if (!dispatch || !error_info)
     return;
-  dispatch->QueryInterface(IID_IUnknown, from_dispatch.put_void());
-  error_info->QueryInterface(IID_IUnknown, from_error_info.put_void());
+  dispatch->QueryInterface(IID_PPV_ARGS(&from_dispatch));
+  error_info->QueryInterface(IID_PPV_ARGS(&from_error_info));
   t.Expect(
-      unknown && unknown.get() == from_dispatch.get() && unknown.get() == from_error_info.get(),
+      unknown && unknown.Get() == from_dispatch.Get() && unknown.Get() == from_error_info.Get(),
       "instance: one IUnknown identity through every interface");
 
   void* persist = &persist;  // a failed QueryInterface must overwrite it with null
@@ -148,8 +151,9 @@ void CheckTypeInfo(Checks& t, IDispatch* dispatch) {
   t.ExpectEq(count, 1, "typeinfo: count is 1");
   ExpectHr(t, dispatch->GetTypeInfoCount(nullptr), E_POINTER, "typeinfo: count, null pointer");
 
-  com_ptr<ITypeInfo> info;
-  ExpectHr(t, dispatch->GetTypeInfo(0, 0, info.put()), S_OK, "typeinfo: index 0");
+  ComPtr<ITypeInfo> info;
+  ExpectHr(t, dispatch->GetTypeInfo(0, 0, info.ReleaseAndGetAddressOf()), S_OK,
+           "typeinfo: index 0");
   if (info) {
     TYPEATTR* attr = nullptr;
     if (SUCCEEDED(info->GetTypeAttr(&attr))) {
@@ -160,8 +164,9 @@ void CheckTypeInfo(Checks& t, IDispatch* dispatch) {
       t.Expect(false, "typeinfo: describes _CWorkbench's dispatch side", "no attributes");
     }
   }
-  com_ptr<ITypeInfo> none;
-  ExpectHr(t, dispatch->GetTypeInfo(1, 0, none.put()), DISP_E_BADINDEX, "typeinfo: index 1");
+  ComPtr<ITypeInfo> none;
+  ExpectHr(t, dispatch->GetTypeInfo(1, 0, none.ReleaseAndGetAddressOf()), DISP_E_BADINDEX,
+           "typeinfo: index 1");
   ExpectHr(t, dispatch->GetTypeInfo(0, 0, nullptr), E_POINTER, "typeinfo: null pointer");
 }
 
@@ -220,10 +225,10 @@ InvokeResult Call(IDispatch* dispatch,
   VariantInit(&result);
   V_VT(&result) = VT_I4;
   V_I4(&result) = 77;
-  wb::ScopedExcepInfo excep;
+  ScopedExcepInfo excep;
   InvokeResult out;
-  out.hr =
-      dispatch->Invoke(dispid, IID_NULL, 0, flags, &params, &result, excep.get(), &out.arg_error);
+  out.hr = dispatch->Invoke(dispid, IID_NULL, 0, flags, &params, &result, excep.Receive(),
+                            &out.arg_error);
   out.result_type = V_VT(&result);
   ScopedVariant owned;
   owned.Reset(result);
@@ -398,19 +403,20 @@ int wmain(int argc, wchar_t** argv) {
     CheckFactory(t, dll);
 
     // Early binding: created by CLSID through the registration.
-    com_ptr<_CWorkbench> object;
-    const HRESULT hr = CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER,
-                                        IID__CWorkbench, object.put_void());
+    ComPtr<_CWorkbench> object;
+    const HRESULT hr =
+        CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object));
     ExpectHr(t, hr, S_OK, "CoCreateInstance(CLSID_CWorkbench) for _CWorkbench");
     if (object) {
-      CheckInterfaces(t, object.get());
-      CheckVtable(t, object.get());
-      com_ptr<IDispatch> dispatch = object.query<IDispatch>();
+      CheckInterfaces(t, object.Get());
+      CheckVtable(t, object.Get());
+      ComPtr<IDispatch> dispatch;
+      object.As(&dispatch);
       if (dispatch) {
-        CheckTypeInfo(t, dispatch.get());
-        CheckNames(t, dispatch.get());
-        CheckInvokeArguments(t, dispatch.get());
-        CheckInvokeShape(t, dispatch.get());
+        CheckTypeInfo(t, dispatch.Get());
+        CheckNames(t, dispatch.Get());
+        CheckInvokeArguments(t, dispatch.Get());
+        CheckInvokeShape(t, dispatch.Get());
       }
     }
   }

@@ -12,6 +12,7 @@
 #include <cwchar>
 #include <string>
 
+#include "bridge/win/scoped_hkey.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/checks.h"
 
@@ -29,20 +30,15 @@ std::wstring GuidText(REFGUID guid) {
   return text;
 }
 
+// A key opened for reading (closed by its owner), and its values.
 class Key {
  public:
   Key(HKEY root, const std::wstring& path) {
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS)
-      key_ = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key_.Receive()) != ERROR_SUCCESS)
+      key_.Reset();
   }
-  ~Key() {
-    if (key_)
-      RegCloseKey(key_);
-  }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  bool exists() const { return key_ != nullptr; }
-  HKEY get() const { return key_; }
+  bool exists() const { return key_.IsValid(); }
+  HKEY get() const { return key_.Get(); }
   // A REG_SZ value; `found` is false when it is missing or of another type.
   std::wstring String(const wchar_t* name, bool* found) const {
     *found = false;
@@ -50,8 +46,8 @@ class Key {
       return std::wstring();
     wchar_t buffer[1024] = {};
     DWORD type = 0, size = sizeof(buffer) - sizeof(wchar_t);
-    if (RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
-            ERROR_SUCCESS ||
+    if (RegQueryValueExW(key_.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                         &size) != ERROR_SUCCESS ||
         type != REG_SZ) {
       return std::wstring();
     }
@@ -60,7 +56,7 @@ class Key {
   }
 
  private:
-  HKEY key_ = nullptr;
+  wb::win::ScopedHKEY key_;
 };
 
 // A value that must be present with this text (case-insensitive for paths

@@ -7,20 +7,20 @@
 
 #include <initguid.h>
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "bridge/com_ptr.h"
-#include "bridge/scoped_bstr.h"
+#include "bridge/win/scoped_bstr.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/checks.h"
 
 namespace {
 
-using wb::com_ptr;
-using wb::ScopedBstr;
+using Microsoft::WRL::ComPtr;
+using wb::win::ScopedBstr;
 using wbtest::Checks;
 
 // Attribute blocks that the type library hands out and takes back.
@@ -115,11 +115,12 @@ std::vector<std::string> NamesOf(ITypeInfo* info, MEMBERID memid) {
   std::vector<std::string> out;
   if (FAILED(info->GetNames(memid, names, 4, &count)))
     return out;
-  for (UINT i = 0; i < count; ++i) {
-    ScopedBstr owned;
-    owned.Reset(names[i]);
-    out.push_back(wb::ToUtf8(owned.Text()));
-  }
+  // All owned before any is converted: a throwing conversion frees the rest.
+  ScopedBstr owned[4];
+  for (UINT i = 0; i < count && i < 4; ++i)
+    owned[i].Reset(names[i]);
+  for (UINT i = 0; i < count && i < 4; ++i)
+    out.push_back(wb::ToUtf8(owned[i].Text()));
   return out;
 }
 
@@ -173,12 +174,12 @@ void CheckVtableSide(Checks& t, ITypeInfo* iface, SYSKIND syskind, const std::st
   t.ExpectEq(attr->wMinorVerNum, 0, p + "interface minor version");
 
   HREFTYPE base_ref = 0;
-  com_ptr<ITypeInfo> base;
+  ComPtr<ITypeInfo> base;
   if (SUCCEEDED(iface->GetRefTypeOfImplType(0, &base_ref)) &&
-      SUCCEEDED(iface->GetRefTypeInfo(base_ref, base.put()))) {
-    TypeAttr base_attr(base.get());
+      SUCCEEDED(iface->GetRefTypeInfo(base_ref, base.ReleaseAndGetAddressOf()))) {
+    TypeAttr base_attr(base.Get());
     t.Expect(base_attr && IsEqualIID(base_attr->guid, IID_IDispatch), p + "base is IDispatch",
-             NameOf(base.get()));
+             NameOf(base.Get()));
   } else {
     t.Expect(false, p + "base is IDispatch", "base not readable");
   }
@@ -212,13 +213,13 @@ void CheckVtableSide(Checks& t, ITypeInfo* iface, SYSKIND syskind, const std::st
 // The dispatch side, which late-bound tools and the class's own
 // GetTypeInfo present.
 void CheckInterface(Checks& t, ITypeLib* lib, SYSKIND syskind, const std::string& p) {
-  com_ptr<ITypeInfo> info;
-  if (FAILED(lib->GetTypeInfoOfGuid(IID__CWorkbench, info.put()))) {
+  ComPtr<ITypeInfo> info;
+  if (FAILED(lib->GetTypeInfoOfGuid(IID__CWorkbench, info.ReleaseAndGetAddressOf()))) {
     return t.Expect(false, p + "interface found by IID");
   }
-  t.ExpectEq(wb::FromUtf8(NameOf(info.get())), u"_CWorkbench", p + "interface name");
+  t.ExpectEq(wb::FromUtf8(NameOf(info.Get())), u"_CWorkbench", p + "interface name");
   {
-    TypeAttr attr(info.get());
+    TypeAttr attr(info.Get());
     if (!attr)
       return t.Expect(false, p + "interface attributes readable");
     t.ExpectEq(attr->typekind, TKIND_DISPATCH, p + "interface is dispatchable");
@@ -244,10 +245,10 @@ void CheckInterface(Checks& t, ITypeLib* lib, SYSKIND syskind, const std::string
     t.ExpectEq(memid, member.memid, p + "id of " + Utf8(member.name));
   }
 
-  TypeAttr attr(info.get());
+  TypeAttr attr(info.Get());
   bool saw_method = false;
   for (UINT i = 0; attr && i < attr->cFuncs; ++i) {
-    FuncDesc f(info.get(), i);
+    FuncDesc f(info.Get(), i);
     if (!f || f->memid != 0x60030001)
       continue;
     saw_method = true;
@@ -266,7 +267,7 @@ void CheckInterface(Checks& t, ITypeLib* lib, SYSKIND syskind, const std::string
              m + "parameter points to a Long");
     ExpectFlags(t, param.paramdesc.wParamFlags, PARAMFLAG_FIN | PARAMFLAG_FOUT,
                 m + "parameter is [in, out]");
-    const std::vector<std::string> names = NamesOf(info.get(), f->memid);
+    const std::vector<std::string> names = NamesOf(info.Get(), f->memid);
     t.Expect(names == std::vector<std::string>{"DEVOVIZoruze", "FDetailFuncID"},
              m + "names of the method and its parameter",
              names.size() == 2 ? names[0] + ", " + names[1] : std::to_string(names.size()));
@@ -275,22 +276,22 @@ void CheckInterface(Checks& t, ITypeLib* lib, SYSKIND syskind, const std::string
 
   // The dual interface's table of methods.
   HREFTYPE vtable_ref = 0;
-  com_ptr<ITypeInfo> vtable;
+  ComPtr<ITypeInfo> vtable;
   if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &vtable_ref)) &&
-      SUCCEEDED(info->GetRefTypeInfo(vtable_ref, vtable.put()))) {
-    CheckVtableSide(t, vtable.get(), syskind, p);
+      SUCCEEDED(info->GetRefTypeInfo(vtable_ref, vtable.ReleaseAndGetAddressOf()))) {
+    CheckVtableSide(t, vtable.Get(), syskind, p);
   } else {
     t.Expect(false, p + "dual interface's vtable side readable");
   }
 }
 
 void CheckClass(Checks& t, ITypeLib* lib, const std::string& p) {
-  com_ptr<ITypeInfo> info;
-  if (FAILED(lib->GetTypeInfoOfGuid(CLSID_CWorkbench, info.put()))) {
+  ComPtr<ITypeInfo> info;
+  if (FAILED(lib->GetTypeInfoOfGuid(CLSID_CWorkbench, info.ReleaseAndGetAddressOf()))) {
     return t.Expect(false, p + "class found by CLSID");
   }
-  t.ExpectEq(wb::FromUtf8(NameOf(info.get())), u"CWorkbench", p + "class name");
-  TypeAttr attr(info.get());
+  t.ExpectEq(wb::FromUtf8(NameOf(info.Get())), u"CWorkbench", p + "class name");
+  TypeAttr attr(info.Get());
   if (!attr)
     return t.Expect(false, p + "class attributes readable");
   t.ExpectEq(attr->typekind, TKIND_COCLASS, p + "class typekind");
@@ -304,12 +305,12 @@ void CheckClass(Checks& t, ITypeLib* lib, const std::string& p) {
   ExpectFlags(t, static_cast<unsigned long>(impl_flags), IMPLTYPEFLAG_FDEFAULT,
               p + "the interface is the default and no event source");
   HREFTYPE ref = 0;
-  com_ptr<ITypeInfo> iface;
+  ComPtr<ITypeInfo> iface;
   if (SUCCEEDED(info->GetRefTypeOfImplType(0, &ref)) &&
-      SUCCEEDED(info->GetRefTypeInfo(ref, iface.put()))) {
-    TypeAttr iface_attr(iface.get());
+      SUCCEEDED(info->GetRefTypeInfo(ref, iface.ReleaseAndGetAddressOf()))) {
+    TypeAttr iface_attr(iface.Get());
     t.Expect(iface_attr && IsEqualIID(iface_attr->guid, IID__CWorkbench),
-             p + "class implements _CWorkbench", NameOf(iface.get()));
+             p + "class implements _CWorkbench", NameOf(iface.Get()));
   } else {
     t.Expect(false, p + "class implements _CWorkbench", "interface not readable");
   }
@@ -385,13 +386,13 @@ void CheckVersionResource(Checks& t, const std::wstring& dll, const std::string&
 
 void CheckDll(Checks& t, const std::wstring& dll, SYSKIND syskind, const std::string& label) {
   const std::string p = label + ": ";
-  com_ptr<ITypeLib> lib;
-  const HRESULT hr = LoadTypeLibEx(dll.c_str(), REGKIND_NONE, lib.put());
+  ComPtr<ITypeLib> lib;
+  const HRESULT hr = LoadTypeLibEx(dll.c_str(), REGKIND_NONE, lib.ReleaseAndGetAddressOf());
   t.Expect(SUCCEEDED(hr), p + "type library loads from the DLL's resources", Hex(hr));
   if (SUCCEEDED(hr)) {
-    CheckLibrary(t, lib.get(), syskind, p);
-    CheckInterface(t, lib.get(), syskind, p);
-    CheckClass(t, lib.get(), p);
+    CheckLibrary(t, lib.Get(), syskind, p);
+    CheckInterface(t, lib.Get(), syskind, p);
+    CheckClass(t, lib.Get(), p);
   }
   CheckVersionResource(t, dll, p);
 }

@@ -51,6 +51,8 @@ std::string Escaped(const std::wstring& text) {
 // draws on a memory DC.
 template <class Paint>
 std::string Render(int w, int h, Paint paint) {
+  // Allocated before any GDI object: a failure here leaves none behind.
+  std::string pixels(static_cast<size_t>(w) * h * 4, '\0');
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
@@ -64,7 +66,6 @@ std::string Render(int w, int h, Paint paint) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
-  std::string pixels(static_cast<size_t>(w) * h * 4, '\0');
   GetDIBits(dc, bitmap, 0, h, pixels.data(), &bi, DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(dc);

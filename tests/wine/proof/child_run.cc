@@ -4,33 +4,13 @@
 #include <memory>
 
 #include "bridge/text.h"
+#include "bridge/win/scoped_handle.h"
 
 namespace wbproof {
 
 namespace {
 
-// A handle closed on destruction.
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(HANDLE h) : h_(h) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { Reset(); }
-  void Reset(HANDLE h = nullptr) {
-    if (h_ != nullptr && h_ != INVALID_HANDLE_VALUE)
-      CloseHandle(h_);
-    h_ = h;
-  }
-  HANDLE get() const { return h_; }
-  HANDLE* put() {
-    Reset();
-    return &h_;
-  }
-
- private:
-  HANDLE h_ = nullptr;
-};
+using wb::win::ScopedHandle;
 
 // An environment variable set for the child and put back afterwards.
 class ScopedEnv {
@@ -120,15 +100,15 @@ ChildRun RunChild(const std::wstring& arguments, const std::string& scenario, DW
   ScopedEnv journal_env(L"WB_SUITE_JOURNAL", journal_file.path());
 
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  Handle read_end, write_end;
-  if (!CreatePipe(read_end.put(), write_end.put(), &inherit, 0))
+  ScopedHandle read_end, write_end;
+  if (!CreatePipe(read_end.Receive(), write_end.Receive(), &inherit, 0))
     return run;
-  SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(read_end.Get(), HANDLE_FLAG_INHERIT, 0);
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write_end.get();
+  startup.hStdOutput = write_end.Get();
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   const std::wstring program = ThisProgram();
@@ -138,7 +118,7 @@ ChildRun RunChild(const std::wstring& arguments, const std::string& scenario, DW
                       &startup, &info))
     return run;
   run.started = true;
-  Handle process(info.hProcess), thread(info.hThread);
+  const ScopedHandle process(info.hProcess), thread(info.hThread);
   write_end.Reset();  // the child holds the only write end now: EOF when it ends
 
   // Reads while the child runs (a full pipe would block it), within the time
@@ -147,22 +127,22 @@ ChildRun RunChild(const std::wstring& arguments, const std::string& scenario, DW
   char buffer[65536];
   for (;;) {
     DWORD available = 0, got = 0;
-    const bool ended = WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
-    while (PeekNamedPipe(read_end.get(), nullptr, 0, nullptr, &available, nullptr) &&
-           available > 0 && ReadFile(read_end.get(), buffer, sizeof buffer, &got, nullptr) &&
+    const bool ended = WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
+    while (PeekNamedPipe(read_end.Get(), nullptr, 0, nullptr, &available, nullptr) &&
+           available > 0 && ReadFile(read_end.Get(), buffer, sizeof buffer, &got, nullptr) &&
            got > 0)
       run.output.append(buffer, got);
     if (ended)
       break;
     if (GetTickCount64() > deadline) {
       run.timed_out = true;
-      TerminateProcess(process.get(), 1);
-      WaitForSingleObject(process.get(), 5000);
+      TerminateProcess(process.Get(), 1);
+      WaitForSingleObject(process.Get(), 5000);
       break;
     }
     Sleep(2);
   }
-  GetExitCodeProcess(process.get(), &run.exit_code);
+  GetExitCodeProcess(process.Get(), &run.exit_code);
   run.outcome = ParseOutcome(run.output);
   run.journal = ReadJournal(journal_file.path());
   return run;

@@ -4,15 +4,18 @@
 
 #include <cstdio>
 
-#include "bridge/com_errors.h"
-#include "bridge/scoped_bstr.h"
+#include "bridge/win/scoped_bstr.h"
+#include "bridge/win/scoped_excep_info.h"
 
 namespace wbproof {
 
-wb::com_ptr<_CWorkbench> NewWorkbench() {
-  wb::com_ptr<_CWorkbench> object;
-  CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER, IID__CWorkbench,
-                   object.put_void());
+using Microsoft::WRL::ComPtr;
+using wb::win::ScopedBstr;
+using wb::win::ScopedExcepInfo;
+
+ComPtr<_CWorkbench> NewWorkbench() {
+  ComPtr<_CWorkbench> object;
+  CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object));
   return object;
 }
 
@@ -22,10 +25,10 @@ HostError CallVtable(_CWorkbench* workbench, LONG id) {
   out.hr = workbench->DEVOVIZoruze(&id);
   if (SUCCEEDED(out.hr))
     return out;
-  wb::com_ptr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK || !info)
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.ReleaseAndGetAddressOf()) != S_OK || !info)
     return out;
-  wb::ScopedBstr source, description, help_file;
+  ScopedBstr source, description, help_file;
   info->GetSource(source.Receive());
   info->GetDescription(description.Receive());
   info->GetHelpFile(help_file.Receive());
@@ -42,18 +45,18 @@ HostError CallDispatch(IDispatch* dispatch, LONG id) {
   V_VT(&arg) = VT_BYREF | VT_I4;
   V_I4REF(&arg) = &id;
   DISPPARAMS params = {&arg, nullptr, 1, 0};
-  wb::ScopedExcepInfo excep;
+  ScopedExcepInfo excep;
   UINT arg_error = 0;
   HostError out;
   out.hr = dispatch->Invoke(kDispidDEVOVIZoruze, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
-                            excep.get(), &arg_error);
+                            excep.Receive(), &arg_error);
   if (out.hr != DISP_E_EXCEPTION)
     return out;
-  const EXCEPINFO& e = excep.info();
+  const EXCEPINFO& e = excep.Get();
   out.hr = e.scode;
-  out.source = wb::ScopedBstr::TextOf(e.bstrSource);
-  out.description = wb::ScopedBstr::TextOf(e.bstrDescription);
-  out.help_file = wb::ScopedBstr::TextOf(e.bstrHelpFile);
+  out.source = ScopedBstr::TextOf(e.bstrSource);
+  out.description = ScopedBstr::TextOf(e.bstrDescription);
+  out.help_file = ScopedBstr::TextOf(e.bstrHelpFile);
   out.help_context = e.dwHelpContext;
   return out;
 }

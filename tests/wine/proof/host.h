@@ -7,10 +7,10 @@
 #include <windows.h>
 
 #include <oaidl.h>
+#include <wrl/client.h>
 
 #include <string>
 
-#include "bridge/com_ptr.h"
 #include "bridge/text.h"
 #include "entry/workbench_idl.h"
 
@@ -37,7 +37,7 @@ struct HostError {
 };
 
 // A new CWorkbench by CLSID (empty on failure).
-wb::com_ptr<_CWorkbench> NewWorkbench();
+Microsoft::WRL::ComPtr<_CWorkbench> NewWorkbench();
 
 // DEVOVIZoruze(id) through the table of methods; the fields come from the
 // thread's IErrorInfo, which is cleared before the call.

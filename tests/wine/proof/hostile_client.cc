@@ -16,6 +16,7 @@
 #include <cguid.h>
 #include <initguid.h>
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <cmath>
 #include <cwchar>
@@ -24,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "bridge/com_errors.h"
-#include "bridge/scoped_bstr.h"
-#include "bridge/scoped_variant.h"
+#include "bridge/win/scoped_bstr.h"
+#include "bridge/win/scoped_excep_info.h"
+#include "bridge/win/scoped_variant.h"
 #include "tests/wine/checks.h"
 #include "tests/wine/proof/child_run.h"
 #include "tests/wine/proof/host.h"
@@ -35,8 +36,10 @@
 
 namespace {
 
-using wb::ScopedBstr;
-using wb::ScopedVariant;
+using Microsoft::WRL::ComPtr;
+using wb::win::ScopedBstr;
+using wb::win::ScopedExcepInfo;
+using wb::win::ScopedVariant;
 using wbproof::Hex;
 using wbproof::HostError;
 using wbtest::Checks;
@@ -82,10 +85,10 @@ class Boundary {
     VARIANT result;
     VariantInit(&result);
     V_VT(&result) = VT_I4;  // a conforming callee overwrites it
-    wb::ScopedExcepInfo excep;
+    ScopedExcepInfo excep;
     Outcome out;
     out.hr = dispatch_->Invoke(wbproof::kDispidDEVOVIZoruze, IID_NULL, 0, flags, &params, &result,
-                               excep.get(), &out.arg_error);
+                               excep.Receive(), &out.arg_error);
     out.result_type = V_VT(&result);
     ScopedVariant owned;
     owned.Reset(result);
@@ -225,11 +228,12 @@ void CheckByReference(Checks& t, Boundary& b) {
   t.Expect(object == &with_value && with_value.extra_refs() == 0,
            "by reference: the caller's object is neither replaced nor kept");
 
-  SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 1);
+  // The array is the holder's: it is destroyed with it.
+  ScopedVariant array_holder =
+      Owned(VT_ARRAY | VT_I4, [](VARIANT& v) { V_ARRAY(&v) = SafeArrayCreateVector(VT_I4, 0, 1); });
   V_VT(&ref) = VT_BYREF | VT_ARRAY | VT_I4;
-  V_ARRAYREF(&ref) = &array;
+  V_ARRAYREF(&ref) = &V_ARRAY(array_holder.AsInput());
   b.Refused("VT_BYREF|VT_ARRAY|VT_I4", ref, DISP_E_TYPEMISMATCH);
-  SafeArrayDestroy(array);
 
   SCODE missing = DISP_E_PARAMNOTFOUND;
   V_VT(&ref) = VT_BYREF | VT_ERROR;
@@ -276,14 +280,11 @@ void CheckShapes(Checks& t, Boundary& b, IDispatch* dispatch) {
   V_VT(&arg) = VT_BYREF | VT_I4;
   V_I4REF(&arg) = &id;
   const auto invoke = [dispatch](DISPID dispid, WORD flags, DISPPARAMS* params) {
-    VARIANT result;
-    VariantInit(&result);
-    wb::ScopedExcepInfo excep;
+    ScopedVariant result;
+    ScopedExcepInfo excep;
     UINT arg_error = 0;
-    const HRESULT hr =
-        dispatch->Invoke(dispid, IID_NULL, 0, flags, params, &result, excep.get(), &arg_error);
-    VariantClear(&result);
-    return hr;
+    return dispatch->Invoke(dispid, IID_NULL, 0, flags, params, result.Receive(), excep.Receive(),
+                            &arg_error);
   };
   const auto expect = [&t](HRESULT got, HRESULT want, const std::string& name) {
     t.Expect(got == want, "shape: " + name, "got " + Hex(got) + ", want " + Hex(want));
@@ -343,18 +344,18 @@ void CheckNullPointers(Checks& t, IDispatch* dispatch) {
       }
       DISPPARAMS params = {arg.AsInput(), nullptr, 1, 0};
       ScopedVariant result;
-      wb::ScopedExcepInfo excep;
+      ScopedExcepInfo excep;
       UINT arg_error = 99;
       const bool with_result = mask & 1, with_excep = mask & 2, with_arg_error = mask & 4;
       const HRESULT hr = dispatch->Invoke(
           wbproof::kDispidDEVOVIZoruze, IID_NULL, 0, DISPATCH_METHOD, &params,
-          with_result ? result.Receive() : nullptr, with_excep ? excep.get() : nullptr,
+          with_result ? result.Receive() : nullptr, with_excep ? excep.Receive() : nullptr,
           with_arg_error ? &arg_error : nullptr);
       const HRESULT want = with_excep ? kind.with_excep : kind.without_excep;
       bool ok = hr == want;
       if (with_excep && want == DISP_E_EXCEPTION)
-        ok = ok && excep.info().scode == static_cast<HRESULT>(0x800A04D2) &&
-             ScopedBstr::TextOf(excep.info().bstrSource) == u"Loyalty";
+        ok = ok && excep.Get().scode == static_cast<HRESULT>(0x800A04D2) &&
+             ScopedBstr::TextOf(excep.Get().bstrSource) == u"Loyalty";
       if (with_arg_error && kind.refused)
         ok = ok && arg_error == 0;
       if (with_result)
@@ -382,14 +383,13 @@ void CheckOutPointers(Checks& t, _CWorkbench* workbench, IDispatch* dispatch) {
   expect(dispatch->GetIDsOfNames(IID_NULL, &null_name, 1, 0, &id), DISP_E_UNKNOWNNAME,
          "GetIDsOfNames with a null name");
   t.ExpectEq(id, DISPID_UNKNOWN, "out-pointers: a null name gets DISPID_UNKNOWN");
-  wb::com_ptr<ISupportErrorInfo> error_info =
-      wb::com_ptr<_CWorkbench>(workbench).query<ISupportErrorInfo>();
+  ComPtr<ISupportErrorInfo> error_info;
+  workbench->QueryInterface(IID_PPV_ARGS(&error_info));
   if (error_info)
     expect(error_info->QueryInterface(IID_IUnknown, nullptr), E_POINTER,
            "QueryInterface through ISupportErrorInfo, null out-pointer");
-  wb::com_ptr<IClassFactory> factory;
-  CoGetClassObject(CLSID_CWorkbench, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                   factory.put_void());
+  ComPtr<IClassFactory> factory;
+  CoGetClassObject(CLSID_CWorkbench, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(&factory));
   t.Expect(static_cast<bool>(factory), "out-pointers: class factory obtained");
   if (factory) {
     expect(factory->CreateInstance(nullptr, IID__CWorkbench, nullptr), E_POINTER,
@@ -403,16 +403,18 @@ void RunInput(Checks& t) {
   t.Expect(!wbproof::SuiteJournalPath().empty(), "WB_SUITE_JOURNAL is set");
   CoInitialize(nullptr);
   {
-    wb::com_ptr<_CWorkbench> workbench = wbproof::NewWorkbench();
-    wb::com_ptr<IDispatch> dispatch = workbench.query<IDispatch>();
+    ComPtr<_CWorkbench> workbench = wbproof::NewWorkbench();
+    ComPtr<IDispatch> dispatch;
+    if (workbench)
+      workbench.As(&dispatch);
     t.Expect(static_cast<bool>(dispatch), "CWorkbench created, IDispatch");
     if (dispatch) {
-      Boundary b(t, dispatch.get());
+      Boundary b(t, dispatch.Get());
       CheckByValue(t, b);
       CheckByReference(t, b);
-      CheckShapes(t, b, dispatch.get());
-      CheckNullPointers(t, dispatch.get());
-      CheckOutPointers(t, workbench.get(), dispatch.get());
+      CheckShapes(t, b, dispatch.Get());
+      CheckNullPointers(t, dispatch.Get());
+      CheckOutPointers(t, workbench.Get(), dispatch.Get());
     }
   }
   const wbproof::Lives lives = wbproof::LivesIn(wbproof::ReadJournal(wbproof::SuiteJournalPath()));
@@ -578,11 +580,13 @@ int RunChildCall(LONG id, bool dispatch) {
   HostError outcome;
   outcome.hr = E_UNEXPECTED;
   {
-    wb::com_ptr<_CWorkbench> workbench = wbproof::NewWorkbench();
-    wb::com_ptr<IDispatch> late = workbench.query<IDispatch>();
+    ComPtr<_CWorkbench> workbench = wbproof::NewWorkbench();
+    ComPtr<IDispatch> late;
+    if (workbench)
+      workbench.As(&late);
     if (workbench && late) {
-      outcome = dispatch ? wbproof::CallDispatch(late.get(), id)
-                         : wbproof::CallVtable(workbench.get(), id);
+      outcome = dispatch ? wbproof::CallDispatch(late.Get(), id)
+                         : wbproof::CallVtable(workbench.Get(), id);
     }
   }
   CoUninitialize();

@@ -90,10 +90,12 @@ void CheckMeasureSeesGrowth(Checks& t, bool usage) {
 }
 
 // The last pair of calls and the release, under the journal.
-void CheckLives(Checks& t, wb::com_ptr<_CWorkbench>& workbench, const std::wstring& journal) {
+void CheckLives(Checks& t,
+                Microsoft::WRL::ComPtr<_CWorkbench>& workbench,
+                const std::wstring& journal) {
   wbproof::SetSuiteJournal(journal);
-  wbproof::CallVtable(workbench.get(), wbproof::kLoyaltyPlan);
-  wbproof::CallVtable(workbench.get(), wbproof::kMemberLookup);
+  wbproof::CallVtable(workbench.Get(), wbproof::kLoyaltyPlan);
+  wbproof::CallVtable(workbench.Get(), wbproof::kMemberLookup);
   std::vector<wbproof::Entry> entries = wbproof::ReadJournal(journal);
   const wbproof::Lives pair = wbproof::LivesIn(entries);
   for (const char* prog_id : {"Loyalty.CPlan", "Finder.OneRecordPick"}) {
@@ -114,7 +116,7 @@ void CheckLives(Checks& t, wb::com_ptr<_CWorkbench>& workbench, const std::wstri
   t.ExpectEq(wbproof::WorkbenchCanUnloadNow(), S_FALSE,
              "unload: refused while the CWorkbench lives");
   wbproof::AppendMark(journal, "release");
-  workbench.reset();
+  workbench.Reset();
   entries = wbproof::ReadJournal(journal);
   const size_t mark = wbproof::FindMark(entries, "release");
   const wbproof::Lives released = wbproof::LivesIn(entries, mark);
@@ -140,13 +142,13 @@ int wmain(int argc, wchar_t** argv) {
 
   CoInitialize(nullptr);
   {
-    wb::com_ptr<_CWorkbench> workbench = wbproof::NewWorkbench();
+    Microsoft::WRL::ComPtr<_CWorkbench> workbench = wbproof::NewWorkbench();
     t.Expect(static_cast<bool>(workbench), "CoCreateInstance(CLSID_CWorkbench)");
     if (workbench) {
-      const Tally first = Run(workbench.get(), 0, warm_up);
+      const Tally first = Run(workbench.Get(), 0, warm_up);
       const Memory after_warm_up = Measure();
       const auto start = std::chrono::steady_clock::now();
-      const Tally bulk = Run(workbench.get(), warm_up, calls);
+      const Tally bulk = Run(workbench.Get(), warm_up, calls);
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       const Memory at_end = Measure();

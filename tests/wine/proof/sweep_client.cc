@@ -286,9 +286,9 @@ int RunChildCall(LONG id) {
   HostError outcome;
   outcome.hr = E_UNEXPECTED;
   {
-    wb::com_ptr<_CWorkbench> workbench = wbproof::NewWorkbench();
+    Microsoft::WRL::ComPtr<_CWorkbench> workbench = wbproof::NewWorkbench();
     if (workbench)
-      outcome = wbproof::CallVtable(workbench.get(), id);
+      outcome = wbproof::CallVtable(workbench.Get(), id);
     wbproof::AppendMark(journal, "release");
   }
   CoUninitialize();

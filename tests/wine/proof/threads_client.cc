@@ -20,16 +20,19 @@
 
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "bridge/scoped_bstr.h"
-#include "bridge/scoped_variant.h"
+#include "bridge/win/scoped_handle.h"
+#include "bridge/win/scoped_variant.h"
 #include "tests/wine/checks.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
 
 namespace {
 
+using Microsoft::WRL::ComPtr;
+using wb::win::ScopedHandle;
 using wbproof::HostError;
 using wbtest::Checks;
 
@@ -78,15 +81,14 @@ bool SetThreadLanguage(const wchar_t* language) {
   CLSID clsid;
   if (FAILED(CLSIDFromProgID(L"Polyglot.LocaleState", &clsid)))
     return false;
-  wb::com_ptr<IDispatch> locale;
-  if (FAILED(
-          CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, locale.put_void())))
+  ComPtr<IDispatch> locale;
+  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&locale))))
     return false;
   LPOLESTR name = const_cast<LPOLESTR>(L"CurrentLanguage");
   DISPID dispid = DISPID_UNKNOWN;
   if (FAILED(locale->GetIDsOfNames(IID_NULL, &name, 1, 0, &dispid)))
     return false;
-  wb::ScopedVariant value;
+  wb::win::ScopedVariant value;
   VARIANT v;
   VariantInit(&v);
   V_VT(&v) = VT_BSTR;
@@ -104,14 +106,16 @@ DWORD WINAPI HostThread(void* context) {
   {
     host.language_set = SetThreadLanguage(host.english ? L"ENG" : L"CHS");
     WaitForSingleObject(host.start, 30000);
-    wb::com_ptr<_CWorkbench> workbench = wbproof::NewWorkbench();
+    ComPtr<_CWorkbench> workbench = wbproof::NewWorkbench();
     host.created = static_cast<bool>(workbench);
-    wb::com_ptr<IDispatch> dispatch = workbench.query<IDispatch>();
+    ComPtr<IDispatch> dispatch;
+    if (workbench)
+      workbench.As(&dispatch);
     for (long i = 0; workbench && dispatch && i < host.calls; ++i) {
       const LONG id = kCycle[i % 4];
       // Every other round goes through IDispatch, as script hosts call.
-      const HostError got = (i / 4) % 2 ? wbproof::CallDispatch(dispatch.get(), id)
-                                        : wbproof::CallVtable(workbench.get(), id);
+      const HostError got = (i / 4) % 2 ? wbproof::CallDispatch(dispatch.Get(), id)
+                                        : wbproof::CallVtable(workbench.Get(), id);
       if (id != wbproof::kNoFunction)
         ++host.failing_calls;
       if (id == wbproof::kReceiptRoll)
@@ -167,23 +171,27 @@ void CheckJournal(Checks& t, const std::vector<Host>& hosts) {
 void RunLanguages(Checks& t, long calls) {
   t.Expect(!wbproof::SuiteJournalPath().empty(), "WB_SUITE_JOURNAL is set");
   CoInitialize(nullptr);
-  HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const ScopedHandle start(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::vector<Host> hosts(kThreads);
-  std::vector<HANDLE> threads;
+  std::vector<ScopedHandle> threads;
+  std::vector<HANDLE> waitable;  // the same handles, as WaitForMultipleObjects takes them
   for (int i = 0; i < kThreads; ++i) {
     hosts[i].english = i % 2 == 1;
     hosts[i].calls = calls;
-    hosts[i].start = start;
-    HANDLE thread = CreateThread(nullptr, 0, HostThread, &hosts[i], 0, nullptr);
-    if (thread)
-      threads.push_back(thread);
+    hosts[i].start = start.Get();
+    ScopedHandle thread(CreateThread(nullptr, 0, HostThread, &hosts[i], 0, nullptr));
+    if (thread) {
+      waitable.push_back(thread.Get());
+      threads.push_back(std::move(thread));
+    }
   }
   t.ExpectEq(static_cast<long long>(threads.size()), kThreads, "threads: all started");
   const DWORD started = GetTickCount();
-  SetEvent(start);
-  const DWORD waited = threads.empty() ? WAIT_FAILED
-                                       : WaitForMultipleObjects(static_cast<DWORD>(threads.size()),
-                                                                threads.data(), TRUE, 240000);
+  SetEvent(start.Get());
+  const DWORD waited = waitable.empty()
+                           ? WAIT_FAILED
+                           : WaitForMultipleObjects(static_cast<DWORD>(waitable.size()),
+                                                    waitable.data(), TRUE, 240000);
   std::printf("# %d threads x %ld calls in %.2f s\n", kThreads, calls,
               (GetTickCount() - started) / 1000.0);
   t.Expect(waited < WAIT_OBJECT_0 + threads.size(), "threads: all ended in time");
@@ -192,14 +200,12 @@ void RunLanguages(Checks& t, long calls) {
     const std::string name =
         "thread " + std::to_string(i) + " (" + (host.english ? "ENG" : "CHS") + "): ";
     DWORD code = 99;
-    GetExitCodeThread(threads[i], &code);
-    CloseHandle(threads[i]);
+    GetExitCodeThread(threads[i].Get(), &code);
     t.Expect(host.language_set && host.created, name + "language set, CWorkbench created");
     t.Expect(host.wrong == 0, name + "every description exactly its own language's",
              std::to_string(host.wrong) + " wrong, first " + host.first_wrong);
     t.ExpectEq(code, 0, name + "ended after CoUninitialize with code 0");
   }
-  CloseHandle(start);
   CheckJournal(t, hosts);
   CoUninitialize();
 }
@@ -207,9 +213,9 @@ void RunLanguages(Checks& t, long calls) {
 DWORD WINAPI LoneThread(void* used) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   {
-    wb::com_ptr<_CWorkbench> workbench = wbproof::NewWorkbench();
+    ComPtr<_CWorkbench> workbench = wbproof::NewWorkbench();
     *static_cast<bool*>(used) =
-        workbench && wbproof::CallVtable(workbench.get(), wbproof::kNoFunction).hr == S_OK;
+        workbench && wbproof::CallVtable(workbench.Get(), wbproof::kNoFunction).hr == S_OK;
   }
   CoUninitialize();
   return 0;
@@ -217,13 +223,11 @@ DWORD WINAPI LoneThread(void* used) {
 
 void RunAlone(Checks& t) {
   bool used = false;
-  HANDLE thread = CreateThread(nullptr, 0, LoneThread, &used, 0, nullptr);
-  const DWORD waited = thread ? WaitForSingleObject(thread, 30000) : WAIT_FAILED;
+  const ScopedHandle thread(CreateThread(nullptr, 0, LoneThread, &used, 0, nullptr));
+  const DWORD waited = thread ? WaitForSingleObject(thread.Get(), 30000) : WAIT_FAILED;
   DWORD code = 99;
-  if (thread) {
-    GetExitCodeThread(thread, &code);
-    CloseHandle(thread);
-  }
+  if (thread)
+    GetExitCodeThread(thread.Get(), &code);
   t.Expect(used, "alone: the thread created and called a CWorkbench");
   t.Expect(waited == WAIT_OBJECT_0 && code == 0,
            "alone: the thread ended after COM let Workbench.dll go");

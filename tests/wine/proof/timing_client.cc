@@ -21,18 +21,19 @@
 #include <string>
 #include <vector>
 
-#include "bridge/com_errors.h"
-#include "bridge/scoped_bstr.h"
-#include "bridge/scoped_variant.h"
+#include "bridge/win/scoped_bstr.h"
+#include "bridge/win/scoped_excep_info.h"
+#include "bridge/win/scoped_variant.h"
 #include "tests/wine/checks.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
 
 namespace {
 
-using wb::com_ptr;
-using wb::ScopedBstr;
-using wb::ScopedVariant;
+using Microsoft::WRL::ComPtr;
+using wb::win::ScopedBstr;
+using wb::win::ScopedExcepInfo;
+using wb::win::ScopedVariant;
 using wbtest::Checks;
 
 constexpr int kOpsPerBlock = 100;
@@ -40,11 +41,11 @@ constexpr int kDefaultBlocks = 20;
 
 // ---- Hand-written component calls ------------------------------------------------
 
-com_ptr<IDispatch> Create(const wchar_t* prog_id) {
+ComPtr<IDispatch> Create(const wchar_t* prog_id) {
   CLSID clsid;
-  com_ptr<IDispatch> object;
+  ComPtr<IDispatch> object;
   if (SUCCEEDED(CLSIDFromProgID(prog_id, &clsid)))
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put_void());
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object));
   return object;
 }
 
@@ -72,9 +73,9 @@ HRESULT Get(IDispatch* object,
             UINT count,
             ScopedVariant* result) {
   DISPPARAMS params = {args, nullptr, count, 0};
-  wb::ScopedExcepInfo excep;
+  ScopedExcepInfo excep;
   return object->Invoke(IdOf(object, name), IID_NULL, 0, flags, &params,
-                        result ? result->Receive() : nullptr, excep.get(), nullptr);
+                        result ? result->Receive() : nullptr, excep.Receive(), nullptr);
 }
 
 VARIANT Long(LONG v) {
@@ -101,13 +102,13 @@ VARIANT Text(const wchar_t* text) {
 
 // The member lookup's calls: create, three assignments, Show, release.
 bool LookupFloor() {
-  com_ptr<IDispatch> lookup = Create(L"Finder.OneRecordPick");
+  ComPtr<IDispatch> lookup = Create(L"Finder.OneRecordPick");
   if (!lookup)
     return false;
-  Put(lookup.get(), L"ClassTypeID", Long(1005001));
-  Put(lookup.get(), L"classTypeFilter", Text(L" FBillTypeID=1 AND FID>0 "));
-  Put(lookup.get(), L"ShowType", Short(0));
-  return SUCCEEDED(Get(lookup.get(), L"Show", DISPATCH_METHOD, nullptr, 0, nullptr));
+  Put(lookup.Get(), L"ClassTypeID", Long(1005001));
+  Put(lookup.Get(), L"classTypeFilter", Text(L" FBillTypeID=1 AND FID>0 "));
+  Put(lookup.Get(), L"ShowType", Short(0));
+  return SUCCEEDED(Get(lookup.Get(), L"Show", DISPATCH_METHOD, nullptr, 0, nullptr));
 }
 
 // One plain translation on a configured loader: two property reads and the
@@ -131,25 +132,26 @@ std::wstring TranslateFloor(IDispatch* loader, const wchar_t* key) {
 // The failing points scheme: create, Show (raises), release; the prefix and
 // the description translated; the error published and read back by the host.
 bool PlanFailureFloor(IDispatch* loader) {
-  com_ptr<IDispatch> plan = Create(L"Loyalty.CPlan");
+  ComPtr<IDispatch> plan = Create(L"Loyalty.CPlan");
   if (!plan)
     return false;
-  const HRESULT hr = Get(plan.get(), L"Show", DISPATCH_METHOD, nullptr, 0, nullptr);
-  plan.reset();
+  const HRESULT hr = Get(plan.Get(), L"Show", DISPATCH_METHOD, nullptr, 0, nullptr);
+  plan.Reset();
   const std::wstring text = TranslateFloor(loader, L"调用门店函数出错。原因：") +
                             TranslateFloor(loader, L"积分方案不可用");
-  com_ptr<ICreateErrorInfo> create;
-  if (FAILED(CreateErrorInfo(create.put())))
+  ComPtr<ICreateErrorInfo> create;
+  if (FAILED(CreateErrorInfo(create.ReleaseAndGetAddressOf())))
     return false;
   create->SetGUID(IID__CWorkbench);
   create->SetSource(const_cast<LPOLESTR>(L"Loyalty"));
   create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
   create->SetHelpFile(const_cast<LPOLESTR>(L"loyalty.chm"));
   create->SetHelpContext(42);
-  com_ptr<IErrorInfo> info = create.query<IErrorInfo>();
-  SetErrorInfo(0, info.get());
-  com_ptr<IErrorInfo> read;
-  GetErrorInfo(0, read.put());
+  ComPtr<IErrorInfo> info;
+  create.As(&info);
+  SetErrorInfo(0, info.Get());
+  ComPtr<IErrorInfo> read;
+  GetErrorInfo(0, read.ReleaseAndGetAddressOf());
   ScopedBstr description;
   if (read)
     read->GetDescription(description.Receive());
@@ -159,8 +161,8 @@ bool PlanFailureFloor(IDispatch* loader) {
 bool PlanFailureDispatch(_CWorkbench* workbench) {
   LONG id = wbproof::kLoyaltyPlan;
   const HRESULT hr = workbench->DEVOVIZoruze(&id);
-  com_ptr<IErrorInfo> read;
-  GetErrorInfo(0, read.put());
+  ComPtr<IErrorInfo> read;
+  GetErrorInfo(0, read.ReleaseAndGetAddressOf());
   ScopedBstr description;
   if (read)
     read->GetDescription(description.Receive());
@@ -264,7 +266,7 @@ void CheckCalls(Checks& t,
 
 void CheckCallCounts(Checks& t, const std::wstring& journal) {
   wbproof::SetSuiteJournal(journal);
-  com_ptr<_CWorkbench> fresh = wbproof::NewWorkbench();
+  ComPtr<_CWorkbench> fresh = wbproof::NewWorkbench();
   const auto call = [&fresh](LONG id) {
     return [&fresh, id] {
       LONG value = id;
@@ -320,7 +322,7 @@ void CheckCallCounts(Checks& t, const std::wstring& journal) {
               {"get Tabulate.ClsTable.Result", 1},
               {"create SheetShow.CPresenter", 1},
               {"call SheetShow.CPresenter.ReportShow", 1}});
-  fresh.reset();
+  fresh.Reset();
   wbproof::SetSuiteJournal(L"");
 }
 
@@ -335,15 +337,15 @@ int wmain(int argc, wchar_t** argv) {
   wbproof::SetSuiteJournal(L"");
   CoInitialize(nullptr);
   {
-    com_ptr<_CWorkbench> workbench = wbproof::NewWorkbench();
+    ComPtr<_CWorkbench> workbench = wbproof::NewWorkbench();
     // The hand-written side's loader, configured once, as the cached one is.
-    com_ptr<IDispatch> loader = Create(L"Phrasebook.Catalog");
+    ComPtr<IDispatch> loader = Create(L"Phrasebook.Catalog");
     t.Expect(workbench && loader, "CWorkbench and a loader created");
     if (workbench && loader) {
-      Put(loader.get(), L"ResFileBaseName", Text(L"Q5COM"));
-      Put(loader.get(), L"LanguageID", Text(L"ENG"));
-      _CWorkbench* wb_ptr = workbench.get();
-      IDispatch* loader_ptr = loader.get();
+      Put(loader.Get(), L"ResFileBaseName", Text(L"Q5COM"));
+      Put(loader.Get(), L"LanguageID", Text(L"ENG"));
+      _CWorkbench* wb_ptr = workbench.Get();
+      IDispatch* loader_ptr = loader.Get();
       const Ratio lookup = Compare(
           blocks,
           [wb_ptr] {

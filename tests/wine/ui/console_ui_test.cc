@@ -9,6 +9,7 @@
 
 #include <objbase.h>
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "bridge/com_ptr.h"
 #include "bridge/convert.h"
 #include "bridge/err.h"
 #include "bridge/platform.h"
 #include "bridge/thread_state.h"
 #include "bridge/trap.h"
+#include "bridge/win/scoped_handle.h"
 #include "console/console.h"
 #include "launchers/modpublic.h"
 #include "tests/wine/checks.h"
@@ -50,8 +51,8 @@ HRESULT ShowThroughCom() {
   HRESULT hr = CLSIDFromProgID(L"Workbench.CWorkbench", &clsid);
   if (FAILED(hr))
     return hr;
-  wb::com_ptr<IDispatch> workbench;
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, workbench.put_void());
+  Microsoft::WRL::ComPtr<IDispatch> workbench;
+  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&workbench));
   if (FAILED(hr))
     return hr;
   wchar_t name[] = L"ShowWorkbenchForm";
@@ -70,18 +71,19 @@ HRESULT ShowThroughCom() {
 void OpenWhileDriving(const Options& options,
                       Checks& checks,
                       const std::function<void(HANDLE returned)>& script) {
+  const wb::win::ScopedHandle returned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   struct Context {
     const std::function<void(HANDLE)>* script;
     HANDLE returned;
-  } context{&script, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  HANDLE driver = CreateThread(
+  } context{&script, returned.Get()};
+  const wb::win::ScopedHandle driver(CreateThread(
       nullptr, 0,
       [](void* p) -> DWORD {
         auto* c = static_cast<Context*>(p);
         (*c->script)(c->returned);
         return 0;
       },
-      &context, 0, nullptr);
+      &context, 0, nullptr));
 
   std::string failure;
   if (options.com) {
@@ -93,10 +95,8 @@ void OpenWhileDriving(const Options& options,
     if (err.number != 0)
       failure = wbtest::ErrText();
   }
-  SetEvent(context.returned);
-  WaitForSingleObject(driver, INFINITE);
-  CloseHandle(driver);
-  CloseHandle(context.returned);
+  SetEvent(returned.Get());
+  WaitForSingleObject(driver.Get(), INFINITE);
   checks.Expect(failure.empty(), "ShowWorkbenchForm returns without error", failure);
 }
 

@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bridge/win/scoped_local_alloc.h"
 #include "tests/wine/ui/ui_driver.h"
 
 namespace {
@@ -42,9 +43,10 @@ void Fail(const std::string& what) {
 
 int main() {
   int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (argv == nullptr)
+  const wb::win::ScopedLocalAllocTyped<wchar_t*> args(CommandLineToArgvW(GetCommandLineW(), &argc));
+  if (!args)
     return 1;
+  wchar_t* const* const argv = args.Get();
   HWND window = nullptr;
   DWORD pid = 0;
   int command = 0;
@@ -131,10 +133,8 @@ int main() {
     }
     if (!ok) {
       Fail("command " + std::to_string(command) + " (" + wbui::Utf8(verb) + ") failed");
-      LocalFree(argv);
       return command;
     }
   }
-  LocalFree(argv);
   return 0;
 }

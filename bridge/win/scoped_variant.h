@@ -5,19 +5,17 @@
 
 #include <oleauto.h>
 
-namespace wb {
+namespace wb::win {
 
 class ScopedVariant {
  public:
   ScopedVariant() noexcept { VariantInit(&var_); }
   ScopedVariant(const ScopedVariant&) = delete;
   ScopedVariant& operator=(const ScopedVariant&) = delete;
-  ScopedVariant(ScopedVariant&& other) noexcept : var_(other.var_) { VariantInit(&other.var_); }
+  ScopedVariant(ScopedVariant&& other) noexcept : var_(other.Release()) {}
   ScopedVariant& operator=(ScopedVariant&& other) noexcept {
-    if (this != &other) {
-      Reset(other.var_);
-      VariantInit(&other.var_);
-    }
+    if (this != &other)
+      Reset(other.Release());
     return *this;
   }
   ~ScopedVariant() { VariantClear(&var_); }
@@ -42,10 +40,11 @@ class ScopedVariant {
 
   VARTYPE type() const noexcept { return V_VT(&var_); }
   const VARIANT& Get() const noexcept { return var_; }
+  // The held value for a call that reads it, or changes it in place.
   VARIANT* AsInput() noexcept { return &var_; }
 
  private:
   VARIANT var_;
 };
 
-}  // namespace wb
+}  // namespace wb::win

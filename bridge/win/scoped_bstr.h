@@ -10,7 +10,7 @@
 
 #include "bridge/text.h"
 
-namespace wb {
+namespace wb::win {
 
 class ScopedBstr {
  public:
@@ -20,19 +20,20 @@ class ScopedBstr {
   explicit ScopedBstr(StringView text);
   ScopedBstr(const ScopedBstr&) = delete;
   ScopedBstr& operator=(const ScopedBstr&) = delete;
-  ScopedBstr(ScopedBstr&& other) noexcept : bstr_(std::exchange(other.bstr_, nullptr)) {}
+  ScopedBstr(ScopedBstr&& other) noexcept : bstr_(other.Release()) {}
   ScopedBstr& operator=(ScopedBstr&& other) noexcept {
-    Reset(std::exchange(other.bstr_, nullptr));
+    Reset(other.Release());
     return *this;
   }
   ~ScopedBstr() { Reset(); }
 
-  // Frees the held string and adopts `bstr`.
+  // Frees the held string (unless it is `bstr` itself) and adopts `bstr`.
   void Reset(BSTR bstr = nullptr) noexcept {
-    if (BSTR old = std::exchange(bstr_, bstr))
+    const BSTR old = std::exchange(bstr_, bstr);
+    if (old != nullptr && old != bstr)
       SysFreeString(old);
   }
-  // Gives up ownership.
+  // Gives up ownership: the caller frees the string.
   [[nodiscard]] BSTR Release() noexcept { return std::exchange(bstr_, nullptr); }
   // For out-parameters: frees the held string first.
   BSTR* Receive() noexcept {
@@ -41,6 +42,7 @@ class ScopedBstr {
   }
 
   BSTR Get() const noexcept { return bstr_; }
+  explicit operator bool() const noexcept { return bstr_ != nullptr; }
   // Length in UTF-16 units (SysStringLen: embedded NULs count).
   UINT Length() const noexcept { return SysStringLen(bstr_); }
   String Text() const { return TextOf(bstr_); }
@@ -62,4 +64,4 @@ inline ScopedBstr::ScopedBstr(StringView text) {
     throw std::bad_alloc();
 }
 
-}  // namespace wb
+}  // namespace wb::win
