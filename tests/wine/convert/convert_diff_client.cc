@@ -2,8 +2,9 @@
 // table below (values of each kind the suite's components answer with) is
 // made a VARIANT, as a component would answer it, and converted twice: by the
 // bridge (FromComVariant, then wb::ToString, ToLong, ToInteger, ToDouble,
-// ToBool) and by the platform (VariantChangeType to VT_BSTR, VT_I4, VT_I2,
-// VT_R8, VT_BOOL, as every other automation client of the host converts).
+// ToBool) and by the platform (VariantChangeTypeEx for the user's locale, no
+// flags, to VT_BSTR, VT_I4, VT_I2, VT_R8 and VT_BOOL, as every other
+// automation client of the host converts).
 // Both must give the same text, the same number or the same error (an HRESULT
 // counts as the number the bridge maps it to: DISP_E_TYPEMISMATCH 13,
 // DISP_E_OVERFLOW 6). The answers that differ on purpose are listed in kKept
@@ -161,11 +162,13 @@ Outcome BridgeSays(const VARIANT& answer, Target target) {
   return out;
 }
 
-// The platform converts the same VARIANT (the source stays as it is).
+// The platform converts the same VARIANT (the source stays as it is) for the
+// user's locale, as VariantChangeType at the COM boundary and the bridge's
+// VarBstrFromDate do.
 Outcome PlatformSays(const VARIANT& answer, const TargetInfo& target) {
   wb::ScopedVariant converted;
-  const HRESULT hr =
-      VariantChangeType(converted.Receive(), const_cast<VARIANT*>(&answer), 0, target.vt);
+  const HRESULT hr = VariantChangeTypeEx(converted.Receive(), const_cast<VARIANT*>(&answer),
+                                         LOCALE_USER_DEFAULT, 0, target.vt);
   if (FAILED(hr))
     return Outcome{wb::ErrNumberFromHResult(hr), {}};
   const VARIANT& c = converted.Get();
@@ -429,7 +432,7 @@ void LocaleCheck() {
   checks.Expect(
       lcid == 0x0804 && std::wcscmp(decimal, L".") == 0 && std::wcscmp(thousands, L",") == 0,
       "the user locale is zh-CN, with '.' and ',' as the separators",
-      "LCID " + std::to_string(lcid) + " (set LANG=zh_CN.UTF-8)");
+      "LCID " + std::to_string(lcid) + " (run it with LC_ALL=zh_CN.UTF-8)");
 }
 
 }  // namespace
