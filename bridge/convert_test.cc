@@ -50,6 +50,17 @@ TEST(ToStringTest, FollowsTheRuntime) {
   EXPECT_EQ(ToString(Variant::Long(-12)), u"-12");
   EXPECT_EQ(ToString(Variant::Double(1.5)), u"1.5");
   EXPECT_EQ(ToString(Variant::Double(1e20)), u"1E+20");
+  EXPECT_EQ(ToString(Variant::Double(1e-5)), u"1E-05");
+  EXPECT_EQ(ToString(Variant::Currency(15000)), u"1.5");
+  EXPECT_EQ(ToString(Variant::Currency(-1)), u"-0.0001");
+  EXPECT_EQ(ToString(Variant::Currency(123456780000)), u"12345678");
+  EXPECT_EQ(ToString(Variant::Currency(std::numeric_limits<int64_t>::max())),
+            u"922337203685477.5807")
+      << "every digit, not the 15 of a Double";
+  EXPECT_EQ(RaisedNumber([] { ToString(Variant::Date(2958466)); }), rt::kOverflow)
+      << "the day after 9999-12-31";
+  EXPECT_EQ(RaisedNumber([] { ToString(Variant::Date(-657435)); }), rt::kOverflow)
+      << "the day before 100-01-01";
   EXPECT_EQ(ToString(Variant::Str(String(u"a\0b", 3))), String(u"a\0b", 3));
   EXPECT_EQ(RaisedNumber([] { ToString(Variant::Null()); }), rt::kInvalidUseOfNull);
   EXPECT_EQ(RaisedNumber([] { ToString(Variant::Unsupported(0x200C)); }), rt::kTypeMismatch);
@@ -68,6 +79,38 @@ TEST(ToNumberTest, RoundsHalfToEvenAndChecksRange) {
   EXPECT_EQ(RaisedNumber([] { ToLong(Variant::Str(u"12abc")); }), rt::kTypeMismatch);
   EXPECT_EQ(RaisedNumber([] { ToLong(Variant::Str(u"")); }), rt::kTypeMismatch);
   EXPECT_EQ(RaisedNumber([] { ToLong(Variant::Null()); }), rt::kInvalidUseOfNull);
+  // Ties in a text are decided on its digits, not on the nearest Double.
+  EXPECT_EQ(ToLong(Variant::Str(u"2.50000000000000001")), 3);
+  EXPECT_EQ(ToLong(Variant::Str(u"1.49999999999999999")), 1);
+  EXPECT_EQ(ToInteger(Variant::Str(u"-32768.5")), -32768);
+  EXPECT_EQ(RaisedNumber([] { ToInteger(Variant::Str(u"32767.5")); }), rt::kOverflow);
+  EXPECT_EQ(ToDouble(Variant::Str(u"1e308")), 1e308);
+  // Blanks, signs and separators as the platform's parser takes them.
+  EXPECT_EQ(ToLong(Variant::Str(u"1,000")), 1000);
+  EXPECT_EQ(ToDouble(Variant::Str(u"1,000.5")), 1000.5);
+  EXPECT_EQ(ToLong(Variant::Str(u"(5)")), -5);
+  EXPECT_EQ(ToLong(Variant::Str(u"5 -")), -5);
+  EXPECT_EQ(ToLong(Variant::Str(u"+-1")), -1);
+  EXPECT_EQ(ToLong(Variant::Str(u"\t7\u3000")), 7);
+  EXPECT_EQ(RaisedNumber([] { ToLong(Variant::Str(u",5")); }), rt::kTypeMismatch);
+  EXPECT_EQ(RaisedNumber([] { ToLong(Variant::Str(u"--1")); }), rt::kTypeMismatch);
+  EXPECT_EQ(RaisedNumber([] { ToLong(Variant::Str(u"(5")); }), rt::kTypeMismatch);
+  EXPECT_EQ(RaisedNumber([] { ToLong(Variant::Str(u"1e3,0")); }), rt::kTypeMismatch);
+  EXPECT_EQ(RaisedNumber([] { ToLong(Variant::Str(u"\u200B7")); }), rt::kTypeMismatch)
+      << "a zero-width space is no blank";
+  EXPECT_EQ(RaisedNumber([] { ToLong(Variant::Str(u"\u00A512")); }), rt::kTypeMismatch)
+      << "no currency symbol: the bridge does not read the locale";
+  // &H and &O digits take the width of the target.
+  EXPECT_EQ(ToInteger(Variant::Str(u"&HFFFF")), -1);
+  EXPECT_EQ(ToLong(Variant::Str(u"&HFFFF")), 65535);
+  EXPECT_EQ(ToDouble(Variant::Str(u"&H8000")), 32768);
+  EXPECT_EQ(ToLong(Variant::Str(u"&O177777")), 65535);
+  EXPECT_EQ(ToLong(Variant::Str(u"&HFFFFFFFF")), -1);
+  EXPECT_EQ(ToDouble(Variant::Str(u"&HFFFFFFFF")), -1);
+  EXPECT_EQ(ToLong(Variant::Str(u"-&H10")), 16) << "the platform takes no sign with &H";
+  EXPECT_EQ(RaisedNumber([] { ToInteger(Variant::Str(u"&HFFFFFFFF")); }), rt::kOverflow);
+  EXPECT_EQ(RaisedNumber([] { ToLong(Variant::Str(u"&H100000000")); }), rt::kOverflow);
+  EXPECT_EQ(RaisedNumber([] { ToDouble(Variant::Str(u"&H10000000000000000")); }), rt::kOverflow);
 }
 
 TEST(ToBoolTest, AcceptsNumbersAndBooleanTexts) {
@@ -76,6 +119,10 @@ TEST(ToBoolTest, AcceptsNumbersAndBooleanTexts) {
   EXPECT_TRUE(ToBool(Variant::Str(u"true")));
   EXPECT_FALSE(ToBool(Variant::Str(u"0")));
   EXPECT_EQ(RaisedNumber([] { ToBool(Variant::Str(u"maybe")); }), rt::kTypeMismatch);
+  EXPECT_TRUE(ToBool(Variant::Str(u" TRUE "))) << "blanks around the word, as the runtime reads it";
+  EXPECT_TRUE(ToBool(Variant::Str(u"#TRUE#")));
+  EXPECT_FALSE(ToBool(Variant::Str(u"#FALSE#")));
+  EXPECT_EQ(RaisedNumber([] { ToBool(Variant::Str(u"#true#")); }), rt::kTypeMismatch);
   EXPECT_EQ(RaisedNumber([] { ToBool(Variant::Null()); }), rt::kInvalidUseOfNull);
 }
 

@@ -52,3 +52,8 @@ WB_WINE_SUITES+=(console)
 # Defined in tests/wine/notices/suites.sh.
 source "$WB_ROOT/tests/wine/notices/suites.sh"
 WB_WINE_SUITES+=(notices)
+
+# The bridge's own conversions agree with the platform's. Defined in
+# tests/wine/convert/suites.sh.
+source "$WB_ROOT/tests/wine/convert/suites.sh"
+WB_WINE_SUITES+=(convert_diff)
