@@ -28,6 +28,7 @@
 #include "bridge/com_errors.h"
 #include "bridge/com_variant.h"
 #include "bridge/convert.h"
+#include "bridge/trap.h"
 #include "bridge/win/scoped_bstr.h"
 #include "bridge/win/scoped_variant.h"
 #include "tests/wine/checks.h"
@@ -137,7 +138,7 @@ struct Outcome {
 // The bridge reads the VARIANT as it reads a component's answer, then converts.
 Outcome BridgeSays(const VARIANT& answer, Target target) {
   Outcome out;
-  const wb::ErrRecord e = wbtest::Capture([&] {
+  const wb::ErrRecord e = wb::CaptureError([&] {
     const Variant v = wb::FromComVariant(answer);
     switch (target) {
       case Target::kString:
