@@ -67,12 +67,14 @@ HRESULT CWorkbench::GetTypeInfo(UINT index, LCID, ITypeInfo** type_info) {
   *type_info = nullptr;
   if (index != 0)
     return DISP_E_BADINDEX;
-  if (!type_info_) {
-    const HRESULT hr = LoadWorkbenchTypeInfo(type_info_);
-    if (FAILED(hr))
-      return hr;
-  }
+  const HRESULT hr = LoadTypeInfo();
+  if (FAILED(hr))
+    return hr;
   return type_info_.CopyTo(type_info);
+}
+
+HRESULT CWorkbench::LoadTypeInfo() noexcept {
+  return type_info_ ? S_OK : LoadWorkbenchTypeInfo(type_info_);
 }
 
 HRESULT CWorkbench::GetIDsOfNames(REFIID riid,
@@ -84,12 +86,24 @@ HRESULT CWorkbench::GetIDsOfNames(REFIID riid,
     return DISP_E_UNKNOWNINTERFACE;
   if (names == nullptr || dispids == nullptr || name_count == 0)
     return E_INVALIDARG;
-  const Member* member = FindMemberByName(names[0]);
-  dispids[0] = member ? member->dispid : DISPID_UNKNOWN;
-  // Named arguments are not supported: their names are unknown.
-  for (UINT i = 1; i < name_count; ++i)
+  for (UINT i = 0; i < name_count; ++i)
     dispids[i] = DISPID_UNKNOWN;
-  return member != nullptr && name_count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+  // The type library knows the members and their parameters, in any letter
+  // case. What it also knows of IDispatch's own methods is not for callers.
+  for (UINT i = 0; i < name_count; ++i) {
+    if (names[i] == nullptr)
+      return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT hr = LoadTypeInfo();
+  if (FAILED(hr))
+    return hr;
+  hr = type_info_->GetIDsOfNames(names, name_count, dispids);
+  if (FindMemberById(dispids[0]) == nullptr) {
+    for (UINT i = 0; i < name_count; ++i)
+      dispids[i] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
+  }
+  return hr;
 }
 
 HRESULT CWorkbench::Invoke(DISPID dispid,
@@ -106,20 +120,29 @@ HRESULT CWorkbench::Invoke(DISPID dispid,
   // Both members are methods: a property read or assignment finds nothing.
   if (member == nullptr || (flags & DISPATCH_METHOD) == 0)
     return DISP_E_MEMBERNOTFOUND;
-  if (params == nullptr)
+  if (params == nullptr || params->cNamedArgs > params->cArgs ||
+      (params->cNamedArgs != 0 && params->rgdispidNamedArgs == nullptr) ||
+      (params->cArgs != 0 && params->rgvarg == nullptr)) {
     return E_INVALIDARG;
-  if (params->cNamedArgs != 0)
-    return DISP_E_NONAMEDARGS;
-  if (params->cArgs != member->arg_count)
+  }
+  if (params->cArgs != member->param_count)
     return DISP_E_BADPARAMCOUNT;
-  if (params->cArgs != 0 && params->rgvarg == nullptr)
-    return E_INVALIDARG;
+  // A named argument (`FDetailFuncID:=id`) carries its parameter's position.
+  // With at most one parameter, the argument is rgvarg[0] either way.
+  for (UINT i = 0; i < params->cNamedArgs; ++i) {
+    const DISPID named = params->rgdispidNamedArgs[i];
+    if (named < 0 || static_cast<UINT>(named) >= member->param_count) {
+      if (arg_error != nullptr)
+        *arg_error = i;
+      return DISP_E_PARAMNOTFOUND;
+    }
+  }
   if (result != nullptr)
     VariantInit(result);
   if (excep_info != nullptr)
     std::memset(excep_info, 0, sizeof(*excep_info));
 
-  if (member->dispid == kDispidDEVOVIZoruze) {
+  if (member->dispid == DISPID_DEVOVIZORUZE) {
     int32_t detail_func_id = 0;
     const HRESULT hr = ReadFunctionId(params->rgvarg[0], &detail_func_id);
     if (FAILED(hr)) {

@@ -55,12 +55,15 @@ class CWorkbench final : public _CWorkbench, public ISupportErrorInfo {
   CWorkbench() = default;
   ~CWorkbench() = default;
 
+  // The type info of `_CWorkbench` into type_info_, once.
+  HRESULT LoadTypeInfo() noexcept;
+
   std::atomic<ULONG> refs_{1};
   InstanceCount instance_count_;
   // Keeps the thread's module state (translation caches and the like) alive
   // while the instance lives, and tears it down with the thread's last one.
   ThreadStateUser thread_state_;
-  // Loaded on the first GetTypeInfo.
+  // Loaded on the first GetTypeInfo or GetIDsOfNames.
   Microsoft::WRL::ComPtr<ITypeInfo> type_info_;
 };
 

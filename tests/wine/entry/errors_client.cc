@@ -37,7 +37,7 @@ using wb::win::ScopedExcepInfo;
 using wb::win::ScopedVariant;
 using wbtest::Checks;
 
-constexpr DISPID kDEVOVIZoruze = 0x60030001;
+constexpr DISPID kDEVOVIZoruze = DISPID_DEVOVIZORUZE;
 
 struct Case {
   LONG id;
@@ -174,6 +174,33 @@ void CheckDispatchError(Checks& t, IDispatch* dispatch, const Case& c) {
            c.hr, p + "status code without EXCEPINFO");
 }
 
+// A VB-style host's `wb.DEVOVIZoruze FDetailFuncID:=id`: the method and the
+// parameter named together, then one named argument, a reference to a Long.
+void CheckNamedArgument(Checks& t, IDispatch* dispatch, const Case& c) {
+  const std::string p = "named " + std::to_string(c.id) + ": ";
+  LPOLESTR names[] = {const_cast<LPOLESTR>(L"DEVOVIZoruze"),
+                      const_cast<LPOLESTR>(L"FDetailFuncID")};
+  DISPID ids[2] = {DISPID_UNKNOWN, DISPID_UNKNOWN};
+  ExpectHr(t, dispatch->GetIDsOfNames(IID_NULL, names, 2, 0, ids), S_OK, p + "names resolve");
+  LONG id = c.id;
+  VARIANT arg;
+  VariantInit(&arg);
+  V_VT(&arg) = VT_BYREF | VT_I4;
+  V_I4REF(&arg) = &id;
+  DISPPARAMS params = {&arg, &ids[1], 1, 1};
+  ScopedExcepInfo excep;
+  const Lives before = LivesOf("Finder.OneRecordPick");
+  const HRESULT hr = dispatch->Invoke(ids[0], IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
+                                      excep.Receive(), nullptr);
+  const Lives after = LivesOf("Finder.OneRecordPick");
+  ExpectHr(t, hr, DISP_E_EXCEPTION, p + "DISP_E_EXCEPTION");
+  ExpectHr(t, excep.Get().scode, c.hr, p + "scode");
+  t.ExpectEq(ScopedBstr::TextOf(excep.Get().bstrDescription), c.description, p + "Description");
+  t.Expect(after.created == before.created + 1 && after.released == before.released + 1,
+           p + "the member lookup ran", Show(after));
+  t.ExpectEq(id, c.id, p + "variable unchanged");
+}
+
 ComPtr<_CWorkbench> NewWorkbench() {
   ComPtr<_CWorkbench> object;
   CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object));
@@ -191,6 +218,8 @@ void CheckErrors(Checks& t, bool chinese) {
     CheckVtableError(t, object.Get(), c);
     if (dispatch)
       CheckDispatchError(t, dispatch.Get(), c);
+    if (dispatch && c.id == 1800201)
+      CheckNamedArgument(t, dispatch.Get(), c);
   }
   // A failure leaves nothing behind for the next call.
   LONG id = 1800501;

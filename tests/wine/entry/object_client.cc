@@ -28,8 +28,8 @@ using wb::win::ScopedExcepInfo;
 using wb::win::ScopedVariant;
 using wbtest::Checks;
 
-constexpr DISPID kShowWorkbenchForm = 0x60030000;
-constexpr DISPID kDEVOVIZoruze = 0x60030001;
+constexpr DISPID kShowWorkbenchForm = DISPID_SHOWWORKBENCHFORM;
+constexpr DISPID kDEVOVIZoruze = DISPID_DEVOVIZORUZE;
 // Not in the function table: the call returns normally and does nothing.
 constexpr LONG kNoFunction = 1800501;
 
@@ -191,12 +191,37 @@ void CheckNames(Checks& t, IDispatch* dispatch) {
     t.Expect(hr == c.hr && dispid == c.dispid, label,
              "got " + Hex(hr) + " id " + std::to_string(dispid));
   }
+  // A member with its parameter's name, as a VB-style host asks for a named
+  // argument; a name that is no parameter is unknown, the member still
+  // resolves; IDispatch's own methods are not members for callers.
+  struct Names {
+    const wchar_t* member;
+    const wchar_t* param;
+    HRESULT hr;
+    DISPID ids[2];
+  } const named[] = {
+      {L"DEVOVIZoruze", L"FDetailFuncID", S_OK, {kDEVOVIZoruze, DISPID_DEVOVIZORUZE_FDETAILFUNCID}},
+      {L"devovizoruze", L"FDETAILFUNCID", S_OK, {kDEVOVIZoruze, DISPID_DEVOVIZORUZE_FDETAILFUNCID}},
+      {L"DEVOVIZoruze", L"FuncID", DISP_E_UNKNOWNNAME, {kDEVOVIZoruze, DISPID_UNKNOWN}},
+      {L"ShowWorkbenchForm",
+       L"FDetailFuncID",
+       DISP_E_UNKNOWNNAME,
+       {kShowWorkbenchForm, DISPID_UNKNOWN}},
+      {L"QueryInterface", nullptr, DISP_E_UNKNOWNNAME, {DISPID_UNKNOWN, 0}},
+      {L"Invoke", nullptr, DISP_E_UNKNOWNNAME, {DISPID_UNKNOWN, 0}},
+  };
+  for (const Names& c : named) {
+    LPOLESTR two[] = {const_cast<LPOLESTR>(c.member), const_cast<LPOLESTR>(c.param)};
+    const UINT count = c.param ? 2 : 1;
+    DISPID ids[2] = {12345, 0};
+    const HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, two, count, 0, ids);
+    std::string label = "names: " + wb::ToUtf8(reinterpret_cast<const char16_t*>(c.member));
+    if (c.param)
+      label += " " + wb::ToUtf8(reinterpret_cast<const char16_t*>(c.param));
+    t.Expect(hr == c.hr && ids[0] == c.ids[0] && (count == 1 || ids[1] == c.ids[1]), label,
+             Hex(hr) + " " + std::to_string(ids[0]) + " " + std::to_string(ids[1]));
+  }
   LPOLESTR two[] = {const_cast<LPOLESTR>(L"DEVOVIZoruze"), const_cast<LPOLESTR>(L"FDetailFuncID")};
-  DISPID ids[2] = {0, 0};
-  const HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, two, 2, 0, ids);
-  t.Expect(hr == DISP_E_UNKNOWNNAME && ids[0] == kDEVOVIZoruze && ids[1] == DISPID_UNKNOWN,
-           "names: named arguments are unknown, the member still resolves",
-           Hex(hr) + " " + std::to_string(ids[0]) + " " + std::to_string(ids[1]));
   DISPID id = 0;
   ExpectHr(t, dispatch->GetIDsOfNames(IID_IDispatch, two, 1, 0, &id), DISP_E_UNKNOWNINTERFACE,
            "names: riid other than IID_NULL");
@@ -348,17 +373,14 @@ void CheckInvokeShape(Checks& t, IDispatch* dispatch) {
            "invoke: DEVOVIZoruze with two arguments");
   ExpectHr(t, Call(dispatch, kShowWorkbenchForm, DISPATCH_METHOD, args, 1).hr, DISP_E_BADPARAMCOUNT,
            "invoke: ShowWorkbenchForm with an argument");
-  DISPID named = 0;
-  ExpectHr(t, Call(dispatch, kDEVOVIZoruze, DISPATCH_METHOD, args, 1, &named, 1).hr,
-           DISP_E_NONAMEDARGS, "invoke: named arguments");
   ExpectHr(t, Call(dispatch, kDEVOVIZoruze, DISPATCH_PROPERTYGET, args, 1).hr,
            DISP_E_MEMBERNOTFOUND, "invoke: a method read as a property");
   ExpectHr(t, Call(dispatch, kShowWorkbenchForm, DISPATCH_PROPERTYGET, args, 0).hr,
            DISP_E_MEMBERNOTFOUND, "invoke: ShowWorkbenchForm read as a property");
   ExpectHr(t, Call(dispatch, kDEVOVIZoruze, DISPATCH_PROPERTYPUT, args, 1).hr,
            DISP_E_MEMBERNOTFOUND, "invoke: a method assigned as a property");
-  ExpectHr(t, Call(dispatch, 0x60030002, DISPATCH_METHOD, args, 1).hr, DISP_E_MEMBERNOTFOUND,
-           "invoke: an unknown dispatch id");
+  ExpectHr(t, Call(dispatch, DISPID_DEVOVIZORUZE + 1, DISPATCH_METHOD, args, 1).hr,
+           DISP_E_MEMBERNOTFOUND, "invoke: an unknown dispatch id");
   ExpectHr(t, Call(dispatch, DISPID_VALUE, DISPATCH_METHOD, args, 0).hr, DISP_E_MEMBERNOTFOUND,
            "invoke: no default member");
   DISPPARAMS params = {args, nullptr, 1, 0};
@@ -374,6 +396,139 @@ void CheckInvokeShape(Checks& t, IDispatch* dispatch) {
            dispatch->Invoke(kDEVOVIZoruze, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr,
                             nullptr),
            E_INVALIDARG, "invoke: null DISPPARAMS");
+}
+
+// ---- Named arguments, beside the platform's own Invoke ----------------------
+
+// A stand-in with the table of methods of _CWorkbench that only counts what
+// reaches it: the platform's ITypeInfo::Invoke drives it from the type
+// library, so that each shape of DISPPARAMS has the platform's answer beside
+// Workbench's.
+class MethodCounter final : public _CWorkbench {
+ public:
+  int shows = 0;
+  int calls = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = this;
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE
+  Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE ShowWorkbenchForm() override {
+    ++shows;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE DEVOVIZoruze(LONG*) override {
+    ++calls;
+    return S_OK;
+  }
+};
+
+void CheckNamedArguments(Checks& t, IDispatch* dispatch) {
+  ComPtr<ITypeInfo> info;
+  dispatch->GetTypeInfo(0, 0, info.ReleaseAndGetAddressOf());
+  if (!info)
+    return t.Expect(false, "named: type info for the platform's Invoke");
+  constexpr DISPID kParam = DISPID_DEVOVIZORUZE_FDETAILFUNCID;
+  constexpr DISPID kPut = DISPID_PROPERTYPUT;
+  // Where the two differ, Workbench keeps to IDispatch's documented answers:
+  // a name that is no parameter is DISP_E_PARAMNOTFOUND with the argument at
+  // fault (this platform says the count is wrong), and arguments to spare are
+  // DISP_E_BADPARAMCOUNT (this platform runs the method anyway). And the
+  // platform refuses VBScript's reference to its variable, which is why
+  // Workbench's Invoke is written by hand.
+  struct Case {
+    const char* name;
+    DISPID member;
+    UINT arg_count;
+    DISPID named[2];
+    UINT named_count;
+    VARTYPE vt;
+    HRESULT workbench;
+    HRESULT platform;
+    WORD flags = DISPATCH_METHOD;
+  } const cases[] = {
+      // clang-format off
+      {"FDetailFuncID:=id", kDEVOVIZoruze, 1, {kParam}, 1, VT_I4, S_OK, S_OK},
+      {"FDetailFuncID:= a Long by reference", kDEVOVIZoruze, 1, {kParam}, 1, VT_BYREF | VT_I4,
+       S_OK, S_OK},
+      {"FDetailFuncID:= a Variant by reference", kDEVOVIZoruze, 1, {kParam}, 1,
+       VT_BYREF | VT_VARIANT, S_OK, DISP_E_TYPEMISMATCH},
+      {"FDetailFuncID:= text", kDEVOVIZoruze, 1, {kParam}, 1, VT_BSTR, S_OK, S_OK},
+      {"as a method or a property read", kDEVOVIZoruze, 1, {kParam}, 1, VT_I4, S_OK, S_OK,
+       DISPATCH_METHOD | DISPATCH_PROPERTYGET},
+      {"a name that is no parameter", kDEVOVIZoruze, 1, {1}, 1, VT_I4,
+       DISP_E_PARAMNOTFOUND, DISP_E_BADPARAMCOUNT},
+      {"a negative name", kDEVOVIZoruze, 1, {-5}, 1, VT_I4,
+       DISP_E_PARAMNOTFOUND, DISP_E_BADPARAMCOUNT},
+      {"DISPID_PROPERTYPUT as the name", kDEVOVIZoruze, 1, {kPut}, 1, VT_I4,
+       DISP_E_PARAMNOTFOUND, S_OK},
+      {"a second named argument", kDEVOVIZoruze, 2, {kParam, 1}, 2, VT_I4,
+       DISP_E_BADPARAMCOUNT, S_OK},
+      {"the parameter named twice", kDEVOVIZoruze, 2, {kParam, kParam}, 2, VT_I4,
+       DISP_E_BADPARAMCOUNT, S_OK},
+      {"a name without an argument", kDEVOVIZoruze, 0, {kParam}, 1, VT_I4,
+       E_INVALIDARG, E_INVALIDARG},
+      {"ShowWorkbenchForm with a named argument", kShowWorkbenchForm, 1, {kParam}, 1, VT_I4,
+       DISP_E_BADPARAMCOUNT, S_OK},
+      {"ShowWorkbenchForm, a name without an argument", kShowWorkbenchForm, 0, {kParam}, 1,
+       VT_I4, E_INVALIDARG, E_INVALIDARG},
+      // clang-format on
+  };
+  for (const Case& c : cases) {
+    const std::string p = std::string("named: ") + c.name;
+    LONG id = kNoFunction;
+    ScopedVariant variable;
+    variable.Reset(Long(kNoFunction));
+    ScopedVariant args[2];
+    for (ScopedVariant& arg : args) {
+      VARIANT v;
+      VariantInit(&v);
+      V_VT(&v) = c.vt;
+      if (c.vt == VT_I4)
+        V_I4(&v) = kNoFunction;
+      else if (c.vt == (VT_BYREF | VT_I4))
+        V_I4REF(&v) = &id;
+      else if (c.vt == (VT_BYREF | VT_VARIANT))
+        V_VARIANTREF(&v) = variable.AsInput();
+      else
+        V_BSTR(&v) = ScopedBstr(u"1800501").Release();
+      arg.Reset(v);
+    }
+    VARIANT wire[2] = {args[0].Get(), args[1].Get()};
+    DISPID named[2] = {c.named[0], c.named[1]};
+    const WORD flags = c.flags;
+
+    const InvokeResult ours =
+        Call(dispatch, c.member, flags, wire, c.arg_count, named, c.named_count);
+    t.Expect(ours.hr == c.workbench, p,
+             "Workbench gave " + Hex(ours.hr) + ", want " + Hex(c.workbench));
+    if (c.workbench == DISP_E_PARAMNOTFOUND)
+      t.ExpectEq(ours.arg_error, 0, p + ": the named argument at fault");
+
+    MethodCounter counter;
+    DISPPARAMS params = {wire, named, c.arg_count, c.named_count};
+    ScopedVariant result;
+    ScopedExcepInfo excep;
+    UINT arg_error = 0;
+    const HRESULT platform = info->Invoke(&counter, c.member, flags, &params, result.Receive(),
+                                          excep.Receive(), &arg_error);
+    const int ran = counter.shows + counter.calls;
+    t.Expect(
+        platform == c.platform && ran == (SUCCEEDED(platform) ? 1 : 0),
+        p + " (the platform's Invoke)",
+        "gave " + Hex(platform) + " and ran " + std::to_string(ran) + ", want " + Hex(c.platform));
+  }
 }
 
 // ---- Table of methods (early binding) ----------------------------------------
@@ -417,6 +572,7 @@ int wmain(int argc, wchar_t** argv) {
         CheckNames(t, dispatch.Get());
         CheckInvokeArguments(t, dispatch.Get());
         CheckInvokeShape(t, dispatch.Get());
+        CheckNamedArguments(t, dispatch.Get());
       }
     }
   }

@@ -189,7 +189,8 @@ void CheckVtableSide(Checks& t, ITypeInfo* iface, SYSKIND syskind, const std::st
     const char* name;
     int slot;
     short params;
-  } const methods[] = {{0x60030000, "ShowWorkbenchForm", 7, 0}, {0x60030001, "DEVOVIZoruze", 8, 1}};
+  } const methods[] = {{DISPID_SHOWWORKBENCHFORM, "ShowWorkbenchForm", 7, 0},
+                       {DISPID_DEVOVIZORUZE, "DEVOVIZoruze", 8, 1}};
   for (UINT i = 0; i < 2; ++i) {
     const Expected& want = methods[i];
     const std::string m = p + want.name + " (vtable) ";
@@ -237,7 +238,8 @@ void CheckInterface(Checks& t, ITypeLib* lib, SYSKIND syskind, const std::string
   struct Member {
     const wchar_t* name;
     MEMBERID memid;
-  } const members[] = {{L"showworkbenchform", 0x60030000}, {L"DEVOVIZORUZE", 0x60030001}};
+  } const members[] = {{L"showworkbenchform", DISPID_SHOWWORKBENCHFORM},
+                       {L"DEVOVIZORUZE", DISPID_DEVOVIZORUZE}};
   for (const Member& member : members) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(member.name)};
     MEMBERID memid = 0;
@@ -249,7 +251,7 @@ void CheckInterface(Checks& t, ITypeLib* lib, SYSKIND syskind, const std::string
   bool saw_method = false;
   for (UINT i = 0; attr && i < attr->cFuncs; ++i) {
     FuncDesc f(info.Get(), i);
-    if (!f || f->memid != 0x60030001)
+    if (!f || f->memid != DISPID_DEVOVIZORUZE)
       continue;
     saw_method = true;
     const std::string m = p + "DEVOVIZoruze (dispatch) ";

@@ -16,7 +16,7 @@
 
 namespace wbproof {
 
-inline constexpr DISPID kDispidDEVOVIZoruze = 0x60030001;
+inline constexpr DISPID kDispidDEVOVIZoruze = DISPID_DEVOVIZORUZE;
 inline constexpr LONG kBranchSetup = 1800101;
 inline constexpr LONG kMemberLookup = 1800201;
 inline constexpr LONG kLoyaltyPlan = 1800301;
