@@ -5,6 +5,7 @@
 #include "bridge/convert.h"
 #include "bridge/err.h"
 #include "bridge/runtime_errors.h"
+#include "bridge/trace.h"
 
 namespace wb {
 
@@ -18,6 +19,14 @@ ObjectImpl& Target(const AutomationObject& object) {
   return *object.get();
 }
 
+AutomationObject CreateUntraced(StringView prog_id) {
+  ComponentFactory* factory = g_factory.load();
+  AutomationObject object = (factory ? *factory : DefaultComponentFactory()).Create(prog_id);
+  if (object.IsNothing())
+    Err::RaiseRuntime(rt::kCannotCreateObject);
+  return object;
+}
+
 }  // namespace
 
 ComponentFactory* SetComponentFactory(ComponentFactory* factory) {
@@ -25,11 +34,14 @@ ComponentFactory* SetComponentFactory(ComponentFactory* factory) {
 }
 
 AutomationObject CreateObject(StringView prog_id) {
-  ComponentFactory* factory = g_factory.load();
-  AutomationObject object = (factory ? *factory : DefaultComponentFactory()).Create(prog_id);
-  if (object.IsNothing())
-    Err::RaiseRuntime(rt::kCannotCreateObject);
-  return object;
+  if (!trace::Enabled())
+    return CreateUntraced(prog_id);
+  try {
+    return trace::Created(prog_id, CreateUntraced(prog_id));
+  } catch (const RaisedError&) {
+    trace::CreateFailed(prog_id, Err::Get());
+    throw;
+  }
 }
 
 Variant GetMember(const AutomationObject& object, StringView name, Args args) {

@@ -5,23 +5,36 @@
 // what script clients need to see all five fields; callers through the table
 // of methods get the error's status. Both find the error as the thread's
 // IErrorInfo for `_CWorkbench`. `Err` is left clear, as the runtime clears it
-// when a method returns.
+// when a method returns. The field trace records the call's entry and its
+// outcome here.
 #pragma once
 
 #include <oaidl.h>
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "bridge/com_errors.h"
+#include "bridge/trace.h"
 #include "bridge/trap.h"
 #include "entry/workbench_idl.h"
 
 namespace wb::entry {
 
+// A host's call: the method, and the function id when it has one.
+struct HostCall {
+  StringView method;
+  std::optional<int32_t> id;
+};
+
 template <class Body>
-HRESULT RunForHost(EXCEPINFO* excep_info, Body&& body) noexcept {
+HRESULT RunForHost(const HostCall& call, EXCEPINFO* excep_info, Body&& body) noexcept {
+  const int32_t* id = call.id ? &*call.id : nullptr;
+  trace::HostEnter(call.method, id);
   const ErrRecord error = CaptureError(std::forward<Body>(body));
+  trace::HostLeave(call.method, id, error);
   if (error.number == 0)
     return S_OK;
   return ReportErrToHost(error, IID__CWorkbench, excep_info);

@@ -15,6 +15,14 @@
 
 namespace wb::entry {
 
+namespace {
+
+// The methods' names, as the field trace records them.
+constexpr StringView kShowWorkbenchForm = u"ShowWorkbenchForm";
+constexpr StringView kDEVOVIZoruze = u"DEVOVIZoruze";
+
+}  // namespace
+
 CWorkbench* CWorkbench::Create() noexcept {
   try {
     return new CWorkbench();
@@ -146,27 +154,33 @@ HRESULT CWorkbench::Invoke(DISPID dispid,
     int32_t detail_func_id = 0;
     const HRESULT hr = ReadFunctionId(params->rgvarg[0], &detail_func_id);
     if (FAILED(hr)) {
+      trace::HostRefused(kDEVOVIZoruze, hr);
       if (arg_error != nullptr)
         *arg_error = 0;
       return hr;
     }
-    return RunForHost(excep_info, [=] { entry::DEVOVIZoruze(detail_func_id); });
+    return RunForHost({kDEVOVIZoruze, detail_func_id}, excep_info,
+                      [=] { entry::DEVOVIZoruze(detail_func_id); });
   }
-  return RunForHost(excep_info, [] { console::ShowWorkbenchForm(); });
+  return RunForHost({kShowWorkbenchForm, std::nullopt}, excep_info,
+                    [] { console::ShowWorkbenchForm(); });
 }
 
 // ---- _CWorkbench ------------------------------------------------------------
 
 HRESULT CWorkbench::ShowWorkbenchForm() {
-  return RunForHost(nullptr, [] { console::ShowWorkbenchForm(); });
+  return RunForHost({kShowWorkbenchForm, std::nullopt}, nullptr,
+                    [] { console::ShowWorkbenchForm(); });
 }
 
 HRESULT CWorkbench::DEVOVIZoruze(LONG* detail_func_id) {
-  if (detail_func_id == nullptr)
+  if (detail_func_id == nullptr) {
+    trace::HostRefused(kDEVOVIZoruze, E_POINTER);
     return E_POINTER;
+  }
   // Read once; the caller's variable is never written.
   const auto id = static_cast<int32_t>(*detail_func_id);
-  return RunForHost(nullptr, [id] { entry::DEVOVIZoruze(id); });
+  return RunForHost({kDEVOVIZoruze, id}, nullptr, [id] { entry::DEVOVIZoruze(id); });
 }
 
 // ---- ISupportErrorInfo ------------------------------------------------------

@@ -3,6 +3,7 @@
 
 #include "bridge/err.h"
 #include "bridge/thread_state.h"
+#include "bridge/trace.h"
 #include "launchers/modpublic.h"
 #include "launchers/platform_notice.h"
 #include "session/mmts.h"
@@ -32,6 +33,7 @@ void ShowNotice(const String& strText, int32_t msgStyle, const bool& withDescrip
   const String title = mmts::TranslateText(kTitle);
 
   const Notice notice{message + tail, title, msgStyle};
+  trace::Notice(notice.title, notice.prompt, notice.style);
   // Copied: a sink may replace itself while it runs.
   const NoticeSink sink = PerThread<NoticeState>().sink;
   if (sink) {

@@ -57,3 +57,8 @@ WB_WINE_SUITES+=(notices)
 # tests/wine/convert/suites.sh.
 source "$WB_ROOT/tests/wine/convert/suites.sh"
 WB_WINE_SUITES+=(convert_diff)
+
+# The field trace: what Workbench asked of the suite and what came back.
+# Defined in tests/wine/trace/suites.sh.
+source "$WB_ROOT/tests/wine/trace/suites.sh"
+WB_WINE_SUITES+=(trace)

@@ -1,0 +1,71 @@
+// The field trace: what Workbench asked of the store suite and what came back,
+// for the support engineer who asks why a store function failed in a store.
+//
+// Off unless the process is configured with a file (bridge/trace_file.h:
+// WORKBENCH_TRACE, or on Windows HKCU\Software\Workbench\TraceFile), which is
+// read once per process. Off, nothing is written anywhere and the cost is
+// one flag test per host call, component creation and notice. On, each event
+// is one JSON object on one line, appended and handed to the system at once:
+//
+//   host-enter / host-leave   a host's call of a method of CWorkbench, with
+//                             the function id and the outcome (all five
+//                             fields of the error that the host got)
+//   host-refused              a call refused before it entered (its argument)
+//   create / create-failed    a component created by ProgID, or the error
+//   get / call / let          a property read, method call or assignment:
+//                             ProgID, member, every argument's kind and value
+//                             and whether it went by reference, what came
+//                             back (or the error), what the component wrote
+//                             into by-reference arguments
+//   release                   the component's last reference let go
+//   notice                    a notice box: title, text, icon
+//
+// Every line carries "time" (local, with milliseconds), "pid" and "thread".
+// Component events have the shape of the reference suite's journal lines, so
+// that one renderer serves both. A text longer than 256 characters is cut
+// there, and its full length kept beside it. A file that cannot be opened or
+// written switches the trace off for the process; the host sees nothing of it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "bridge/automation_object.h"
+#include "bridge/err.h"
+#include "bridge/text.h"
+
+namespace wb::trace {
+
+namespace internal {
+enum State : int { kUnread, kOff, kOn };
+extern std::atomic<int> g_state;
+bool ReadConfiguration() noexcept;
+}  // namespace internal
+
+// Whether the trace is on for the process.
+inline bool Enabled() noexcept {
+  const int state = internal::g_state.load(std::memory_order_acquire);
+  return state == internal::kUnread ? internal::ReadConfiguration() : state == internal::kOn;
+}
+
+// A host's call of `method` (with its function id when it has one) enters,
+// and leaves with `error` (Number 0: success).
+void HostEnter(StringView method, const int32_t* id) noexcept;
+void HostLeave(StringView method, const int32_t* id, const ErrRecord& error) noexcept;
+// A host's call refused with `hresult` before it entered.
+void HostRefused(StringView method, int32_t hresult) noexcept;
+
+// `object`, just created by ProgID, traced from now on: its member calls and
+// its release. Returns what the caller keeps in its place.
+AutomationObject Created(StringView prog_id, AutomationObject object);
+void CreateFailed(StringView prog_id, const ErrRecord& error) noexcept;
+
+// A notice box about to be shown.
+void Notice(StringView title, StringView text, int32_t style) noexcept;
+
+// Tests: from now on the trace goes to `path` (empty: off), as if the
+// process had been configured with it.
+void ConfigureForTesting(const std::string& path);
+
+}  // namespace wb::trace

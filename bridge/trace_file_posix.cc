@@ -1,0 +1,82 @@
+#include "bridge/trace_file.h"
+
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
+
+namespace wb::trace {
+
+namespace {
+
+class PosixTraceFile final : public TraceFile {
+ public:
+  explicit PosixTraceFile(int fd) : fd_(fd) {}
+  ~PosixTraceFile() override { ::close(fd_); }
+  PosixTraceFile(const PosixTraceFile&) = delete;
+  PosixTraceFile& operator=(const PosixTraceFile&) = delete;
+
+  bool AppendLine(std::string_view line) noexcept override {
+    try {
+      std::string whole(line);
+      whole += '\n';
+      const std::lock_guard<std::mutex> lock(mutex_);
+      // O_APPEND: each write lands at the end as a whole, also beside other
+      // processes that append to the same file.
+      size_t done = 0;
+      while (done < whole.size()) {
+        const ssize_t n = ::write(fd_, whole.data() + done, whole.size() - done);
+        if (n < 0 && errno == EINTR)
+          continue;
+        if (n <= 0)
+          return false;
+        done += static_cast<size_t>(n);
+      }
+      return true;
+    } catch (...) {
+      return false;
+    }
+  }
+
+ private:
+  int fd_;
+  std::mutex mutex_;
+};
+
+}  // namespace
+
+std::string ConfiguredPath() {
+  const char* path = std::getenv("WORKBENCH_TRACE");
+  return path ? std::string(path) : std::string();
+}
+
+std::unique_ptr<TraceFile> OpenTraceFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0)
+    return nullptr;
+  return std::make_unique<PosixTraceFile>(fd);
+}
+
+std::string LocalTimeStamp() {
+  timeval now{};
+  ::gettimeofday(&now, nullptr);
+  std::tm local{};
+  ::localtime_r(&now.tv_sec, &local);
+  char text[80];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                static_cast<int>(now.tv_usec / 1000));
+  return text;
+}
+
+uint64_t CurrentThreadId() {
+  return static_cast<uint64_t>(::syscall(SYS_gettid));
+}
+
+}  // namespace wb::trace

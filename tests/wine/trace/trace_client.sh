@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The field trace of Workbench.dll under Wine: a host calls DEVOVIZoruze with
+# the trace switched off, on through WORKBENCH_TRACE, on through the registry
+# value, and pointed at a file that cannot be opened; the host must get the
+# same answers each time, and the trace must say what the suite was asked and
+# what came back. Prints ok / not ok lines and a plan line for the harness.
+# Needs the harness's prefix and the registered DLLs (see suites.sh).
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+tmp=$WB_WINE_TMP/trace
+mkdir -p "$tmp"
+winpath() { local p; p=$(readlink -m -- "$1"); printf 'Z:%s' "${p//\//\\}"; }
+checks=0
+failures=0
+check() {  # check NAME WANT GOT
+  checks=$((checks + 1))
+  if [[ $2 == "$3" ]]; then
+    echo "ok - $1"
+  else
+    failures=$((failures + 1))
+    echo "not ok - $1: got [$3], want [$2]"
+  fi
+}
+# Ids: the member lookup fails, the points scheme cannot be created, an id
+# outside the table does nothing.
+ids=(1800201 1800301 1800501)
+# host [ENV...]: the host's answers, with the given environment.
+host() {
+  local report=$tmp/report.txt
+  rm -f "$report"
+  env "$@" WB_SUITE_SCENARIO="$(winpath "$here/failing.json")" \
+    timeout -k 5 40 "$WB_WINE_LOADER" cscript //nologo "$(winpath "$here/host.vbs")" "${ids[@]}" \
+    "$(winpath "$report")" >/dev/null 2>&1
+  [[ -f $report ]] && iconv -f UTF-16 -t UTF-8 "$report" | tr -d '\r'
+}
+reg() { timeout -k 5 20 "$WB_WINE_LOADER" reg "$@" >/dev/null 2>&1; }
+# jq over the trace: the number of lines that match FILTER.
+count() { jq -c "select($2)" "$1" 2>/dev/null | wc -l; }
+
+reg delete 'HKCU\Software\Workbench' /f
+plain=$(host -u WORKBENCH_TRACE)
+check "the host got its answers" 3 "$(grep -c '^18' <<<"$plain")"
+check "the member lookup's error reaches the host" \
+  "1800201: 1001|Finder.OneRecordPick|调用门店函数出错。原因：会员资料库无法连接|finder.chm|42" \
+  "$(grep '^1800201' <<<"$plain")"
+
+# Off: no file anywhere.
+rm -rf "$tmp/off" && mkdir -p "$tmp/off"
+(cd "$tmp/off" && host -u WORKBENCH_TRACE >/dev/null)
+check "off: nothing is written" "" "$(find "$tmp/off" -type f)"
+
+# On through the environment.
+env_trace=$tmp/env.jsonl
+rm -f "$env_trace"
+check "on (environment): the host's answers are unchanged" "$plain" \
+  "$(host WORKBENCH_TRACE="$(winpath "$env_trace")")"
+# expect NAME COUNT FILTER: COUNT lines of the trace match the jq FILTER.
+expect() { check "on (environment): $1" "$2" "$(count "$env_trace" "$3")"; }
+expect "a line for each call entering the product" 3 \
+  '.event=="host-enter" and .method=="DEVOVIZoruze"'
+expect "the member lookup created" 1 '.event=="create" and .progid=="Finder.OneRecordPick"'
+expect "its settings, with their kinds" 1 \
+  '.event=="let" and .member=="ClassTypeID" and .args[0].type=="Long" and .args[0].value==1005001'
+expect "the failing call with the component's error" 1 \
+  '.event=="call" and .progid=="Finder.OneRecordPick" and .member=="Show" and .error.number==1001
+   and .error.description=="会员资料库无法连接" and .error.helpfile=="finder.chm"
+   and .error.helpcontext==42'
+expect "the component released" 1 '.event=="release" and .progid=="Finder.OneRecordPick"'
+expect "the creation that failed, with its error" 1 \
+  '.event=="create-failed" and .progid=="Loyalty.CPlan" and .error.number==429'
+expect "the host's outcome with all five fields" 1 \
+  '.event=="host-leave" and .id==1800201 and .outcome=="error" and .error.number==1001
+   and .error.source=="Finder.OneRecordPick"
+   and .error.description=="调用门店函数出错。原因：会员资料库无法连接"
+   and .error.helpfile=="finder.chm" and .error.helpcontext==42'
+expect "an id outside the table leaves with success" 1 \
+  '.event=="host-leave" and .id==1800501 and .outcome=="ok"'
+expect "every line has its time with milliseconds, its process and thread" 0 \
+  '(.time | test("^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}[.][0-9]{3}$") | not)
+   or (.thread | type) != "number" or (.pid | type) != "number"'
+lines=$(wc -l <"$env_trace")
+host WORKBENCH_TRACE="$(winpath "$env_trace")" >/dev/null
+check "on (environment): a second run appends" "$((2 * lines))" "$(wc -l <"$env_trace")"
+
+# On through the registry value, when the environment names no file.
+reg_trace=$tmp/registry.jsonl
+rm -f "$reg_trace"
+reg add 'HKCU\Software\Workbench' /v TraceFile /t REG_SZ /d "$(winpath "$reg_trace")" /f
+check "on (registry): the host's answers are unchanged" "$plain" "$(host -u WORKBENCH_TRACE)"
+check "on (registry): the trace was written there" 3 \
+  "$(count "$reg_trace" '.event=="host-enter"')"
+reg delete 'HKCU\Software\Workbench' /f
+
+# A file that cannot be opened: the trace is off, the host sees nothing of it.
+check "unopenable: the host's answers are unchanged" "$plain" \
+  "$(host WORKBENCH_TRACE='Z:\no\such\folder\trace.jsonl')"
+check "unopenable: a folder named as the file changes nothing either" "$plain" \
+  "$(host WORKBENCH_TRACE="$(winpath "$tmp")")"
+echo "1..$checks"
+exit "$failures"
