@@ -7,12 +7,15 @@
 # DEVOVIZoruze for each id of the dispatch table and for one id outside it.
 # For each id it shows the calls the suite saw and what the host got.
 #
-#   bash tools/main.sh [--scenario NAME|FILE.json] [--console [SHOT.png]]
+#   bash tools/main.sh [--scenario NAME|FILE.json] [--trace] [--console [SHOT.png]]
 #
 # NAME picks a bundled scenario from tools/main/: right-refused (the user
 # holds no function right), failing-component (the member lookup raises, the
 # points scheme cannot be created), english (current language "ENG"). Without
 # it the suite's default scenario, a normal store day in "CHS", is in force.
+#
+# --trace switches Workbench's own field trace on (WORKBENCH_TRACE) and shows
+# it beside what the suite saw, rendered the same way.
 #
 # --console opens the test console instead (ShowWorkbenchForm) on the virtual
 # display, clicks every tool of its menu, saves a screenshot with a menu open
@@ -24,6 +27,7 @@ root=$PWD
 
 scenario=
 console=
+trace=
 while (($#)); do
   case $1 in
     --scenario)
@@ -37,6 +41,7 @@ while (($#)); do
         exit 2
       fi
       shift 2 ;;
+    --trace) trace=1; shift ;;
     --console)
       console=$root/build/console.png
       if [[ $# -ge 2 && $2 == *.png ]]; then
@@ -44,7 +49,7 @@ while (($#)); do
         shift
       fi
       shift ;;
-    -h | --help) sed -n '2,21p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,24p' "$0"; exit 0 ;;
     *) echo "main: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -113,6 +118,12 @@ if [[ -n $scenario ]]; then
   export WB_SUITE_SCENARIO
   WB_SUITE_SCENARIO=$(wb_winpath "$scenario")
 fi
+trace_file=
+if [[ -n $trace ]]; then
+  trace_file=$WB_WINE_TMP/trace.jsonl
+  export WORKBENCH_TRACE
+  WORKBENCH_TRACE=$(wb_winpath "$trace_file")
+fi
 
 if [[ -n $console ]]; then
   echo "Workbench.CWorkbench.ShowWorkbenchForm against the reference suite"
@@ -141,7 +152,7 @@ wait "$watcher" || true
 if [[ -n $console ]]; then
   show_notices "$notices"
 elif [[ -f $report ]]; then
-  bash tools/main/show.sh "$report" "$journal" "$notices"
+  bash tools/main/show.sh "$report" "$journal" "$notices" "$trace_file"
 else
   echo "the host wrote no report (exit code $rc)"
 fi

@@ -3,8 +3,12 @@
 // the same reference-suite components, in the same run.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <string>
+
 #include "bridge/bridge.h"
 #include "bridge/thread_state.h"
+#include "bridge/trace.h"
 #include "entry/dispatch.h"
 #include "refsuite/native.h"
 #include "session/mmts.h"
@@ -43,6 +47,24 @@ void BM_MemberLookupFloor(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MemberLookupFloor);
+
+// The same with the field trace on, to a file: the cost of tracing a call.
+void BM_MemberLookupDispatchTraced(benchmark::State& state) {
+  Prepare("{}");
+  const std::string path = "/tmp/workbench-bench-trace.jsonl";
+  std::remove(path.c_str());
+  trace::ConfigureForTesting(path);
+  {
+    ThreadStateUser user;
+    for (auto _ : state) {
+      entry::DEVOVIZoruze(entry::kMemberLookup);
+      refsuite::ClearJournal();
+    }
+  }
+  trace::ConfigureForTesting("");
+  std::remove(path.c_str());
+}
+BENCHMARK(BM_MemberLookupDispatchTraced);
 
 constexpr char kEnglish[] =
     R"({"language": "ENG", "phrases": {"ENG": {"日结完成": "Day-end completed"}}})";
