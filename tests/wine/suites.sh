@@ -57,3 +57,8 @@ WB_WINE_SUITES+=(notices)
 # tests/wine/convert/suites.sh.
 source "$WB_ROOT/tests/wine/convert/suites.sh"
 WB_WINE_SUITES+=(convert_diff)
+
+# The kit for host developers: Workbench.h in C and C++, and the examples
+# built from dist/ alone and run. Defined in tests/wine/examples/suites.sh.
+source "$WB_ROOT/tests/wine/examples/suites.sh"
+WB_WINE_SUITES+=(examples)
