@@ -62,3 +62,8 @@ WB_WINE_SUITES+=(convert_diff)
 # Defined in tests/wine/trace/suites.sh.
 source "$WB_ROOT/tests/wine/trace/suites.sh"
 WB_WINE_SUITES+=(trace)
+
+# The kit for host developers: Workbench.h in C and C++, and the examples
+# built from dist/ alone and run. Defined in tests/wine/examples/suites.sh.
+source "$WB_ROOT/tests/wine/examples/suites.sh"
+WB_WINE_SUITES+=(examples)

@@ -24,10 +24,12 @@ suite_entry_static() {
     "$WB_WIN64_DIST/Workbench.dll" win64
 }
 
-# The type library and version resource of both DLLs, read back as data.
+# The type library and version resource of both DLLs, read back as data, and
+# the standalone type library of each architecture that hosts import.
 suite_entry_typelib() {
   wb_run_exe entry_typelib "$WB_ENTRY_CLIENTS/typelib_client.exe" \
-    "$(wb_winpath "$WB_WIN64_DIST/Workbench.dll")" "$(wb_winpath "$WB_WIN32_DIST/Workbench.dll")"
+    "$(wb_winpath "$WB_WIN64_DIST/Workbench.dll")" "$(wb_winpath "$WB_WIN32_DIST/Workbench.dll")" \
+    "$(wb_winpath "$WB_WIN64_DIST/Workbench.tlb")" "$(wb_winpath "$WB_WIN32_DIST/Workbench.tlb")"
 }
 
 # Registration for all users and for the current user, the keys it writes

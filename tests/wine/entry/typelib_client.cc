@@ -1,8 +1,10 @@
 // Reads back the type library and the version resource of both Workbench.dll
 // builds (the 64-bit one and the 32-bit product) without registering them:
 // LoadTypeLibEx and GetFileVersionInfoW read resources as data, so a 64-bit
-// process can check the 32-bit DLL too.
+// process can check the 32-bit DLL too. The standalone Workbench.tlb of each
+// architecture, which hosts import, must describe the same library.
 //   typelib_client.exe <Workbench.dll win64> <Workbench.dll win32>
+//                      <Workbench.tlb win64> <Workbench.tlb win32>
 #include <windows.h>
 
 #include <initguid.h>
@@ -386,30 +388,47 @@ void CheckVersionResource(Checks& t, const std::wstring& dll, const std::string&
   }
 }
 
-void CheckDll(Checks& t, const std::wstring& dll, SYSKIND syskind, const std::string& label) {
+// A DLL (type library from its resources, and its version resource) or a
+// standalone .tlb.
+void CheckFile(Checks& t,
+               const std::wstring& file,
+               SYSKIND syskind,
+               const std::string& label,
+               bool is_dll) {
   const std::string p = label + ": ";
   ComPtr<ITypeLib> lib;
-  const HRESULT hr = LoadTypeLibEx(dll.c_str(), REGKIND_NONE, lib.ReleaseAndGetAddressOf());
-  t.Expect(SUCCEEDED(hr), p + "type library loads from the DLL's resources", Hex(hr));
+  const HRESULT hr = LoadTypeLibEx(file.c_str(), REGKIND_NONE, lib.ReleaseAndGetAddressOf());
+  t.Expect(SUCCEEDED(hr), p + "type library loads", Hex(hr));
   if (SUCCEEDED(hr)) {
     CheckLibrary(t, lib.Get(), syskind, p);
     CheckInterface(t, lib.Get(), syskind, p);
     CheckClass(t, lib.Get(), p);
   }
-  CheckVersionResource(t, dll, p);
+  if (is_dll)
+    CheckVersionResource(t, file, p);
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   Checks t;
-  if (argc != 3) {
-    t.Expect(false, "arguments", "usage: typelib_client <win64 dll> <win32 dll>");
+  if (argc != 5) {
+    t.Expect(false, "arguments",
+             "usage: typelib_client <win64 dll> <win32 dll> <win64 tlb> <win32 tlb>");
     return t.Finish();
   }
+  struct File {
+    const wchar_t* path;
+    SYSKIND syskind;
+    const char* label;
+    bool is_dll;
+  } const files[] = {{argv[1], SYS_WIN64, "win64", true},
+                     {argv[2], SYS_WIN32, "win32", true},
+                     {argv[3], SYS_WIN64, "win64 Workbench.tlb", false},
+                     {argv[4], SYS_WIN32, "win32 Workbench.tlb", false}};
   CoInitialize(nullptr);
-  CheckDll(t, argv[1], SYS_WIN64, "win64");
-  CheckDll(t, argv[2], SYS_WIN32, "win32");
+  for (const File& file : files)
+    CheckFile(t, file.path, file.syskind, file.label, file.is_dll);
   CoUninitialize();
   return t.Finish();
 }

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Runs one example host and checks what it printed against a transcript, line
+# by line, and its exit code; with --journal, also the reference suite's
+# journal of the run (event, ProgID and member of each entry) against a
+# second transcript.
+#   check_host.sh LABEL EXPECTED.txt EXIT [--journal JOURNAL.jsonl EXPECTED.txt] -- COMMAND...
+# Prints `ok - ` / `not ok - ` lines and the plan; exits with the failures.
+set -u
+label=$1
+expected=$2
+want_exit=$3
+shift 3
+journal='' journal_expected=''
+if [[ $1 == --journal ]]; then
+  journal=$2
+  journal_expected=$3
+  shift 3
+fi
+[[ $1 == -- ]] && shift
+failed=0
+count=0
+
+check() {  # check NAME DETAILS CONDITION...
+  local name=$1 details=$2
+  shift 2
+  count=$((count + 1))
+  if "$@"; then
+    echo "ok - $label: $name"
+  else
+    failed=$((failed + 1))
+    echo "not ok - $label: $name: $details"
+  fi
+}
+
+# compare WHAT ACTUAL_FILE EXPECTED_FILE: one check per expected line, one
+# for anything after them.
+compare() {
+  local what=$1 actual=$2 want=$3 n=0 line got
+  local -a lines
+  mapfile -t lines <"$actual"
+  while IFS= read -r line; do
+    got=${lines[n]-<nothing>}
+    n=$((n + 1))
+    check "$what line $n: $line" "got \"$got\"" test "$got" = "$line"
+  done <"$want"
+  check "$what has nothing more" "$((${#lines[@]} - n)) more lines: ${lines[*]:n:3}" \
+    test "${#lines[@]}" -le "$n"
+}
+
+out=$(mktemp)
+trap 'rm -f -- "$out" "$out.raw" "$out.journal"' EXIT
+rc=0
+"$@" >"$out.raw" || rc=$?
+tr -d '\r' <"$out.raw" >"$out"
+check "exit code $want_exit" "got $rc" test "$rc" = "$want_exit"
+compare "output" "$out" "$expected"
+if [[ -n $journal ]]; then
+  jq -r '[.event, .progid, .member // empty] | join(" ")' "$journal" >"$out.journal" 2>&1
+  compare "journal" "$out.journal" "$journal_expected"
+fi
+
+echo "1..$count"
+exit "$failed"
