@@ -112,7 +112,7 @@ void ConsoleForm::Unload() {
   DestroyConsoleWindow();
 }
 
-void ConsoleForm::DestroyConsoleWindow() {
+void ConsoleForm::DestroyConsoleWindow() noexcept {
   EndModal();
   if (hwnd_)
     DestroyWindow(hwnd_);

@@ -56,7 +56,7 @@ class ConsoleForm final : public ObjectImpl, public Form {
   // Ends the modal scope, then destroys the window: every path that closes the
   // console goes through here, so that the host's windows are enabled while
   // the console is still there to hand the activation back.
-  void DestroyConsoleWindow();
+  void DestroyConsoleWindow() noexcept;
   void EndModal() noexcept;
   void CreateLogBox();
   void OnResize();

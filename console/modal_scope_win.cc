@@ -54,11 +54,11 @@ void ModalScope::End(HWND modal) noexcept {
     if (IsWindow(*it))
       EnableWindow(*it, TRUE);
   }
-  // Handed back only while the modal window (or nothing, or the window
-  // itself) is active: a window that the user or the host activated since is
-  // left alone.
+  // Handed back while the modal window is active, or nothing is, or the
+  // earlier window still is: a window that the user or the host activated
+  // since keeps the activation.
   const HWND active = GetActiveWindow();
-  if (was_active_ != nullptr && was_active_ != modal && IsWindow(was_active_) &&
+  if (was_active_ != nullptr && IsWindow(was_active_) &&
       (active == nullptr || active == modal || active == was_active_)) {
     SetActiveWindow(was_active_);
   }
