@@ -1,7 +1,12 @@
 // The console under Wine, driven from a second thread of the process that
 // opens it: the window, its menu bar read back, every tool clicked, the log
 // box's lines, the notices, the layout after resizing, and closing by the
-// exit tool and by the desktop. With --com the console is opened through
+// exit tool and by the desktop. Every console opens over windows of a host of
+// its own, to which it is modal: for every way a console ends (exit tool,
+// WM_CLOSE, SC_CLOSE, a quit posted to the thread, a failed load) the host's
+// windows are disabled while it is open and come back as they were, with the
+// activation; also a console over another one, and two threads each with a
+// host and a console. With --com the console is opened through
 // Workbench.CWorkbench (registered) instead of the linked ShowWorkbenchForm.
 // With --bench N it also times N log appends. With --host it only opens one
 // console (over the stand-in suite) for uidriver to drive from outside.
@@ -187,9 +192,13 @@ struct HostWindows {
     EnableWindow(own_disabled.Get(), FALSE);
     ShowWindow(other.Get(), SW_SHOWNOACTIVATE);
     ShowWindow(main.Get(), SW_SHOWNORMAL);
-    Activate();
+    Reset();
   }
-  void Activate() const {
+  // As made, the main window active: every row starts from here, whatever
+  // the one before left.
+  void Reset() const {
+    EnableWindow(main.Get(), TRUE);
+    EnableWindow(other.Get(), TRUE);
     SetForegroundWindow(main.Get());
     SetActiveWindow(main.Get());
     SetWindowPos(other.Get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -200,6 +209,41 @@ struct HostWindows {
            !IsWindowEnabled(own_disabled.Get()) && IsWindowEnabled(hidden.Get()) &&
            !IsWindowVisible(hidden.Get());
   }
+};
+
+// A window of another thread, standing in for another application: were the
+// host's windows still disabled when a console goes, the desktop would hand
+// the activation to it. Its thread runs its messages until it is closed.
+class Bystander {
+ public:
+  Bystander()
+      : ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        thread_(CreateThread(nullptr, 0, &Bystander::Run, this, 0, nullptr)) {
+    WaitForSingleObject(ready_.Get(), kWaitMs);
+  }
+  ~Bystander() {
+    if (window_)
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+    WaitForSingleObject(thread_.Get(), kWaitMs);
+  }
+  HWND window() const { return window_; }
+
+ private:
+  static DWORD WINAPI Run(void* param) {
+    auto* self = static_cast<Bystander*>(param);
+    const ScopedWindow window = MakeHostWindow(L"another application");
+    ShowWindow(window.Get(), SW_SHOWNOACTIVATE);
+    self->window_ = window.Get();
+    SetEvent(self->ready_.Get());
+    MSG msg;
+    while (IsWindow(window.Get()) && GetMessageW(&msg, nullptr, 0, 0) > 0)
+      DispatchMessageW(&msg);
+    return 0;
+  }
+
+  wb::win::ScopedHandle ready_;
+  HWND window_ = nullptr;
+  wb::win::ScopedHandle thread_;
 };
 
 // Waits for `condition` to hold, at most kWaitMs.
@@ -633,7 +677,7 @@ void CloseRow(Checks& checks,
               const CloseWay& way) {
   const std::string label = std::string(way.name) + ": ";
   const DWORD thread = GetCurrentThreadId();
-  host.Activate();
+  host.Reset();
   ScopedHook hook;
   if (way.refused_class) {
     g_refused_class = way.refused_class;
@@ -664,8 +708,10 @@ void CloseRow(Checks& checks,
   }
   checks.Expect(host.AsTheHostLeftThem(),
                 label + "the host's windows are as it left them: its own disabled one stays so");
-  checks.Expect(GetActiveWindow() == host.main.Get(), label + "the host's window is active again",
-                "active " + Hex(GetActiveWindow()) + ", host " + Hex(host.main.Get()));
+  checks.Expect(GetActiveWindow() == host.main.Get() && GetForegroundWindow() == host.main.Get(),
+                label + "the host's window is active again, in the foreground",
+                "active " + Hex(GetActiveWindow()) + ", foreground " + Hex(GetForegroundWindow()) +
+                    ", host " + Hex(host.main.Get()));
   MSG quit{};
   const bool quit_left = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
   if (way.quit_code != 0) {
@@ -679,7 +725,7 @@ void CloseRow(Checks& checks,
 // and active; the host's window stays disabled until the first one closes.
 void NestedRow(Checks& checks, const Options& options, const HostWindows& host) {
   const DWORD thread = GetCurrentThreadId();
-  host.Activate();
+  host.Reset();
   const std::string failure = OpenWhileDriving(options, [&](HANDLE returned) {
     const HWND outer = wbui::WaitThreadWindow(wbui::kConsoleClass, thread, nullptr, kWaitMs);
     if (outer == nullptr)
@@ -746,7 +792,7 @@ DWORD WINAPI RunOtherHost(void* param) {
 // its own thread's windows only.
 void TwoThreadsRow(Checks& checks, const Options& options, const HostWindows& host) {
   const DWORD thread = GetCurrentThreadId();
-  host.Activate();
+  host.Reset();
   const wb::win::ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   const wb::win::ScopedHandle open(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   const wb::win::ScopedHandle other_returned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -786,10 +832,13 @@ void RunAll(const Options& options, Checks& checks, const TakeJournal& journal_o
   if (!options.com) {
     checks.ExpectEq(wb::modpublic::gDataBaseType(), 0, "gDataBaseType is 0 before any console");
   }
+  const Bystander bystander;
   const HostWindows host;
-  checks.Expect(
-      host.main && host.own_disabled && host.hidden && GetActiveWindow() == host.main.Get(),
-      "the host's windows are up and its main window is active");
+  checks.Expect(bystander.window() && host.main && host.other && host.own_disabled && host.hidden &&
+                    GetActiveWindow() == host.main.Get() &&
+                    GetWindow(host.other.Get(), GW_HWNDNEXT) == host.main.Get(),
+                "the host's windows are up, its main window active with another one above it, "
+                "beside another application's window");
   ExpectReturned(checks, OpenWhileDriving(options, [&](HANDLE returned) {
                    FirstSession(checks, options, journal_of_suite, returned);
                  }));
