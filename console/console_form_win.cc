@@ -88,8 +88,7 @@ AutomationObject ConsoleForm::Create() {
 
 ConsoleForm::~ConsoleForm() {
   // Released without having been unloaded (an error while showing it).
-  if (hwnd_)
-    DestroyWindow(hwnd_);
+  DestroyConsoleWindow();
 }
 
 void ConsoleForm::Release() noexcept {
@@ -110,8 +109,20 @@ Variant ConsoleForm::Invoke(StringView name, CallKind kind, Args& args) {
 }
 
 void ConsoleForm::Unload() {
+  DestroyConsoleWindow();
+}
+
+void ConsoleForm::DestroyConsoleWindow() noexcept {
+  EndModal();
   if (hwnd_)
     DestroyWindow(hwnd_);
+}
+
+// The scope stays with the form: a host's WM_ENABLE handler may close the
+// console again while End runs, and ending twice does nothing.
+void ConsoleForm::EndModal() noexcept {
+  if (modal_)
+    modal_->End(hwnd_);
 }
 
 void ConsoleForm::Load() {
@@ -139,12 +150,15 @@ void ConsoleForm::Load() {
     RaiseLastError();
   (void)menu.Release();
   if (edit_ == nullptr) {
-    DestroyWindow(hwnd_);
+    DestroyConsoleWindow();
     Err::RaiseRuntime(rt::kOutOfMemory);
   }
 }
 
 void ConsoleForm::ShowModal() {
+  // Before the window exists, as DialogBox disables its owner; ended by
+  // DestroyConsoleWindow, by WM_DESTROY, or with the form after a failure.
+  modal_.emplace();
   Load();
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
@@ -199,7 +213,15 @@ LRESULT ConsoleForm::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (lparam == 0 && HIWORD(wparam) == 0)
         OnMenuCommand(LOWORD(wparam));
       return 0;
+    case WM_CLOSE:
+      // The close box, the system menu, Alt+F4: the host's windows come back
+      // before the window goes.
+      DestroyConsoleWindow();
+      return 0;
     case WM_DESTROY:
+      // Destroyed by a path that is not ours: the host's windows at least
+      // come back.
+      EndModal();
       destroyed_ = true;
       if (log_)
         log_->Detach();

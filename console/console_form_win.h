@@ -14,6 +14,7 @@
 #include "console/edit_log_box_win.h"
 #include "console/launcher_actions.h"
 #include "console/layout.h"
+#include "console/modal_scope_win.h"
 
 namespace wb::console {
 
@@ -30,9 +31,11 @@ class ConsoleForm final : public ObjectImpl, public Form {
   // A new console, not loaded yet; the caller holds the one reference.
   static AutomationObject Create();
 
-  // Loads the console (its Load sets gDataBaseType to 1), shows it and runs
-  // its messages on the calling thread until it is unloaded. Raises through
-  // Err when the window cannot be created.
+  // Disables the thread's other windows, loads the console (its Load sets
+  // gDataBaseType to 1), shows it and runs its messages on the calling thread
+  // until it is unloaded; the disabled windows are enabled again before the
+  // console's window goes. Raises through Err when the window cannot be
+  // created.
   void ShowModal();
 
   // ObjectImpl: the public method "AddToText"(strLog).
@@ -50,6 +53,11 @@ class ConsoleForm final : public ObjectImpl, public Form {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void Load();
+  // Ends the modal scope, then destroys the window: every path that closes the
+  // console goes through here, so that the host's windows are enabled while
+  // the console is still there to hand the activation back.
+  void DestroyConsoleWindow() noexcept;
+  void EndModal() noexcept;
   void CreateLogBox();
   void OnResize();
   void OnMenuCommand(int id);
@@ -67,6 +75,9 @@ class ConsoleForm final : public ObjectImpl, public Form {
   LogBoxRect log_rect_{120, 840, 7935, 4095};
   std::optional<EditLogBox> log_;
   std::optional<LauncherActions> actions_;
+  // Made by ShowModal; ended before the window goes (at the latest with the
+  // form, after a failed load).
+  std::optional<ModalScope> modal_;
 };
 
 }  // namespace wb::console

@@ -1,7 +1,12 @@
 // The console under Wine, driven from a second thread of the process that
 // opens it: the window, its menu bar read back, every tool clicked, the log
 // box's lines, the notices, the layout after resizing, and closing by the
-// exit tool and by the desktop. With --com the console is opened through
+// exit tool and by the desktop. Every console opens over windows of a host of
+// its own, to which it is modal: for every way a console ends (exit tool,
+// WM_CLOSE, SC_CLOSE, a quit posted to the thread, a failed load) the host's
+// windows are disabled while it is open and come back as they were, with the
+// activation; also a console over another one, and two threads each with a
+// host and a console. With --com the console is opened through
 // Workbench.CWorkbench (registered) instead of the linked ShowWorkbenchForm.
 // With --bench N it also times N log appends. With --host it only opens one
 // console (over the stand-in suite) for uidriver to drive from outside.
@@ -22,6 +27,7 @@
 #include "bridge/platform.h"
 #include "bridge/thread_state.h"
 #include "bridge/trap.h"
+#include "bridge/win/scoped_generic.h"
 #include "bridge/win/scoped_handle.h"
 #include "console/console.h"
 #include "launchers/modpublic.h"
@@ -66,11 +72,25 @@ HRESULT ShowThroughCom() {
                            nullptr, nullptr);
 }
 
+// Opens a console on the calling thread, linked or through COM; the failure
+// as text, empty when the call succeeded.
+std::string OpenConsole(const Options& options) {
+  if (options.com) {
+    const HRESULT hr = ShowThroughCom();
+    return FAILED(hr) ? "HRESULT " + std::to_string(static_cast<long>(hr)) : std::string();
+  }
+  const wb::ErrRecord err = wb::CaptureError([] { wb::console::ShowWorkbenchForm(); });
+  if (err.number == 0)
+    return std::string();
+  return "Err " + std::to_string(err.number) + " (" + wb::ToUtf8(err.source) +
+         "): " + wb::ToUtf8(err.description);
+}
+
 // Opens the console on this thread while `script` drives it from another;
 // `script` gets an event that is set when the opening call has returned.
-void OpenWhileDriving(const Options& options,
-                      Checks& checks,
-                      const std::function<void(HANDLE returned)>& script) {
+// Returns the opening's failure (empty on success).
+std::string OpenWhileDriving(const Options& options,
+                             const std::function<void(HANDLE returned)>& script) {
   const wb::win::ScopedHandle returned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   struct Context {
     const std::function<void(HANDLE)>* script;
@@ -84,20 +104,14 @@ void OpenWhileDriving(const Options& options,
         return 0;
       },
       &context, 0, nullptr));
-
-  std::string failure;
-  if (options.com) {
-    const HRESULT hr = ShowThroughCom();
-    if (FAILED(hr))
-      failure = "HRESULT " + std::to_string(static_cast<long>(hr));
-  } else {
-    const wb::ErrRecord err = wb::CaptureError([] { wb::console::ShowWorkbenchForm(); });
-    if (err.number != 0)
-      failure = wbtest::ErrText();
-  }
+  const std::string failure = OpenConsole(options);
   SetEvent(returned.Get());
   WaitForSingleObject(driver.Get(), INFINITE);
-  checks.Expect(failure.empty(), "ShowWorkbenchForm returns without error", failure);
+  return failure;
+}
+
+void ExpectReturned(Checks& checks, const std::string& failure, const std::string& label = {}) {
+  checks.Expect(failure.empty(), label + "ShowWorkbenchForm returns without error", failure);
 }
 
 // Gives up on a console that does not close: the process would hang.
@@ -105,6 +119,166 @@ void OpenWhileDriving(const Options& options,
   checks.Expect(false, what, "timed out; abandoning the run");
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(checks.Finish()));
   ExitProcess(1);
+}
+
+// ---- The host's own windows ---------------------------------------------------
+
+struct WindowTraits {
+  static HWND InvalidValue() noexcept { return nullptr; }
+  static void Free(HWND window) noexcept { DestroyWindow(window); }
+};
+using ScopedWindow = wb::win::ScopedGeneric<HWND, WindowTraits>;
+
+struct HookTraits {
+  static HHOOK InvalidValue() noexcept { return nullptr; }
+  static void Free(HHOOK hook) noexcept { UnhookWindowsHookEx(hook); }
+};
+using ScopedHook = wb::win::ScopedGeneric<HHOOK, HookTraits>;
+
+constexpr wchar_t kHostClass[] = L"WorkbenchTestHost";
+
+// Posted to a host window (disabled ones take posted messages too): its
+// handler opens a console, as a host's menu or timer handler would while a
+// console is already open. lParam is the NestedOpening.
+constexpr UINT kOpenNested = WM_APP + 1;
+
+struct NestedOpening {
+  const Options* options;
+  HANDLE returned;
+  std::string failure;
+};
+
+LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == kOpenNested) {
+    auto* opening = reinterpret_cast<NestedOpening*>(lparam);
+    try {
+      opening->failure = OpenConsole(*opening->options);
+    } catch (...) {
+      opening->failure = "exception";
+    }
+    SetEvent(opening->returned);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+ScopedWindow MakeHostWindow(const wchar_t* title) {
+  static const ATOM registered = [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &HostProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kHostClass;
+    return RegisterClassExW(&wc);
+  }();
+  (void)registered;
+  return ScopedWindow(CreateWindowExW(0, kHostClass, title, WS_OVERLAPPEDWINDOW, 40, 40, 320, 200,
+                                      nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+}
+
+// The windows of a host on the thread that opens consoles: its main window
+// (shown, active), another window it shows, stacked above the main one but not
+// active (where the desktop would send the activation), a window it shows and
+// has disabled itself, and a hidden one. Made and destroyed on that thread.
+struct HostWindows {
+  ScopedWindow main = MakeHostWindow(L"host");
+  ScopedWindow other = MakeHostWindow(L"host, another window");
+  ScopedWindow own_disabled = MakeHostWindow(L"host, disabled by the host");
+  ScopedWindow hidden = MakeHostWindow(L"host, hidden");
+
+  HostWindows() {
+    ShowWindow(own_disabled.Get(), SW_SHOWNOACTIVATE);
+    EnableWindow(own_disabled.Get(), FALSE);
+    ShowWindow(other.Get(), SW_SHOWNOACTIVATE);
+    ShowWindow(main.Get(), SW_SHOWNORMAL);
+    Reset();
+  }
+  // As made, the main window active: every row starts from here, whatever
+  // the one before left.
+  void Reset() const {
+    EnableWindow(main.Get(), TRUE);
+    EnableWindow(other.Get(), TRUE);
+    SetForegroundWindow(main.Get());
+    SetActiveWindow(main.Get());
+    SetWindowPos(other.Get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  bool Disabled() const { return !IsWindowEnabled(main.Get()) && !IsWindowEnabled(other.Get()); }
+  bool AsTheHostLeftThem() const {
+    return IsWindowEnabled(main.Get()) && IsWindowEnabled(other.Get()) &&
+           !IsWindowEnabled(own_disabled.Get()) && IsWindowEnabled(hidden.Get()) &&
+           !IsWindowVisible(hidden.Get());
+  }
+};
+
+// A window of another thread, standing in for another application: were the
+// host's windows still disabled when a console goes, the desktop would hand
+// the activation to it. Its thread runs its messages until it is closed.
+class Bystander {
+ public:
+  Bystander()
+      : ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        thread_(CreateThread(nullptr, 0, &Bystander::Run, this, 0, nullptr)) {
+    WaitForSingleObject(ready_.Get(), kWaitMs);
+  }
+  ~Bystander() {
+    if (window_)
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+    WaitForSingleObject(thread_.Get(), kWaitMs);
+  }
+  HWND window() const { return window_; }
+
+ private:
+  static DWORD WINAPI Run(void* param) {
+    auto* self = static_cast<Bystander*>(param);
+    const ScopedWindow window = MakeHostWindow(L"another application");
+    ShowWindow(window.Get(), SW_SHOWNOACTIVATE);
+    self->window_ = window.Get();
+    SetEvent(self->ready_.Get());
+    MSG msg;
+    while (IsWindow(window.Get()) && GetMessageW(&msg, nullptr, 0, 0) > 0)
+      DispatchMessageW(&msg);
+    return 0;
+  }
+
+  wb::win::ScopedHandle ready_;
+  HWND window_ = nullptr;
+  wb::win::ScopedHandle thread_;
+};
+
+// Waits for `condition` to hold, at most kWaitMs.
+bool Eventually(const std::function<bool()>& condition) {
+  const ULONGLONG end = GetTickCount64() + kWaitMs;
+  while (!condition()) {
+    if (GetTickCount64() >= end)
+      return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+// Waits for `event`, at most kWaitMs, running the thread's messages meanwhile
+// (its windows answer other threads, as a host's loop would).
+bool WaitPumping(HANDLE event) {
+  const ULONGLONG end = GetTickCount64() + kWaitMs;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end)
+      return false;
+    const DWORD woke =
+        MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    if (woke == WAIT_OBJECT_0)
+      return true;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageW(&msg);
+  }
+}
+
+std::string Hex(HWND window) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%p", static_cast<void*>(window));
+  return text;
 }
 
 // ---- Reading the log ----------------------------------------------------------
@@ -393,7 +567,8 @@ void FirstSession(Checks& checks,
       checks.Expect(notice->title == L"青禾提示", label + ": notice title",
                     wbui::Utf8(notice->title));
       checks.Expect(notice->text == tool.notice, label + ": notice text", wbui::Utf8(notice->text));
-      checks.Expect(notice->owner == console, label + ": the console owns the notice");
+      checks.Expect(notice->owner == console && notice->enabled,
+                    label + ": the console owns the notice, which takes input");
       // Handled once the window answers again.
       checks.Expect(wbui::SendMenu(console, 0, kWaitMs), label + ": the click returns");
     } else {
@@ -454,18 +629,229 @@ void SecondSession(Checks& checks, HANDLE returned) {
     Abandon(checks, "desktop close");
 }
 
+// ---- Modal to the host: every way of closing -----------------------------------
+
+// The window class that the load-failure rows refuse, through a CBT hook of
+// the opening thread.
+const wchar_t* g_refused_class = nullptr;
+
+LRESULT CALLBACK RefuseCreation(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_CREATEWND && g_refused_class != nullptr) {
+    wchar_t cls[64] = {};
+    GetClassNameW(reinterpret_cast<HWND>(wparam), cls, 64);
+    if (_wcsicmp(cls, g_refused_class) == 0)
+      return 1;
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+struct CloseWay {
+  const char* name;
+  // Closes the open console; nullptr when the load fails and none opens.
+  void (*close)(HWND console, DWORD thread);
+  // The load fails: the window of this class cannot be created.
+  const wchar_t* refused_class;
+  // For a quit posted to the thread: the code left for the host's loop.
+  int quit_code;
+};
+
+const CloseWay kCloseWays[] = {
+    {"closed by the exit tool", [](HWND console, DWORD) { wbui::PostMenu(console, 6); }, nullptr,
+     0},
+    {"closed by the close box (WM_CLOSE)", [](HWND console, DWORD) { wbui::CloseWindow(console); },
+     nullptr, 0},
+    {"closed by the system menu (SC_CLOSE)",
+     [](HWND console, DWORD) { PostMessageW(console, WM_SYSCOMMAND, SC_CLOSE, 0); }, nullptr, 0},
+    {"closed by a quit posted to the thread",
+     [](HWND, DWORD thread) { PostThreadMessageW(thread, WM_QUIT, 42, 0); }, nullptr, 42},
+    {"the load fails: no window", nullptr, wbui::kConsoleClass, 0},
+    {"the load fails: no log box", nullptr, L"Edit", 0},
+};
+
+// Opens a console over the host's windows and closes it `way`: the host's
+// usable windows are disabled while it is open and the console is active;
+// afterwards they are as the host left them and its main window is active.
+void CloseRow(Checks& checks,
+              const Options& options,
+              const HostWindows& host,
+              const CloseWay& way) {
+  const std::string label = std::string(way.name) + ": ";
+  const DWORD thread = GetCurrentThreadId();
+  host.Reset();
+  ScopedHook hook;
+  if (way.refused_class) {
+    g_refused_class = way.refused_class;
+    hook.Reset(SetWindowsHookExW(WH_CBT, &RefuseCreation, nullptr, thread));
+  }
+  const std::string failure = OpenWhileDriving(options, [&](HANDLE returned) {
+    if (way.close == nullptr)
+      return;
+    const HWND console = wbui::WaitThreadWindow(wbui::kConsoleClass, thread, nullptr, kWaitMs);
+    if (console == nullptr)
+      Abandon(checks, (label + "the console opens").c_str());
+    checks.Expect(host.Disabled() && IsWindowEnabled(console),
+                  label + "the host's windows are disabled while the console is open");
+    checks.Expect(IsWindowEnabled(host.hidden.Get()), label + "a hidden window is not touched");
+    checks.Expect(Eventually([&] { return wbui::ActiveWindowOf(thread) == console; }),
+                  label + "the console is the active window",
+                  "active " + Hex(wbui::ActiveWindowOf(thread)) + ", console " + Hex(console));
+    way.close(console, thread);
+    if (WaitForSingleObject(returned, kWaitMs) != WAIT_OBJECT_0)
+      Abandon(checks, (label + "the console closes").c_str());
+  });
+  hook.Reset();
+  g_refused_class = nullptr;
+  if (way.close) {
+    ExpectReturned(checks, failure, label);
+  } else {
+    checks.Expect(!failure.empty(), label + "ShowWorkbenchForm raises an error");
+  }
+  checks.Expect(host.AsTheHostLeftThem(),
+                label + "the host's windows are as it left them: its own disabled one stays so");
+  checks.Expect(GetActiveWindow() == host.main.Get() && GetForegroundWindow() == host.main.Get(),
+                label + "the host's window is active again, in the foreground",
+                "active " + Hex(GetActiveWindow()) + ", foreground " + Hex(GetForegroundWindow()) +
+                    ", host " + Hex(host.main.Get()));
+  MSG quit{};
+  const bool quit_left = PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+  if (way.quit_code != 0) {
+    checks.Expect(quit_left && quit.wParam == static_cast<WPARAM>(way.quit_code),
+                  label + "the quit is left for the host's loop");
+  }
+}
+
+// A console opened from a host window's handler while another console of the
+// thread is open: it disables the first console and gives it back, enabled
+// and active; the host's window stays disabled until the first one closes.
+void NestedRow(Checks& checks, const Options& options, const HostWindows& host) {
+  const DWORD thread = GetCurrentThreadId();
+  host.Reset();
+  const std::string failure = OpenWhileDriving(options, [&](HANDLE returned) {
+    const HWND outer = wbui::WaitThreadWindow(wbui::kConsoleClass, thread, nullptr, kWaitMs);
+    if (outer == nullptr)
+      Abandon(checks, "nested: the first console opens");
+    const wb::win::ScopedHandle nested_returned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    NestedOpening opening{&options, nested_returned.Get(), {}};
+    PostMessageW(host.main.Get(), kOpenNested, 0, reinterpret_cast<LPARAM>(&opening));
+    const HWND inner = wbui::WaitThreadWindow(wbui::kConsoleClass, thread, outer, kWaitMs);
+    if (inner == nullptr)
+      Abandon(checks, "nested: a console opens over the first");
+    checks.Expect(!IsWindowEnabled(outer) && IsWindowEnabled(inner) && host.Disabled(),
+                  "nested: the second console disables the first; the host's window stays so");
+    checks.Expect(Eventually([&] { return wbui::ActiveWindowOf(thread) == inner; }),
+                  "nested: the second console is the active window");
+    wbui::PostMenu(inner, 6);
+    if (WaitForSingleObject(nested_returned.Get(), kWaitMs) != WAIT_OBJECT_0)
+      Abandon(checks, "nested: the second console closes");
+    ExpectReturned(checks, opening.failure, "nested: the second ");
+    checks.Expect(IsWindowEnabled(outer) && host.Disabled(),
+                  "nested: closing the second enables the first, not the host's window");
+    checks.Expect(wbui::ActiveWindowOf(thread) == outer,
+                  "nested: the first console is active again",
+                  "active " + Hex(wbui::ActiveWindowOf(thread)) + ", console " + Hex(outer));
+    wbui::CloseWindow(outer);
+    if (WaitForSingleObject(returned, kWaitMs) != WAIT_OBJECT_0)
+      Abandon(checks, "nested: the first console closes");
+  });
+  ExpectReturned(checks, failure, "nested: the first ");
+  checks.Expect(host.AsTheHostLeftThem() && GetActiveWindow() == host.main.Get(),
+                "nested: closing the first gives the host its windows and the activation back");
+}
+
+// A host on a thread of its own: its window, and a console opened over it
+// once `open` is set.
+struct OtherHost {
+  const Options* options;
+  HANDLE ready;     // set when its window is up
+  HANDLE open;      // set by the driver
+  HANDLE returned;  // set when its opening call has returned
+  HWND window = nullptr;
+  DWORD thread = 0;
+  std::string failure = "not opened";
+};
+
+DWORD WINAPI RunOtherHost(void* param) {
+  auto* other = static_cast<OtherHost*>(param);
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    const ScopedWindow window = MakeHostWindow(L"host of the other thread");
+    ShowWindow(window.Get(), SW_SHOWNORMAL);
+    other->window = window.Get();
+    other->thread = GetCurrentThreadId();
+    SetEvent(other->ready);
+    if (WaitPumping(other->open))
+      other->failure = OpenConsole(*other->options);
+    SetEvent(other->returned);
+  }
+  if (SUCCEEDED(com))
+    CoUninitialize();
+  return 0;
+}
+
+// Two threads, each with a host window and a console: each console disables
+// its own thread's windows only.
+void TwoThreadsRow(Checks& checks, const Options& options, const HostWindows& host) {
+  const DWORD thread = GetCurrentThreadId();
+  host.Reset();
+  const wb::win::ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const wb::win::ScopedHandle open(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const wb::win::ScopedHandle other_returned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  OtherHost other{&options, ready.Get(), open.Get(), other_returned.Get()};
+  const std::string failure = OpenWhileDriving(options, [&](HANDLE returned) {
+    const HWND mine = wbui::WaitThreadWindow(wbui::kConsoleClass, thread, nullptr, kWaitMs);
+    if (mine == nullptr)
+      Abandon(checks, "two threads: the first console opens");
+    const wb::win::ScopedHandle runner(CreateThread(nullptr, 0, &RunOtherHost, &other, 0, nullptr));
+    if (WaitForSingleObject(ready.Get(), kWaitMs) != WAIT_OBJECT_0)
+      Abandon(checks, "two threads: the other host's window");
+    checks.Expect(IsWindowEnabled(other.window) && host.Disabled(),
+                  "two threads: a console leaves another thread's host window enabled");
+    SetEvent(open.Get());
+    const HWND theirs = wbui::WaitThreadWindow(wbui::kConsoleClass, other.thread, nullptr, kWaitMs);
+    if (theirs == nullptr)
+      Abandon(checks, "two threads: the other console opens");
+    checks.Expect(!IsWindowEnabled(other.window) && IsWindowEnabled(mine) && host.Disabled(),
+                  "two threads: the other console disables its own host window, not this "
+                  "thread's console");
+    wbui::PostMenu(theirs, 6);
+    if (WaitForSingleObject(other_returned.Get(), kWaitMs) != WAIT_OBJECT_0)
+      Abandon(checks, "two threads: the other console closes");
+    ExpectReturned(checks, other.failure, "two threads: the other thread's ");
+    checks.Expect(IsWindowEnabled(other.window) && host.Disabled(),
+                  "two threads: closing the other console enables its host window only");
+    WaitForSingleObject(runner.Get(), kWaitMs);
+    wbui::PostMenu(mine, 6);
+    if (WaitForSingleObject(returned, kWaitMs) != WAIT_OBJECT_0)
+      Abandon(checks, "two threads: the first console closes");
+  });
+  ExpectReturned(checks, failure, "two threads: this thread's ");
+  checks.Expect(host.AsTheHostLeftThem(), "two threads: this thread's host windows come back");
+}
+
 void RunAll(const Options& options, Checks& checks, const TakeJournal& journal_of_suite) {
   if (!options.com) {
     checks.ExpectEq(wb::modpublic::gDataBaseType(), 0, "gDataBaseType is 0 before any console");
   }
-  OpenWhileDriving(options, checks, [&](HANDLE returned) {
-    FirstSession(checks, options, journal_of_suite, returned);
-  });
+  const Bystander bystander;
+  const HostWindows host;
+  checks.Expect(bystander.window() && host.main && host.other && host.own_disabled && host.hidden &&
+                    GetActiveWindow() == host.main.Get() &&
+                    GetWindow(host.other.Get(), GW_HWNDNEXT) == host.main.Get(),
+                "the host's windows are up, its main window active with another one above it, "
+                "beside another application's window");
+  ExpectReturned(checks, OpenWhileDriving(options, [&](HANDLE returned) {
+                   FirstSession(checks, options, journal_of_suite, returned);
+                 }));
   if (!options.com) {
     checks.ExpectEq(wb::modpublic::gDataBaseType(), 1,
                     "the console's load set gDataBaseType to 1; it stays after closing");
   }
-  OpenWhileDriving(options, checks, [&](HANDLE returned) { SecondSession(checks, returned); });
+  ExpectReturned(
+      checks, OpenWhileDriving(options, [&](HANDLE returned) { SecondSession(checks, returned); }));
+  for (const CloseWay& way : kCloseWays)
+    CloseRow(checks, options, host, way);
+  NestedRow(checks, options, host);
+  TwoThreadsRow(checks, options, host);
 }
 
 }  // namespace
@@ -500,7 +886,7 @@ int main(int argc, char** argv) {
     if (suite)
       wb::SetComponentFactory(suite);
     if (options.host_only) {
-      OpenWhileDriving(options, checks, [](HANDLE) {});
+      ExpectReturned(checks, OpenWhileDriving(options, [](HANDLE) {}));
     } else {
       wbui::JournalFile file(options.journal);
       TakeJournal journal_of_suite;

@@ -3,7 +3,8 @@
 # Chinese captions to render, fonts-wqy-microhei and LANG=zh_CN.UTF-8 on the
 # Wine processes.
 #   console_ui        the console in process, driven from a second thread,
-#                     over stand-in suite components (journal checked per click)
+#                     over stand-in suite components (journal checked per click),
+#                     modal to host windows of its thread (every way it ends)
 #   console_append    the log box's append on its own: first and last 1000
 #   console_uidriver  the console of one process driven by uidriver.exe from
 #                     another (menu commands, log text, notices, layout, exit)

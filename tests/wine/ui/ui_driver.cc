@@ -53,6 +53,22 @@ HWND FindTopLevel(const wchar_t* cls, const wchar_t* caption, DWORD pid) {
   return query.found;
 }
 
+struct ThreadQuery {
+  const wchar_t* cls;
+  HWND except;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchThreadWindow(HWND hwnd, LPARAM param) {
+  auto* query = reinterpret_cast<ThreadQuery*>(param);
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  if (hwnd == query->except || wcscmp(cls, query->cls) != 0 || !IsWindowVisible(hwnd))
+    return TRUE;
+  query->found = hwnd;
+  return FALSE;
+}
+
 void DumpPopup(HMENU menu, int level, std::vector<MenuEntry>& out, bool& ok) {
   const int count = GetMenuItemCount(menu);
   if (count < 0) {
@@ -101,6 +117,21 @@ HWND WaitWindow(const wchar_t* cls, const wchar_t* caption, DWORD pid, DWORD tim
     return found != nullptr && IsWindowVisible(found);
   });
   return found && IsWindowVisible(found) ? found : nullptr;
+}
+
+HWND WaitThreadWindow(const wchar_t* cls, DWORD thread, HWND except, DWORD timeout_ms) {
+  ThreadQuery query{cls, except};
+  Poll(timeout_ms, [&] {
+    EnumThreadWindows(thread, &MatchThreadWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found != nullptr;
+  });
+  return query.found;
+}
+
+HWND ActiveWindowOf(DWORD thread) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(thread, &info) ? info.hwndActive : nullptr;
 }
 
 bool WaitGone(HWND hwnd, DWORD timeout_ms) {
@@ -217,6 +248,7 @@ std::optional<Notice> CloseNotice(DWORD pid, DWORD timeout_ms) {
     }
   }
   notice.owner = GetWindow(box, GW_OWNER);
+  notice.enabled = IsWindowEnabled(box) != FALSE;
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   WaitGone(box, timeout_ms);
   return notice;

@@ -22,6 +22,13 @@ std::wstring Wide(const std::string& utf8);
 // or nullptr after `timeout_ms`.
 HWND WaitWindow(const wchar_t* cls, const wchar_t* caption, DWORD pid, DWORD timeout_ms);
 
+// A visible top-level window of `cls` that belongs to thread `thread` and is
+// not `except`, or nullptr after `timeout_ms`.
+HWND WaitThreadWindow(const wchar_t* cls, DWORD thread, HWND except, DWORD timeout_ms);
+
+// The thread's active window (nullptr when it has none or cannot be read).
+HWND ActiveWindowOf(DWORD thread);
+
 // Waits until `hwnd` is no longer a window; false on time-out.
 bool WaitGone(HWND hwnd, DWORD timeout_ms);
 
@@ -56,11 +63,12 @@ std::optional<RECT> LogRect(HWND window);
 bool ResizeClient(HWND window, int width, int height);
 
 // A message box of process `pid`: its title and text. `owner` is the window
-// that owns it.
+// that owns it; `enabled` whether the box itself took input.
 struct Notice {
   std::wstring title;
   std::wstring text;
   HWND owner = nullptr;
+  bool enabled = false;
 };
 // Waits for a message box of `pid`, reads it and closes it with IDOK.
 std::optional<Notice> CloseNotice(DWORD pid, DWORD timeout_ms);
