@@ -7,33 +7,21 @@
 set -u
 dll=$1
 arch=$2
-failed=0
-count=0
-
-check() {  # check NAME DETAILS CONDITION...
-  local name=$1 details=$2
-  shift 2
-  count=$((count + 1))
-  if "$@"; then
-    echo "ok - $arch: $name"
-  else
-    failed=$((failed + 1))
-    echo "not ok - $arch: $name: $details"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/checks.sh"
+WB_CHECK_LABEL=$arch
+check() { wb_expect "$@"; }  # check NAME DETAILS CONDITION...
 
 contains() { grep -qE -- "$2" <<<"$1"; }
 
 case $arch in
   win32) prefix=i686-w64-mingw32 format='PE32 executable \(DLL\).*Intel 80386' ;;
   win64) prefix=x86_64-w64-mingw32 format='PE32\+ executable \(DLL\).*x86-64' ;;
-  *) echo "not ok - arguments: win32 or win64"; echo "1..1"; exit 1 ;;
+  *) WB_CHECK_LABEL= wb_report arguments 1 "win32 or win64"; wb_finish ;;
 esac
 
 if [[ ! -f $dll ]]; then
-  echo "not ok - $arch: $dll exists"
-  echo "1..1"
-  exit 1
+  wb_report "$dll exists" 1 "missing"
+  wb_finish
 fi
 
 kind=$(file -b "$dll")
@@ -63,5 +51,4 @@ want_syskind=$([[ $arch == win32 ]] && echo 41 || echo 43)
 check "type library syskind matches the architecture" "flags 0x$syskind" \
   test "$syskind" = "$want_syskind"
 
-echo "1..$count"
-exit "$failed"
+wb_finish

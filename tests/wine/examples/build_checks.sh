@@ -14,28 +14,20 @@ out=$3
 here=$(dirname "${BASH_SOURCE[0]}")
 work=$(mktemp -d)
 trap 'rm -rf -- "$work"' EXIT
-failed=0
-count=0
+source "$here/../lib/checks.sh"
 
 # build NAME OUTPUT COMPILER ARGS...: one check, the compiler's output as details.
 build() {
-  local name=$1 output=$2 compiler=$3
+  local name=$1 output=$2 compiler=$3 log status=0
   shift 3
-  count=$((count + 1))
-  local log
-  if log=$("$compiler" -Wall -Wextra -Werror -I "$include" "$@" -o "$output" \
-      -lole32 -loleaut32 -luuid 2>&1); then
-    echo "ok - $name"
-  else
-    failed=$((failed + 1))
-    echo "not ok - $name: $(head -n 5 <<<"$log" | tr '\n' ' ')"
-  fi
+  log=$("$compiler" -Wall -Wextra -Werror -I "$include" "$@" -o "$output" \
+    -lole32 -loleaut32 -luuid 2>&1) || status=$?
+  wb_report "$name" "$status" "$(head -n 5 <<<"$log" | tr '\n' ' ')"
 }
 
 if [[ ! -f $include/Workbench.h ]]; then
-  echo "not ok - $include/Workbench.h exists"
-  echo "1..1"
-  exit 1
+  wb_report "$include/Workbench.h exists" 1 "missing"
+  wb_finish
 fi
 
 for arch in i686 x86_64; do
@@ -50,5 +42,4 @@ build "i686: early_bound.cpp builds" "$work/early_bound_i686.exe" \
   i686-w64-mingw32-g++ "$example" -static
 build "x86_64: early_bound.cpp builds" "$out" x86_64-w64-mingw32-g++ "$example" -static
 
-echo "1..$count"
-exit "$failed"
+wb_finish

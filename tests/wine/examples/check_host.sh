@@ -17,20 +17,9 @@ if [[ $1 == --journal ]]; then
   shift 3
 fi
 [[ $1 == -- ]] && shift
-failed=0
-count=0
-
-check() {  # check NAME DETAILS CONDITION...
-  local name=$1 details=$2
-  shift 2
-  count=$((count + 1))
-  if "$@"; then
-    echo "ok - $label: $name"
-  else
-    failed=$((failed + 1))
-    echo "not ok - $label: $name: $details"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/checks.sh"
+WB_CHECK_LABEL=$label
+check() { wb_expect "$@"; }  # check NAME DETAILS CONDITION...
 
 # compare WHAT ACTUAL_FILE EXPECTED_FILE: one check per expected line, one
 # for anything after them.
@@ -59,5 +48,4 @@ if [[ -n $journal ]]; then
   compare "journal" "$out.journal" "$journal_expected"
 fi
 
-echo "1..$count"
-exit "$failed"
+wb_finish

@@ -11,18 +11,9 @@ tmp=$WB_WINE_TMP/notices
 mkdir -p "$tmp"
 script=$tmp/host.vbs
 cat "$root/tests/wine/lib/checks.vbs" "$here/host.vbs" >"$script"
-winpath() { local p; p=$(readlink -m -- "$1"); printf 'Z:%s' "${p//\//\\}"; }
-checks=0
-failures=0
-check() {  # check NAME WANT GOT
-  checks=$((checks + 1))
-  if [[ $2 == "$3" ]]; then
-    echo "ok - $1"
-  else
-    failures=$((failures + 1))
-    echo "not ok - $1: got [$3], want [$2]"
-  fi
-}
+source "$root/tests/wine/lib/checks.sh"
+winpath() { wb_winpath "$@"; }
+check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 
 # run CASE SCENARIO ID WANT_NUMBER WANT_SOURCE WANT_NOTICES
 run() {
@@ -43,8 +34,8 @@ run() {
   # The host's own checks, under this case's name.
   while IFS= read -r line; do
     case $line in
-      "ok - "*) checks=$((checks + 1)); echo "ok - $name: ${line#ok - }" ;;
-      "not ok - "*) checks=$((checks + 1)); failures=$((failures + 1)); echo "not ok - $name: ${line#not ok - }" ;;
+      "ok - "*) wb_report "$name: ${line#ok - }" 0 ;;
+      "not ok - "*) wb_report "$name: ${line#not ok - }" 1 "(the host's check)" ;;
     esac
   done <<<"$out"
   grep -q '^1\.\.' <<<"$out" || check "$name: the host ran to its end (exit $rc)" yes no
@@ -58,5 +49,4 @@ run refused_eng right_refused_eng.json 1800101 0 "" "$refused_eng"
 run granted default.json 1800101 0 "" ""
 run report_ok default.json 1800601 0 "" ""
 run report_error report_error.json 1800601 5 GetRptByID ""
-echo "1..$checks"
-exit "$failures"
+wb_finish

@@ -9,18 +9,9 @@ set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 tmp=$WB_WINE_TMP/trace
 mkdir -p "$tmp"
-winpath() { local p; p=$(readlink -m -- "$1"); printf 'Z:%s' "${p//\//\\}"; }
-checks=0
-failures=0
-check() {  # check NAME WANT GOT
-  checks=$((checks + 1))
-  if [[ $2 == "$3" ]]; then
-    echo "ok - $1"
-  else
-    failures=$((failures + 1))
-    echo "not ok - $1: got [$3], want [$2]"
-  fi
-}
+source "$here/../lib/checks.sh"
+winpath() { wb_winpath "$@"; }
+check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 # Ids: the member lookup fails, the points scheme cannot be created, an id
 # outside the table does nothing.
 ids=(1800201 1800301 1800501)
@@ -96,5 +87,4 @@ check "unopenable: the host's answers are unchanged" "$plain" \
   "$(host WORKBENCH_TRACE='Z:\no\such\folder\trace.jsonl')"
 check "unopenable: a folder named as the file changes nothing either" "$plain" \
   "$(host WORKBENCH_TRACE="$(winpath "$tmp")")"
-echo "1..$checks"
-exit "$failures"
+wb_finish

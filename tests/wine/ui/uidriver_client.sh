@@ -6,12 +6,8 @@
 set -u
 
 host_out=$WB_WINE_TMP/console-host.out
-n=0
-failed=0
-check() {  # check NAME CONDITION-STATUS DETAILS
-  n=$((n + 1))
-  if [[ $2 == 0 ]]; then echo "ok - $1"; else echo "not ok - $1: $3"; failed=$((failed + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/checks.sh"
+check() { wb_report "$@"; }  # check NAME CONDITION-STATUS DETAILS
 drive() {
   timeout 30 "$WB_WINE_LOADER" "$WB_CONSOLE_UI/uidriver.exe" \
     wait-window WorkbenchConsole '*' 10000 "$@" 2>&1 | tr -d '\r'
@@ -43,5 +39,4 @@ rc=0
 wait "$host" || rc=$?
 grep -q "^ok - ShowWorkbenchForm returns" "$host_out"
 check "the host's ShowWorkbenchForm returns (exit $rc)" $? "$(tr -d '\r' <"$host_out")"
-echo "1..$n"
-exit "$failed"
+wb_finish
