@@ -81,6 +81,14 @@ StringView Cut(StringView text) {
   return text.substr(0, end);
 }
 
+// `value` quoted and cut to the limit; when it is cut, `length_key` follows
+// with its whole length.
+void AppendText(std::string& out, StringView value, const std::string& length_key) {
+  AppendQuoted(out, ToUtf8(Cut(value)));
+  if (value.size() > kTextLimit)
+    out.append(",\"").append(length_key).append("\":").append(std::to_string(value.size()));
+}
+
 std::string Number(double value) {
   if (!std::isfinite(value))
     return std::isnan(value) ? "\"NaN\"" : (value > 0 ? "\"Infinity\"" : "\"-Infinity\"");
@@ -100,9 +108,7 @@ class Line {
   // A text field; when it is cut, "<key>_length" gives its whole length.
   Line& Text(const char* key, StringView value) {
     Key(key);
-    AppendQuoted(text_, ToUtf8(Cut(value)));
-    if (value.size() > kTextLimit)
-      Raw((std::string(key) + "_length").c_str(), std::to_string(value.size()));
+    AppendText(text_, value, std::string(key) + "_length");
     return *this;
   }
   Line& Raw(const char* key, const std::string& json) {
@@ -121,18 +127,15 @@ class Line {
   std::string text_;
 };
 
-// A value as the suite's journal writes it: {"type": kind, "value": ...}.
-std::string ValueJson(const Variant& value);
+// A value as the suite's journal writes it: {"type": kind, "value": ...},
+// with `more` (",\"key\":json...") before the closing brace.
+std::string ValueJson(const Variant& value, const std::string& more = {});
 
 std::string ErrorJson(const ErrRecord& error) {
   std::string out = "{\"number\":" + std::to_string(error.number);
-  const auto text = [&out](const char* key, const String& value) {
-    out += ",\"";
-    out += key;
-    out += "\":";
-    AppendQuoted(out, ToUtf8(Cut(value)));
-    if (value.size() > kTextLimit)
-      out += ",\"" + std::string(key) + "_length\":" + std::to_string(value.size());
+  const auto text = [&out](const std::string& key, const String& value) {
+    out.append(",\"").append(key).append("\":");
+    AppendText(out, value, key + "_length");
   };
   text("source", error.source);
   text("description", error.description);
@@ -210,7 +213,7 @@ class TracedObject final : public ObjectImpl {
   std::atomic<long> refs_{0};
 };
 
-std::string ValueJson(const Variant& value) {
+std::string ValueJson(const Variant& value, const std::string& more) {
   std::string out = "{\"type\":\"";
   out += KindName(value.kind());
   out += "\",\"value\":";
@@ -237,9 +240,7 @@ std::string ValueJson(const Variant& value) {
       out += Number(value.real());
       break;
     case VarKind::kString:
-      AppendQuoted(out, ToUtf8(Cut(value.str())));
-      if (value.str().size() > kTextLimit)
-        out += ",\"length\":" + std::to_string(value.str().size());
+      AppendText(out, value.str(), "length");
       break;
     case VarKind::kObject:
       if (const TracedObject* traced = TracedObject::Of(value.object())) {
@@ -254,7 +255,7 @@ std::string ValueJson(const Variant& value) {
       out += std::to_string(value.unsupported_vartype());
       break;
   }
-  return out + "}";
+  return out + more + "}";
 }
 
 std::string ArgsJson(const Args& args) {
@@ -262,9 +263,7 @@ std::string ArgsJson(const Args& args) {
   for (const Arg& arg : args) {
     if (out.size() > 1)
       out += ',';
-    std::string value = ValueJson(arg.value());
-    value.pop_back();
-    out += value + ",\"byref\":" + (arg.by_ref() ? "true" : "false") + "}";
+    out += ValueJson(arg.value(), arg.by_ref() ? ",\"byref\":true" : ",\"byref\":false");
   }
   return out + "]";
 }
@@ -287,10 +286,8 @@ Variant TracedObject::Invoke(StringView name, CallKind kind, Args& args) {
       for (size_t i = 0; i < args.size() && i < before.size(); ++i) {
         if (!args[i].by_ref() || args[i].value() == before[i])
           continue;
-        std::string value = ValueJson(args[i].value());
-        value.pop_back();
-        written +=
-            (written.empty() ? "[" : ",") + value + ",\"position\":" + std::to_string(i + 1) + "}";
+        written += written.empty() ? '[' : ',';
+        written += ValueJson(args[i].value(), ",\"position\":" + std::to_string(i + 1));
       }
       if (!written.empty())
         line.Raw("written", written + "]");
