@@ -10,7 +10,6 @@
 # stopped when the shell exits.
 
 WB_ROOT=${WB_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
-WB_WINE_LOADER=${WB_WINE_LOADER:-/usr/lib/wine/wine64}
 WB_WINESERVER=${WB_WINESERVER:-/usr/lib/wine/wineserver}
 WB_CLIENT_TIMEOUT=${WB_CLIENT_TIMEOUT:-60}
 WB_WINE_PASSED=0
@@ -18,6 +17,23 @@ WB_WINE_FAILED=0
 WB_XVFB_PID=
 WB_WINE_STARTED=
 WB_WINE_TMP=
+
+# wb_use_arch win32|win64: the architecture that the clients started from
+# now on belong to. Sets WB_ARCH, its build tree WB_BUILD, its deliverables
+# WB_DIST and the Wine loader of that width, WB_WINE_LOADER. Both run in the
+# one WoW64 prefix; each width sees its own registry view.
+wb_use_arch() {
+  case $1 in
+    win32) WB_WINE_LOADER=/usr/lib/wine/wine ;;
+    win64) WB_WINE_LOADER=/usr/lib/wine/wine64 ;;
+    *) wb_log "no such architecture: $1"; return 1 ;;
+  esac
+  WB_ARCH=$1
+  WB_BUILD=$WB_ROOT/build/$1
+  WB_DIST=$WB_ROOT/dist/$1
+  export WB_ARCH WB_BUILD WB_DIST WB_WINE_LOADER
+}
+wb_use_arch "${WB_ARCH:-win64}"
 
 # The Windows form (Z:\...) of a Unix path.
 wb_winpath() {

@@ -3,9 +3,6 @@
 # runs its clients with the harness's wb_run_exe / wb_run_vbs / wb_run_js.
 # To add a suite: write its function here and add its name to the list.
 
-WB_WIN64_BUILD=${WB_WIN64_BUILD:-$WB_ROOT/build/win64}
-WB_WIN64_DIST=${WB_WIN64_DIST:-$WB_ROOT/dist/win64}
-
 WB_WINE_SUITES=(harness com_unit bridge)
 
 # The harness itself: the script check helpers under cscript.
@@ -17,18 +14,18 @@ suite_harness() {
 # The COM backend's conversions and error mapping, and the backend driving a
 # component that Wine provides.
 suite_com_unit() {
-  wb_run_exe com_unit "$WB_WIN64_BUILD/tests/wine/com_unit_client.exe"
+  wb_run_exe com_unit "$WB_BUILD/tests/wine/com_unit_client.exe"
 }
 
 # The bridge driving the registered reference suite, under its own scenario;
 # the client reads the suite's journal to check that every instance went.
 suite_bridge() {
-  wb_register "$WB_WIN64_DIST/RefSuite.dll" || { wb_fail "bridge: register RefSuite.dll"; return 0; }
+  wb_register "$WB_DIST/RefSuite.dll" || { wb_fail "bridge: register RefSuite.dll"; return 0; }
   local journal=$WB_WINE_TMP/bridge-journal.jsonl
   rm -f -- "$journal"
   WB_SUITE_SCENARIO=$(wb_winpath "$WB_ROOT/tests/wine/bridge/scenario.json") \
     WB_SUITE_JOURNAL=$(wb_winpath "$journal") \
-    wb_run_exe bridge "$WB_WIN64_BUILD/tests/wine/bridge_client.exe"
+    wb_run_exe bridge "$WB_BUILD/tests/wine/bridge_client.exe"
 }
 
 # The entry component (Workbench.dll): static checks of both DLLs, their type

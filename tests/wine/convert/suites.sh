@@ -4,7 +4,7 @@
 # it from LC_ALL (LANG alone leaves it en-US when the C library has no such
 # locale); `env` keeps bash from trying to switch to it too.
 suite_convert_diff() {
-  local exe=$WB_WIN64_BUILD/tests/wine/convert/convert_diff_client.exe
+  local exe=$WB_BUILD/tests/wine/convert/convert_diff_client.exe
   [[ -f $exe ]] || { wb_fail "convert_diff: $exe is missing"; return 0; }
   wb_run_client convert_diff env LC_ALL=zh_CN.UTF-8 "$WB_WINE_LOADER" "$exe"
 }

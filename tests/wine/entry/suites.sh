@@ -1,9 +1,8 @@
 # Wine suites of the entry component (Workbench.dll), sourced by
-# tests/wine/suites.sh. Uses its WB_WIN64_BUILD and WB_WIN64_DIST; the
+# tests/wine/suites.sh. Uses its WB_BUILD and WB_DIST; the
 # 32-bit DLL is read from WB_WIN32_DIST (dist/win32 of the win32 preset).
 
 WB_WIN32_DIST=${WB_WIN32_DIST:-$WB_ROOT/dist/win32}
-WB_ENTRY_CLIENTS=${WB_ENTRY_CLIENTS:-$WB_WIN64_BUILD/tests/wine/entry}
 
 # regsvr32 with the given switches on a DLL; fails (and says so) on a non-zero
 # exit.
@@ -21,22 +20,22 @@ suite_entry_static() {
   wb_run_client entry_static_win32 bash "$WB_ROOT/tests/wine/entry/static_checks.sh" \
     "$WB_WIN32_DIST/Workbench.dll" win32
   wb_run_client entry_static_win64 bash "$WB_ROOT/tests/wine/entry/static_checks.sh" \
-    "$WB_WIN64_DIST/Workbench.dll" win64
+    "$WB_DIST/Workbench.dll" win64
 }
 
 # The type library and version resource of both DLLs, read back as data, and
 # the standalone type library of each architecture that hosts import.
 suite_entry_typelib() {
-  wb_run_exe entry_typelib "$WB_ENTRY_CLIENTS/typelib_client.exe" \
-    "$(wb_winpath "$WB_WIN64_DIST/Workbench.dll")" "$(wb_winpath "$WB_WIN32_DIST/Workbench.dll")" \
-    "$(wb_winpath "$WB_WIN64_DIST/Workbench.tlb")" "$(wb_winpath "$WB_WIN32_DIST/Workbench.tlb")"
+  wb_run_exe entry_typelib "$WB_BUILD/tests/wine/entry/typelib_client.exe" \
+    "$(wb_winpath "$WB_DIST/Workbench.dll")" "$(wb_winpath "$WB_WIN32_DIST/Workbench.dll")" \
+    "$(wb_winpath "$WB_DIST/Workbench.tlb")" "$(wb_winpath "$WB_WIN32_DIST/Workbench.tlb")"
 }
 
 # Registration for all users and for the current user, the keys it writes
 # and their removal; the class is used in between (factory, interfaces,
 # IDispatch, early binding). Ends registered for all users.
 suite_entry_registration() {
-  local dll=$WB_WIN64_DIST/Workbench.dll clients=$WB_ENTRY_CLIENTS
+  local dll=$WB_DIST/Workbench.dll clients=$WB_BUILD/tests/wine/entry
   local win_dll
   win_dll=$(wb_winpath "$dll")
   # A clean start whatever an earlier run left.
@@ -62,8 +61,8 @@ suite_entry_registration() {
 # errors in CHS and in another language, from VBScript, JScript and C++.
 suite_entry_scripts() {
   local scenarios=$WB_ROOT/tests/wine/entry/scenarios here=$WB_ROOT/tests/wine/entry
-  wb_register "$WB_WIN64_DIST/RefSuite.dll" || { wb_fail "entry: register RefSuite.dll"; return 0; }
-  wb_register "$WB_WIN64_DIST/Workbench.dll" || { wb_fail "entry: register Workbench.dll"; return 0; }
+  wb_register "$WB_DIST/RefSuite.dll" || { wb_fail "entry: register RefSuite.dll"; return 0; }
+  wb_register "$WB_DIST/Workbench.dll" || { wb_fail "entry: register Workbench.dll"; return 0; }
   local journal
   for journal in calls errors_chs errors_eng errors_js client_chs client_eng; do
     : >"$WB_WINE_TMP/journal_$journal.jsonl"
@@ -88,8 +87,8 @@ suite_entry_scripts() {
     wb_run_js entry_errors_js "$here/errors.js"
   WB_SUITE_JOURNAL=$(wb_winpath "$WB_WINE_TMP/journal_client_chs.jsonl") \
     WB_SUITE_SCENARIO=$(wb_winpath "$scenarios/errors_chs.json") \
-    wb_run_exe entry_errors_chs "$WB_ENTRY_CLIENTS/errors_client.exe" CHS
+    wb_run_exe entry_errors_chs "$WB_BUILD/tests/wine/entry/errors_client.exe" CHS
   WB_SUITE_JOURNAL=$(wb_winpath "$WB_WINE_TMP/journal_client_eng.jsonl") \
     WB_SUITE_SCENARIO=$(wb_winpath "$scenarios/errors_eng.json") \
-    wb_run_exe entry_errors_eng "$WB_ENTRY_CLIENTS/errors_client.exe" ENG
+    wb_run_exe entry_errors_eng "$WB_BUILD/tests/wine/entry/errors_client.exe" ENG
 }

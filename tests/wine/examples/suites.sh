@@ -34,8 +34,8 @@ suite_examples() {
   # Six compilations; the machine may be busy.
   WB_CLIENT_TIMEOUT=${WB_EXAMPLES_BUILD_TIMEOUT:-240} wb_run_client examples_build \
     bash "$here/build_checks.sh" "$WB_ROOT/dist/include" "$WB_ROOT/examples/early_bound.cpp" "$exe"
-  wb_register "$WB_WIN64_DIST/RefSuite.dll" || { wb_fail "examples: register RefSuite.dll"; return 0; }
-  wb_register "$WB_WIN64_DIST/Workbench.dll" || { wb_fail "examples: register Workbench.dll"; return 0; }
+  wb_register "$WB_DIST/RefSuite.dll" || { wb_fail "examples: register RefSuite.dll"; return 0; }
+  wb_register "$WB_DIST/Workbench.dll" || { wb_fail "examples: register Workbench.dll"; return 0; }
 
   if [[ -f $exe ]]; then
     examples_runs cpp "$WB_WINE_LOADER" "$exe"

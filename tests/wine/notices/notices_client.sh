@@ -21,7 +21,7 @@ run() {
   local notices=$tmp/$name.txt stop=$tmp/$name.stop
   : >"$notices"
   rm -f "$stop"
-  "$WB_WINE_LOADER" "$root/build/win64/tests/wine/notices/noticewatch.exe" \
+  "$WB_WINE_LOADER" "$WB_BUILD/tests/wine/notices/noticewatch.exe" \
     "$(winpath "$notices")" "$(winpath "$stop")" 40000 &
   local watcher=$!
   local out

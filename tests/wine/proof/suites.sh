@@ -1,19 +1,18 @@
 # Wine suites that prove Workbench.dll under load and abuse, sourced by
-# tests/wine/suites.sh (uses its WB_WIN64_BUILD and WB_WIN64_DIST). Each
+# tests/wine/suites.sh (uses its WB_BUILD and WB_DIST). Each
 # client also fails when Wine's crash handler spoke in its output.
 #
 #   WB_SOAK_CALLS     calls of the soak (default 100000: 30-80 s here)
 #   WB_THREAD_CALLS   calls of each of the four threads (default 2000)
 #   WB_TIMING_BLOCKS  blocks of 100 operations per timed side (default 20)
 
-WB_PROOF_CLIENTS=${WB_PROOF_CLIENTS:-$WB_WIN64_BUILD/tests/wine/proof}
 WB_PROOF_SCENARIOS=$WB_ROOT/tests/wine/proof/scenarios
 WB_SOAK_CALLS=${WB_SOAK_CALLS:-100000}
 
 # Both DLLs registered; fails the suite's run when either cannot be.
 wb_proof_register() {
-  wb_register "$WB_WIN64_DIST/RefSuite.dll" || { wb_fail "$1: register RefSuite.dll"; return 1; }
-  wb_register "$WB_WIN64_DIST/Workbench.dll" || { wb_fail "$1: register Workbench.dll"; return 1; }
+  wb_register "$WB_DIST/RefSuite.dll" || { wb_fail "$1: register RefSuite.dll"; return 1; }
+  wb_register "$WB_DIST/Workbench.dll" || { wb_fail "$1: register Workbench.dll"; return 1; }
 }
 
 # wb_proof_run NAME FILE.exe [ARGS]: wb_run_exe, then a failure when the
@@ -43,7 +42,7 @@ suite_proof_soak() {
   WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/soak.json") \
     WB_SUITE_JOURNAL=$(wb_proof_journal soak) \
     WB_CLIENT_TIMEOUT=${WB_SOAK_TIMEOUT:-300} \
-    wb_proof_run proof_soak "$WB_PROOF_CLIENTS/soak_client.exe" "$WB_SOAK_CALLS"
+    wb_proof_run proof_soak "$WB_BUILD/tests/wine/proof/soak_client.exe" "$WB_SOAK_CALLS"
 }
 
 # Four apartment threads in one process, two in CHS and two in ENG, each
@@ -54,9 +53,9 @@ suite_proof_threads() {
   WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/threads.json") \
     WB_SUITE_JOURNAL=$(wb_proof_journal threads) \
     WB_CLIENT_TIMEOUT=${WB_THREADS_TIMEOUT:-300} \
-    wb_proof_run proof_threads "$WB_PROOF_CLIENTS/threads_client.exe" languages \
+    wb_proof_run proof_threads "$WB_BUILD/tests/wine/proof/threads_client.exe" languages \
     "${WB_THREAD_CALLS:-2000}"
-  wb_proof_run proof_thread_alone "$WB_PROOF_CLIENTS/threads_client.exe" alone
+  wb_proof_run proof_thread_alone "$WB_BUILD/tests/wine/proof/threads_client.exe" alone
 }
 
 # Hostile input at the COM boundary (arguments, DISPPARAMS, flags, null
@@ -65,8 +64,8 @@ suite_proof_hostile() {
   wb_proof_register proof_hostile || return 0
   WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/hostile_args.json") \
     WB_SUITE_JOURNAL=$(wb_proof_journal hostile) \
-    wb_proof_run proof_hostile_input "$WB_PROOF_CLIENTS/hostile_client.exe" input
-  wb_proof_run proof_hostile_answers "$WB_PROOF_CLIENTS/hostile_client.exe" answers
+    wb_proof_run proof_hostile_input "$WB_BUILD/tests/wine/proof/hostile_client.exe" input
+  wb_proof_run proof_hostile_answers "$WB_BUILD/tests/wine/proof/hostile_client.exe" answers
 }
 
 # The fault sweep: every interaction of each run failing in turn.
@@ -75,7 +74,7 @@ suite_proof_sweep() {
   wb_proof_register proof_sweep || return 0
   local sweep
   for sweep in "${WB_PROOF_SWEEPS[@]}"; do
-    wb_proof_run "proof_sweep_$sweep" "$WB_PROOF_CLIENTS/sweep_client.exe" sweep "$sweep"
+    wb_proof_run "proof_sweep_$sweep" "$WB_BUILD/tests/wine/proof/sweep_client.exe" sweep "$sweep"
   done
 }
 
@@ -84,5 +83,5 @@ suite_proof_timing() {
   wb_proof_register proof_timing || return 0
   WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/timing.json") \
     WB_SUITE_JOURNAL=$(wb_proof_journal timing) \
-    wb_proof_run proof_timing "$WB_PROOF_CLIENTS/timing_client.exe" "${WB_TIMING_BLOCKS:-20}"
+    wb_proof_run proof_timing "$WB_BUILD/tests/wine/proof/timing_client.exe" "${WB_TIMING_BLOCKS:-20}"
 }

@@ -1,7 +1,7 @@
 # The field trace of Workbench.dll, sourced by tests/wine/suites.sh.
 suite_trace() {
-  wb_register "$WB_WIN64_DIST/RefSuite.dll" || { wb_fail "trace: register RefSuite.dll"; return 0; }
-  wb_register "$WB_WIN64_DIST/Workbench.dll" || { wb_fail "trace: register Workbench.dll"; return 0; }
+  wb_register "$WB_DIST/RefSuite.dll" || { wb_fail "trace: register RefSuite.dll"; return 0; }
+  wb_register "$WB_DIST/Workbench.dll" || { wb_fail "trace: register Workbench.dll"; return 0; }
   WB_WINE_LOADER=$WB_WINE_LOADER WB_WINE_TMP=$WB_WINE_TMP \
     wb_run_client trace bash "$WB_ROOT/tests/wine/trace/trace_client.sh"
 }

@@ -98,7 +98,7 @@ std::string OpenWhileDriving(const Options& options,
   } context{&script, returned.Get()};
   const wb::win::ScopedHandle driver(CreateThread(
       nullptr, 0,
-      [](void* p) -> DWORD {
+      [](void* p) WINAPI -> DWORD {
         auto* c = static_cast<Context*>(p);
         (*c->script)(c->returned);
         return 0;

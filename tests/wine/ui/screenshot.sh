@@ -8,6 +8,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../harness.sh"
 source "$WB_ROOT/tests/wine/suites.sh"
 source "$WB_ROOT/tests/wine/ui/suite.sh"
 out=${1:-$WB_ROOT/docs/console.png}
+WB_CONSOLE_UI=$WB_BUILD/tests/wine/ui
 
 wb_wine_start
 wb_need_display

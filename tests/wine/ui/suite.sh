@@ -11,10 +11,11 @@
 #   console_com       the console opened through the registered Workbench.dll
 #                     over the registered RefSuite.dll (when both are built)
 
-WB_CONSOLE_UI=${WB_CONSOLE_UI:-$WB_WIN64_BUILD/tests/wine/ui}
+
 WB_CONSOLE_LANG=${WB_CONSOLE_LANG:-zh_CN.UTF-8}
 
 suite_console() {
+  local WB_CONSOLE_UI=$WB_BUILD/tests/wine/ui
   wb_need_display || { wb_fail "console: no display"; return 0; }
   LANG=$WB_CONSOLE_LANG wb_run_exe console_ui "$WB_CONSOLE_UI/console_ui_test.exe" \
     --bench "${WB_CONSOLE_BENCH:-300}"
@@ -23,9 +24,9 @@ suite_console() {
   LANG=$WB_CONSOLE_LANG WB_WINE_LOADER=$WB_WINE_LOADER WB_CONSOLE_UI=$WB_CONSOLE_UI \
     WB_WINE_TMP=$WB_WINE_TMP wb_run_client console_uidriver \
     bash "$WB_ROOT/tests/wine/ui/uidriver_client.sh"
-  if [[ -f $WB_WIN64_DIST/Workbench.dll && -f $WB_WIN64_DIST/RefSuite.dll ]]; then
-    wb_register "$WB_WIN64_DIST/RefSuite.dll" || { wb_fail "console: register RefSuite.dll"; return 0; }
-    wb_register "$WB_WIN64_DIST/Workbench.dll" || { wb_fail "console: register Workbench.dll"; return 0; }
+  if [[ -f $WB_DIST/Workbench.dll && -f $WB_DIST/RefSuite.dll ]]; then
+    wb_register "$WB_DIST/RefSuite.dll" || { wb_fail "console: register RefSuite.dll"; return 0; }
+    wb_register "$WB_DIST/Workbench.dll" || { wb_fail "console: register Workbench.dll"; return 0; }
     local journal=$WB_WINE_TMP/console-journal.jsonl
     rm -f -- "$journal"
     LANG=$WB_CONSOLE_LANG \
