@@ -108,13 +108,20 @@ wb_wine_start() {
     wb_log "waiting for another run in $WINEPREFIX"
     flock -w "${WB_WINE_LOCK_WAIT:-1200}" "$WB_WINE_LOCK_FD" || { wb_log "prefix still busy"; return 1; }
   fi
+  # A prefix made before 32-bit Wine was installed has no 32-bit programs.
+  if [[ -f $WINEPREFIX/.wb-ready && ! -f $WINEPREFIX/drive_c/windows/syswow64/cscript.exe ]] &&
+    wb_arch_runnable win32 >/dev/null; then
+    rm -f -- "$WINEPREFIX/.wb-ready"
+  fi
   if [[ ! -f $WINEPREFIX/.wb-ready ]]; then
     wb_log "creating the prefix $WINEPREFIX"
     rm -rf -- "$WINEPREFIX"
-    wb_wine wineboot -i >/dev/null 2>&1 || { wb_log "wineboot failed"; return 1; }
+    # A 64-bit prefix; with 32-bit Wine installed it is WoW64 and serves both
+    # widths.
+    "$(wb_loader win64)" wineboot -i >/dev/null 2>&1 || { wb_log "wineboot failed"; return 1; }
     # Without a window manager Wine waits on every window hide unless its
     # windows are unmanaged.
-    wb_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    "$(wb_loader win64)" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
       >/dev/null 2>&1 || { wb_log "reg add failed"; return 1; }
     "$WB_WINESERVER" -w
     touch "$WINEPREFIX/.wb-ready"
