@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
-# What a host developer builds from dist/ alone, with the mingw compilers and
+# What a host developer builds from dist/ alone, with one mingw compiler and
 # the kit's include folder as the only include path:
-# - header_probe.c as C and as C++, for i686 and x86_64 (Workbench.h
-#   compiles, its GUIDs link, its dispatch ids are the published ones);
-# - the early-bound example, for both architectures; the x86_64 program is
-#   kept for the suite to run.
-#   build_checks.sh <dist/include> <examples/early_bound.cpp> <out early_bound.exe>
+# - header_probe.c as C and as C++ (Workbench.h compiles, its GUIDs link, its
+#   dispatch ids are the published ones);
+# - every C++ example host, kept in OUT_DIR for the suite to run.
+#   build_checks.sh <dist/include> <examples/> <OUT_DIR> win32|win64
 # Prints `ok - ` / `not ok - ` lines and the plan; exits with the failures.
 set -u
 include=$1
-example=$2
+examples=$2
 out=$3
+case $4 in
+  win32) arch=i686 ;;
+  win64) arch=x86_64 ;;
+  *) echo "not ok - no such architecture: $4"; echo "1..1"; exit 1 ;;
+esac
 here=$(dirname "${BASH_SOURCE[0]}")
 work=$(mktemp -d)
 trap 'rm -rf -- "$work"' EXIT
 source "$here/../lib/checks.sh"
+WB_CHECK_LABEL=$arch
 
 # build NAME OUTPUT COMPILER ARGS...: one check, the compiler's output as details.
 build() {
@@ -30,16 +35,14 @@ if [[ ! -f $include/Workbench.h ]]; then
   wb_finish
 fi
 
-for arch in i686 x86_64; do
-  build "$arch: Workbench.h in C" "$work/probe_c_$arch.exe" \
-    "$arch-w64-mingw32-gcc" "$here/header_probe.c"
-  build "$arch: Workbench.h in C++" "$work/probe_cc_$arch.exe" \
-    "$arch-w64-mingw32-g++" -x c++ "$here/header_probe.c"
-done
+mkdir -p "$out"
+build "Workbench.h in C" "$work/probe_c.exe" "$arch-w64-mingw32-gcc" "$here/header_probe.c"
+build "Workbench.h in C++" "$work/probe_cc.exe" "$arch-w64-mingw32-g++" -x c++ "$here/header_probe.c"
 # As the README tells a host developer, plus a self-contained runtime so that
-# Wine needs no mingw DLL beside it.
-build "i686: early_bound.cpp builds" "$work/early_bound_i686.exe" \
-  i686-w64-mingw32-g++ "$example" -static
-build "x86_64: early_bound.cpp builds" "$out" x86_64-w64-mingw32-g++ "$example" -static
+# Wine needs no mingw DLL beside them.
+for example in early_bound manifest_host activation_context type_library; do
+  build "$example.cpp builds" "$out/$example.exe" "$arch-w64-mingw32-g++" \
+    "$examples/$example.cpp" -static
+done
 
 wb_finish
