@@ -4,7 +4,8 @@
 #pragma once
 
 #include <windows.h>
-#include <oleauto.h>
+
+#include <oleauto.h>  // after windows.h, which it needs
 #include <wrl/client.h>
 
 #include <cstdio>
@@ -64,8 +65,12 @@ inline int PrintSuccess(long function_id) {
 }
 
 // The error's number and its other four fields; returns main's exit code.
-inline int PrintError(long function_id, long number, BSTR source, BSTR description,
-                      BSTR help_file, DWORD help_context) {
+inline int PrintError(long function_id,
+                      long number,
+                      BSTR source,
+                      BSTR description,
+                      BSTR help_file,
+                      DWORD help_context) {
   std::printf("DEVOVIZoruze(%ld): error %ld\n", function_id, number);
   std::printf("  Source:      %s\n", Utf8(source).c_str());
   std::printf("  Description: %s\n", Utf8(description).c_str());
@@ -83,8 +88,7 @@ inline int PrintOutcome(long function_id, HRESULT hr, IUnknown* object, REFIID i
   Microsoft::WRL::ComPtr<ISupportErrorInfo> support;
   Microsoft::WRL::ComPtr<IErrorInfo> info;
   if (FAILED(object->QueryInterface(IID_PPV_ARGS(&support))) ||
-      support->InterfaceSupportsErrorInfo(iid) != S_OK || GetErrorInfo(0, &info) != S_OK ||
-      !info) {
+      support->InterfaceSupportsErrorInfo(iid) != S_OK || GetErrorInfo(0, &info) != S_OK || !info) {
     std::printf("DEVOVIZoruze(%ld): error %ld (no error information)\n", function_id,
                 ErrorNumber(hr));
     return 1;

@@ -77,9 +77,8 @@ int CallByName(IDispatch* workbench, LONG function_id) {
     error.info.pfnDeferredFillIn(&error.info);
   const long number =
       error.info.wCode != 0 ? error.info.wCode : example::ErrorNumber(error.info.scode);
-  return example::PrintError(function_id, number, error.info.bstrSource,
-                             error.info.bstrDescription, error.info.bstrHelpFile,
-                             error.info.dwHelpContext);
+  return example::PrintError(function_id, number, error.info.bstrSource, error.info.bstrDescription,
+                             error.info.bstrHelpFile, error.info.dwHelpContext);
 }
 
 }  // namespace
