@@ -1,36 +1,47 @@
 #include "refsuite/com_classes.h"
 
+#include <objbase.h>
+
 namespace refsuite::com {
 
+namespace {
+
+// One row a line: the build reads these rows to write RefSuite.manifest
+// (cmake/WorkbenchManifest.cmake), so each CLSID is typed here alone.
+struct ClassRow {
+  const char* prog_id;
+  const wchar_t* clsid;
+};
+constexpr ClassRow kClassRows[] = {
+    {"Polyglot.LocaleState", L"{43C46677-D975-464B-B986-FA12D1C508F3}"},
+    {"Phrasebook.Catalog", L"{01BC920E-8939-4D84-AEC2-112C2052D0CD}"},
+    {"CtxStore.SessionBag", L"{2F8F844B-E6BE-42D2-8E5C-DB18D5AD58E6}"},
+    {"Gatekeeper.RightsDesk", L"{80434359-FAEE-4F43-A338-FD4644EE2EAB}"},
+    {"TillGuide.CKeyMap", L"{FDCAD983-556E-4215-8BDA-12345B7DCDAD}"},
+    {"ReceiptRoll.CReceiptRoll", L"{82CEAB26-860E-4BE3-977B-0C4ADF15FCE2}"},
+    {"Loyalty.CPlan", L"{12F5B106-5D2E-492D-9299-3CBE05E6D0D7}"},
+    {"Finder.OneRecordPick", L"{369AB1AE-E0FA-44E5-841F-680490C112F9}"},
+    {"BranchLink.ClsLink", L"{76E69069-4AF6-41AC-A087-D8C327340EAD}"},
+    {"Loyalty.CPoints", L"{E133E66A-0A1A-4265-8C71-BD31998F29A6}"},
+    {"DayClose.CDayCloseRun", L"{A8C73FBD-43F1-4B2F-A180-7ABE6DBBADB1}"},
+    {"Tabulate.ClsTable", L"{44FF83AF-1907-4E85-AA9A-468A2C44763E}"},
+    {"SheetShow.CPresenter", L"{C698F41D-9ED7-45FB-B2EA-9827F8337B67}"},
+};
+
+}  // namespace
+
 const std::vector<ComClass>& Classes() {
-  static const auto* classes = new std::vector<ComClass>{
-      {"Polyglot.LocaleState",
-       {0x43C46677, 0xD975, 0x464B, {0xB9, 0x86, 0xFA, 0x12, 0xD1, 0xC5, 0x08, 0xF3}}},
-      {"Phrasebook.Catalog",
-       {0x01BC920E, 0x8939, 0x4D84, {0xAE, 0xC2, 0x11, 0x2C, 0x20, 0x52, 0xD0, 0xCD}}},
-      {"CtxStore.SessionBag",
-       {0x2F8F844B, 0xE6BE, 0x42D2, {0x8E, 0x5C, 0xDB, 0x18, 0xD5, 0xAD, 0x58, 0xE6}}},
-      {"Gatekeeper.RightsDesk",
-       {0x80434359, 0xFAEE, 0x4F43, {0xA3, 0x38, 0xFD, 0x46, 0x44, 0xEE, 0x2E, 0xAB}}},
-      {"TillGuide.CKeyMap",
-       {0xFDCAD983, 0x556E, 0x4215, {0x8B, 0xDA, 0x12, 0x34, 0x5B, 0x7D, 0xCD, 0xAD}}},
-      {"ReceiptRoll.CReceiptRoll",
-       {0x82CEAB26, 0x860E, 0x4BE3, {0x97, 0x7B, 0x0C, 0x4A, 0xDF, 0x15, 0xFC, 0xE2}}},
-      {"Loyalty.CPlan",
-       {0x12F5B106, 0x5D2E, 0x492D, {0x92, 0x99, 0x3C, 0xBE, 0x05, 0xE6, 0xD0, 0xD7}}},
-      {"Finder.OneRecordPick",
-       {0x369AB1AE, 0xE0FA, 0x44E5, {0x84, 0x1F, 0x68, 0x04, 0x90, 0xC1, 0x12, 0xF9}}},
-      {"BranchLink.ClsLink",
-       {0x76E69069, 0x4AF6, 0x41AC, {0xA0, 0x87, 0xD8, 0xC3, 0x27, 0x34, 0x0E, 0xAD}}},
-      {"Loyalty.CPoints",
-       {0xE133E66A, 0x0A1A, 0x4265, {0x8C, 0x71, 0xBD, 0x31, 0x99, 0x8F, 0x29, 0xA6}}},
-      {"DayClose.CDayCloseRun",
-       {0xA8C73FBD, 0x43F1, 0x4B2F, {0xA1, 0x80, 0x7A, 0xBE, 0x6D, 0xBB, 0xAD, 0xB1}}},
-      {"Tabulate.ClsTable",
-       {0x44FF83AF, 0x1907, 0x4E85, {0xAA, 0x9A, 0x46, 0x8A, 0x2C, 0x44, 0x76, 0x3E}}},
-      {"SheetShow.CPresenter",
-       {0xC698F41D, 0x9ED7, 0x45FB, {0xB2, 0xEA, 0x98, 0x27, 0xF8, 0x33, 0x7B, 0x67}}},
-  };
+  static const auto* classes = [] {
+    auto* list = new std::vector<ComClass>;
+    for (const ClassRow& row : kClassRows) {
+      ComClass c{row.prog_id, {}};
+      // The rows are well-formed; a row that did not parse would keep the
+      // null GUID, which no creation asks for.
+      IIDFromString(row.clsid, &c.clsid);
+      list->push_back(c);
+    }
+    return list;
+  }();
   return *classes;
 }
 

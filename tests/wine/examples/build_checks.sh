@@ -1,24 +1,25 @@
 #!/usr/bin/env bash
-# What a host developer builds from dist/ alone, with the mingw compiler of
-# one architecture and the kit's include folder as the only include path:
-# - header_probe.c as C and as C++ (Workbench.h compiles, its GUIDs link,
-#   its dispatch ids are the published ones);
-# - the early-bound example, kept for the suite to run.
-#   build_checks.sh win32|win64 <dist/include> <examples/early_bound.cpp> <out early_bound.exe>
+# What a host developer builds from dist/ alone, with one mingw compiler and
+# the kit's include folder as the only include path:
+# - header_probe.c as C and as C++ (Workbench.h compiles, its GUIDs link, its
+#   dispatch ids are the published ones);
+# - every C++ example host, kept in OUT_DIR for the suite to run.
+#   build_checks.sh <dist/include> <examples/> <OUT_DIR> win32|win64
 # Prints `ok - ` / `not ok - ` lines and the plan; exits with the failures.
 set -u
-case $1 in
+include=$1
+examples=$2
+out=$3
+case $4 in
   win32) arch=i686 ;;
   win64) arch=x86_64 ;;
-  *) echo "build_checks.sh: win32 or win64, not '$1'" >&2; exit 2 ;;
+  *) echo "not ok - no such architecture: $4"; echo "1..1"; exit 1 ;;
 esac
-include=$2
-example=$3
-out=$4
 here=$(dirname "${BASH_SOURCE[0]}")
 work=$(mktemp -d)
 trap 'rm -rf -- "$work"' EXIT
 source "$here/../lib/checks.sh"
+WB_CHECK_LABEL=$arch
 
 # build NAME OUTPUT COMPILER ARGS...: one check, the compiler's output as details.
 build() {
@@ -34,11 +35,14 @@ if [[ ! -f $include/Workbench.h ]]; then
   wb_finish
 fi
 
-build "$arch: Workbench.h in C" "$work/probe_c.exe" "$arch-w64-mingw32-gcc" "$here/header_probe.c"
-build "$arch: Workbench.h in C++" "$work/probe_cc.exe" \
-  "$arch-w64-mingw32-g++" -x c++ "$here/header_probe.c"
+mkdir -p "$out"
+build "Workbench.h in C" "$work/probe_c.exe" "$arch-w64-mingw32-gcc" "$here/header_probe.c"
+build "Workbench.h in C++" "$work/probe_cc.exe" "$arch-w64-mingw32-g++" -x c++ "$here/header_probe.c"
 # As the README tells a host developer, plus a self-contained runtime so that
-# Wine needs no mingw DLL beside it.
-build "$arch: early_bound.cpp builds" "$out" "$arch-w64-mingw32-g++" "$example" -static
+# Wine needs no mingw DLL beside them.
+for example in early_bound manifest_host activation_context type_library; do
+  build "$example.cpp builds" "$out/$example.exe" "$arch-w64-mingw32-g++" \
+    "$examples/$example.cpp" -static
+done
 
 wb_finish

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs one example host and checks what it printed against a transcript, line
-# by line, and its exit code; with --journal, also the reference suite's
-# journal of the run (event, ProgID and member of each entry) against a
-# second transcript.
+# by line, its exit code, and that Wine's crash handler stayed silent; with
+# --journal, also the reference suite's journal of the run (event, ProgID and
+# member of each entry) against a second transcript.
 #   check_host.sh LABEL EXPECTED.txt EXIT [--journal JOURNAL.jsonl EXPECTED.txt] -- COMMAND...
 # Prints `ok - ` / `not ok - ` lines and the plan; exits with the failures.
 set -u
@@ -37,11 +37,14 @@ compare() {
 }
 
 out=$(mktemp)
-trap 'rm -f -- "$out" "$out.raw" "$out.journal"' EXIT
+trap 'rm -f -- "$out" "$out.raw" "$out.err" "$out.journal"' EXIT
 rc=0
-"$@" >"$out.raw" || rc=$?
+"$@" >"$out.raw" 2>"$out.err" || rc=$?
 tr -d '\r' <"$out.raw" >"$out"
 check "exit code $want_exit" "got $rc" test "$rc" = "$want_exit"
+crash='Unhandled exception|Unhandled page fault|wine: Unhandled|Backtrace:'
+silent() { ! grep -q -E "$crash" "$1"; }
+check "no crash" "$(grep -m 3 -E "$crash" "$out.err" | tr '\n' ' ')" silent "$out.err"
 compare "output" "$out" "$expected"
 if [[ -n $journal ]]; then
   jq -r '[.event, .progid, .member // empty] | join(" ")' "$journal" >"$out.journal" 2>&1
