@@ -91,7 +91,7 @@ examples_unregistered_prefix() {
     wb_log "creating the prefix $prefix"
     rm -rf -- "$prefix"
     # The 64-bit loader makes the WoW64 prefix, whichever architecture runs first.
-    WINEPREFIX=$prefix /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || return 1
+    WINEPREFIX=$prefix "$(wb_loader win64)" wineboot -i >/dev/null 2>&1 || return 1
     WINEPREFIX=$prefix "$WB_WINESERVER" -w
     touch "$prefix/.wb-ready"
   fi
