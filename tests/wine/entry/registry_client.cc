@@ -14,7 +14,7 @@
 
 #include "bridge/win/scoped_hkey.h"
 #include "entry/workbench_idl.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 
 namespace {
 
@@ -143,12 +143,12 @@ int wmain(int argc, wchar_t** argv) {
              "usage: registry_client present|absent machine|user [<Workbench.dll>]");
     return t.Finish();
   }
+  t.Plan(1 + (present ? 14 : 5));  // the root, then the keys
   const bool user = std::wcscmp(argv[2], L"user") == 0;
   const Key root(user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, L"Software\\Classes");
-  if (!root.exists()) {
-    t.Expect(false, "classes root opens");
+  t.Expect(root.exists(), "classes root opens");
+  if (!root.exists())
     return t.Finish();
-  }
   if (present) {
     CheckPresent(t, root.get(), argv[3]);
   } else {

@@ -6,7 +6,7 @@
 # - the early-bound example, for both architectures; the x86_64 program is
 #   kept for the suite to run.
 #   build_checks.sh <dist/include> <examples/early_bound.cpp> <out early_bound.exe>
-# Prints `ok - ` / `not ok - ` lines and the plan; exits with the failures.
+# Prints the plan and `ok - ` / `not ok - ` lines; exits with the failures.
 set -u
 include=$1
 example=$2
@@ -26,10 +26,12 @@ build() {
 }
 
 if [[ ! -f $include/Workbench.h ]]; then
+  wb_plan 1
   wb_report "$include/Workbench.h exists" 1 "missing"
   wb_finish
 fi
 
+wb_plan 6
 for arch in i686 x86_64; do
   build "$arch: Workbench.h in C" "$work/probe_c_$arch.exe" \
     "$arch-w64-mingw32-gcc" "$here/header_probe.c"

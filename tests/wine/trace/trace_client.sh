@@ -3,7 +3,7 @@
 # the trace switched off, on through WORKBENCH_TRACE, on through the registry
 # value, and pointed at a file that cannot be opened; the host must get the
 # same answers each time, and the trace must say what the suite was asked and
-# what came back. Prints ok / not ok lines and a plan line for the harness.
+# what came back. Prints a plan line and ok / not ok lines for the harness.
 # Needs the harness's prefix and the registered DLLs (see suites.sh).
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -11,6 +11,7 @@ tmp=$WB_WINE_TMP/trace
 mkdir -p "$tmp"
 source "$here/../lib/checks.sh"
 winpath() { wb_winpath "$@"; }
+wb_plan 18
 check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 # Ids: the member lookup fails, the points scheme cannot be created, an id
 # outside the table does nothing.
@@ -25,8 +26,13 @@ host() {
   [[ -f $report ]] && iconv -f UTF-16 -t UTF-8 "$report" | tr -d '\r'
 }
 reg() { timeout -k 5 20 "$WB_WINE_LOADER" reg "$@" >/dev/null 2>&1; }
-# jq over the trace: the number of lines that match FILTER.
-count() { jq -c "select($2)" "$1" 2>/dev/null | wc -l; }
+# count FILE FILTER: the number of lines of the trace that match the jq
+# FILTER; "unreadable" when the file is missing or a line is no JSON.
+count() {
+  local lines
+  lines=$(jq -c "select($2)" "$1" 2>&1) || { echo unreadable; return; }
+  grep -c . <<<"$lines"
+}
 
 reg delete 'HKCU\Software\Workbench' /f
 plain=$(host -u WORKBENCH_TRACE)
@@ -35,10 +41,13 @@ check "the member lookup's error reaches the host" \
   "1800201: 1001|Finder.OneRecordPick|调用门店函数出错。原因：会员资料库无法连接|finder.chm|42" \
   "$(grep '^1800201' <<<"$plain")"
 
-# Off: no file anywhere.
+# Off: no file anywhere the process could put one by itself: its working
+# folder, the prefix (profile, temporary and system folders), beside the DLL.
 rm -rf "$tmp/off" && mkdir -p "$tmp/off"
+touch "$tmp/off.stamp"
 (cd "$tmp/off" && host -u WORKBENCH_TRACE >/dev/null)
-check "off: nothing is written" "" "$(find "$tmp/off" -type f)"
+check "off: nothing is written" "$tmp/report.txt" \
+  "$(find "$WINEPREFIX/drive_c" "$WB_DIST" "$tmp" -newer "$tmp/off.stamp" -type f)"
 
 # On through the environment.
 env_trace=$tmp/env.jsonl
@@ -66,10 +75,10 @@ expect "the host's outcome with all five fields" 1 \
    and .error.helpfile=="finder.chm" and .error.helpcontext==42'
 expect "an id outside the table leaves with success" 1 \
   '.event=="host-leave" and .id==1800501 and .outcome=="ok"'
-expect "every line has its time with milliseconds, its process and thread" 0 \
-  '(.time | test("^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}[.][0-9]{3}$") | not)
-   or (.thread | type) != "number" or (.pid | type) != "number"'
 lines=$(wc -l <"$env_trace")
+expect "every line has its time with milliseconds, its process and thread" "$lines" \
+  '(.time | test("^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}[.][0-9]{3}$"))
+   and (.thread | type) == "number" and (.pid | type) == "number"'
 host WORKBENCH_TRACE="$(winpath "$env_trace")" >/dev/null
 check "on (environment): a second run appends" "$((2 * lines))" "$(wc -l <"$env_trace")"
 

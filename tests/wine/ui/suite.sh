@@ -17,7 +17,7 @@ WB_CONSOLE_LANG=${WB_CONSOLE_LANG:-zh_CN.UTF-8}
 suite_console() {
   local WB_CONSOLE_UI=$WB_BUILD/tests/wine/ui
   wb_need_display || { wb_fail "console: no display"; return 0; }
-  LANG=$WB_CONSOLE_LANG wb_run_exe console_ui "$WB_CONSOLE_UI/console_ui_test.exe" \
+  LANG=$WB_CONSOLE_LANG wb_run_exe console_ui "$WB_CONSOLE_UI/console_client.exe" \
     --bench "${WB_CONSOLE_BENCH:-300}"
   LANG=$WB_CONSOLE_LANG wb_run_exe console_append "$WB_CONSOLE_UI/append_bench.exe" \
     "${WB_APPEND_BENCH:-2000}"
@@ -32,7 +32,7 @@ suite_console() {
     LANG=$WB_CONSOLE_LANG \
       WB_SUITE_SCENARIO=$(wb_winpath "$WB_ROOT/tests/wine/ui/scenario.json") \
       WB_SUITE_JOURNAL=$(wb_winpath "$journal") \
-      wb_run_exe console_com "$WB_CONSOLE_UI/console_ui_test.exe" --com \
+      wb_run_exe console_com "$WB_CONSOLE_UI/console_client.exe" --com \
       --journal "$(wb_winpath "$journal")"
   else
     printf '# console_com skipped: Workbench.dll or RefSuite.dll not built\n'
