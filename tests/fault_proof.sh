@@ -78,7 +78,8 @@ if ! build clean; then
 fi
 caught=$(run clean "${all_suites[@]}")
 if [[ -n $caught ]]; then
-  printf '  not clean:\n%s\n' "$caught" | sed 's/^/    /'
+  echo "  NOT CLEAN:"
+  sed 's/^/    /' <<<"$caught"
   status=1
 else
   echo "  $(tail -n 1 "$logs/run-clean.txt")"
