@@ -9,12 +9,10 @@
 //   expectError("Fail raises", 1001, "Some text", function () { o.Fail(); });
 //   finish();
 //
-// plan(n) prints the plan line, the number of checks the script will report,
-// before the first of them: a script that stops early or skips a block then
-// reports fewer, which the harness counts as a failure. Each check prints
-// "ok - name" or "not ok - name: details"; finish() quits with the number of
-// failures. An error number N of
-// the VB style arrives as 0x800A0000 | N; errNumber() maps it back to N.
+// plan(n) comes first: a script that stops early reports fewer than n. Each
+// check prints "ok - name" or "not ok - name: details"; finish() quits with
+// the number of failures. An error number N of the VB style arrives as
+// 0x800A0000 | N; errNumber() maps it back to N.
 var checksFailed = 0;
 
 function plan(count) {

@@ -11,11 +11,9 @@
 '   ExpectError "Fail raises", 1001, "Some.Source", "Some text"
 '   Finish
 '
-' Plan prints the plan line, the number of checks the script will report,
-' before the first of them: a script that stops early or skips a block then
-' reports fewer, which the harness counts as a failure. Each check prints
-' "ok - name" or "not ok - name: details"; Finish quits with the number of
-' failures.
+' Plan N comes first: a script that stops early reports fewer than N. Each
+' check prints "ok - name" or "not ok - name: details"; Finish quits with the
+' number of failures.
 Option Explicit
 
 Dim checksFailed

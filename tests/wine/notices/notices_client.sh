@@ -12,7 +12,6 @@ mkdir -p "$tmp"
 script=$tmp/host.vbs
 cat "$root/tests/wine/lib/checks.vbs" "$here/host.vbs" >"$script"
 source "$root/tests/wine/lib/checks.sh"
-winpath() { wb_winpath "$@"; }
 check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 
 # run CASE SCENARIO ID WANT_NUMBER WANT_SOURCE WANT_NOTICES: three checks,
@@ -23,11 +22,11 @@ run() {
   : >"$notices"
   rm -f "$stop"
   "$WB_WINE_LOADER" "$WB_BUILD/tests/wine/notices/noticewatch.exe" \
-    "$(winpath "$notices")" "$(winpath "$stop")" 40000 &
+    "$(wb_winpath "$notices")" "$(wb_winpath "$stop")" 40000 &
   local watcher=$!
   local out
-  out=$(WB_SUITE_SCENARIO=$(winpath "$here/$scenario") \
-    timeout -k 5 40 "$WB_WINE_LOADER" cscript //nologo "$(winpath "$script")" "$id" "$number" "$source" |
+  out=$(WB_SUITE_SCENARIO=$(wb_winpath "$here/$scenario") \
+    timeout -k 5 40 "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$script")" "$id" "$number" "$source" |
     tr -d '\r')
   touch "$stop"
   wait "$watcher"

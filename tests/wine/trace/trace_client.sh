@@ -10,7 +10,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 tmp=$WB_WINE_TMP/trace
 mkdir -p "$tmp"
 source "$here/../lib/checks.sh"
-winpath() { wb_winpath "$@"; }
 wb_plan 18
 check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 # Ids: the member lookup fails, the points scheme cannot be created, an id
@@ -20,9 +19,9 @@ ids=(1800201 1800301 1800501)
 host() {
   local report=$tmp/report.txt
   rm -f "$report"
-  env "$@" WB_SUITE_SCENARIO="$(winpath "$here/failing.json")" \
-    timeout -k 5 40 "$WB_WINE_LOADER" cscript //nologo "$(winpath "$here/host.vbs")" "${ids[@]}" \
-    "$(winpath "$report")" >/dev/null 2>&1
+  env "$@" WB_SUITE_SCENARIO="$(wb_winpath "$here/failing.json")" \
+    timeout -k 5 40 "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$here/host.vbs")" "${ids[@]}" \
+    "$(wb_winpath "$report")" >/dev/null 2>&1
   [[ -f $report ]] && iconv -f UTF-16 -t UTF-8 "$report" | tr -d '\r'
 }
 reg() { timeout -k 5 20 "$WB_WINE_LOADER" reg "$@" >/dev/null 2>&1; }
@@ -53,7 +52,7 @@ check "off: nothing is written" "$tmp/report.txt" \
 env_trace=$tmp/env.jsonl
 rm -f "$env_trace"
 check "on (environment): the host's answers are unchanged" "$plain" \
-  "$(host WORKBENCH_TRACE="$(winpath "$env_trace")")"
+  "$(host WORKBENCH_TRACE="$(wb_winpath "$env_trace")")"
 # expect NAME COUNT FILTER: COUNT lines of the trace match the jq FILTER.
 expect() { check "on (environment): $1" "$2" "$(count "$env_trace" "$3")"; }
 expect "a line for each call entering the product" 3 \
@@ -79,13 +78,13 @@ lines=$(wc -l <"$env_trace")
 expect "every line has its time with milliseconds, its process and thread" "$lines" \
   '(.time | test("^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}[.][0-9]{3}$"))
    and (.thread | type) == "number" and (.pid | type) == "number"'
-host WORKBENCH_TRACE="$(winpath "$env_trace")" >/dev/null
+host WORKBENCH_TRACE="$(wb_winpath "$env_trace")" >/dev/null
 check "on (environment): a second run appends" "$((2 * lines))" "$(wc -l <"$env_trace")"
 
 # On through the registry value, when the environment names no file.
 reg_trace=$tmp/registry.jsonl
 rm -f "$reg_trace"
-reg add 'HKCU\Software\Workbench' /v TraceFile /t REG_SZ /d "$(winpath "$reg_trace")" /f
+reg add 'HKCU\Software\Workbench' /v TraceFile /t REG_SZ /d "$(wb_winpath "$reg_trace")" /f
 check "on (registry): the host's answers are unchanged" "$plain" "$(host -u WORKBENCH_TRACE)"
 check "on (registry): the trace was written there" 3 \
   "$(count "$reg_trace" '.event=="host-enter"')"
@@ -95,5 +94,5 @@ reg delete 'HKCU\Software\Workbench' /f
 check "unopenable: the host's answers are unchanged" "$plain" \
   "$(host WORKBENCH_TRACE='Z:\no\such\folder\trace.jsonl')"
 check "unopenable: a folder named as the file changes nothing either" "$plain" \
-  "$(host WORKBENCH_TRACE="$(winpath "$tmp")")"
+  "$(host WORKBENCH_TRACE="$(wb_winpath "$tmp")")"
 wb_finish
