@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 
 #include "bridge/win/scoped_hkey.h"
@@ -30,6 +31,25 @@ inline LSTATUS OpenRegKey(HKEY parent,
 inline LSTATUS SetRegString(HKEY key, const wchar_t* name, const std::wstring& value) noexcept {
   return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+// A REG_SZ value, or an empty text when it is missing or of another type.
+inline std::wstring GetRegString(HKEY key, const wchar_t* name) {
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return std::wstring();
+  }
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
+                       &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return std::wstring();
+  }
+  value.resize(wcsnlen(value.c_str(), size / sizeof(wchar_t)));
+  return value;
 }
 
 // Number of subkeys, or -1 when it cannot be read.

@@ -14,8 +14,11 @@
 //     interface (automation marshaling), by RegisterTypeLib for all users and
 //     written by hand for the current user (the platform's per-user call
 //     registers for all users under Wine).
-// Unregistration removes exactly these keys; a type library version key is
-// kept while another platform's DLL is still registered under it.
+// Registration stops at the first key it cannot write, removes what it wrote
+// and reports that failure. Unregistration removes exactly these keys; while
+// the other width's DLL stays registered (its class key in the other
+// registry view), only this width's class key and its platform entry under
+// the type library go, and the keys the two views share stay for it.
 #pragma once
 
 #include <windows.h>

@@ -11,7 +11,7 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 copy=${WB_FAULT_DIR:-$root/build/fault-proof}
 logs=$copy/logs
-export WB_SOAK_CALLS=${WB_SOAK_CALLS:-20000}
+export WB_SOAK_CALLS=${WB_SOAK_CALLS:-20000} WB_ARCHES=${WB_ARCHES:-win64}
 
 # fault NAME FILE FIND REPLACE SUITE...: FIND (exact text) in FILE becomes
 # REPLACE; SUITEs are the Wine suites that must catch it.
@@ -58,7 +58,7 @@ run() {
   local label=$1
   shift
   (cd "$copy" && bash tests/wine/run.sh "$@") >"$logs/run-$label.txt" 2>&1
-  grep -E '^([a-z0-9_-]+: )?not ok - ' "$logs/run-$label.txt"
+  grep -E '^([a-z0-9_/-]+: )?not ok - ' "$logs/run-$label.txt"
 }
 
 selected=("$@")

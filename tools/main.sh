@@ -2,12 +2,17 @@
 # The main job: Workbench.dll driven through its function ids, as a store
 # front-end drives it, against the bundled reference suite.
 #
-# Builds the 64-bit Windows build, registers Workbench.dll and the reference
-# suite in a private Wine prefix, and runs a host script that calls
-# DEVOVIZoruze for each id of the dispatch table and for one id outside it.
-# For each id it shows the calls the suite saw and what the host got.
+# Builds the 32-bit Windows build, the product as shipped, registers
+# Workbench.dll and the reference suite in a private Wine prefix, and runs a
+# 32-bit host script that calls DEVOVIZoruze for each id of the dispatch
+# table and for one id outside it. For each id it shows the calls the suite
+# saw and what the host got.
 #
-#   bash tools/main.sh [--scenario NAME|FILE.json] [--trace] [--console [SHOT.png]]
+#   bash tools/main.sh [--arch win32|win64] [--scenario NAME|FILE.json] [--trace]
+#                      [--console [SHOT.png]]
+#
+# --arch win64 drives the 64-bit build of the same source instead. Where this
+# machine cannot run 32-bit programs, the job says so and uses win64.
 #
 # NAME picks a bundled scenario from tools/main/: right-refused (the user
 # holds no function right), failing-component (the member lookup raises, the
@@ -28,8 +33,13 @@ root=$PWD
 scenario=
 console=
 trace=
+arch=win32
 while (($#)); do
   case $1 in
+    --arch)
+      [[ ${2-} == win32 || ${2-} == win64 ]] || { echo "main: --arch takes win32 or win64" >&2; exit 2; }
+      arch=$2
+      shift 2 ;;
     --scenario)
       [[ $# -ge 2 ]] || { echo "main: --scenario needs a name or a file" >&2; exit 2; }
       if [[ -f $root/tools/main/$2.json ]]; then
@@ -49,19 +59,23 @@ while (($#)); do
         shift
       fi
       shift ;;
-    -h | --help) sed -n '2,24p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,29p' "$0"; exit 0 ;;
     *) echo "main: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
 
 bash tools/setup.sh >/dev/null
-[[ -f build/win64/build.ninja ]] || cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j2 >/dev/null
+if [[ $arch == win32 ]] && ! reason=$(bash tools/probe_i386.sh); then
+  echo "main: this machine cannot run 32-bit programs ($reason); driving the 64-bit build"
+  arch=win64
+fi
+[[ -f build/$arch/build.ninja ]] || cmake --preset "$arch" >/dev/null
+cmake --build --preset "$arch" -j2 >/dev/null
 
 # The console: opened by a host script, driven by uidriver (every tool of the
 # menu in display order, then the exit tool), photographed with a menu open.
 run_console() {
-  local driver=$root/build/win64/tests/wine/ui/uidriver.exe
+  local driver=$WB_BUILD/tests/wine/ui/uidriver.exe
   # The caption buttons' glyphs (package fonts-wine), where the prefix finds them.
   if [[ -f /usr/share/wine/fonts/marlett.ttf ]]; then
     cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
@@ -96,14 +110,15 @@ show_notices() {
 }
 
 source tests/wine/harness.sh
+wb_use_arch "$arch"
 wb_wine_start
 # Notices are real message boxes on a virtual display. The display must be
 # there before the first Wine program starts, or Wine's desktop runs without
 # one and boxes never appear.
 wb_need_display
 export LANG=zh_CN.UTF-8
-wb_register "$root/dist/win64/RefSuite.dll"
-wb_register "$root/dist/win64/Workbench.dll"
+wb_register "$WB_DIST/RefSuite.dll"
+wb_register "$WB_DIST/Workbench.dll"
 
 journal=$WB_WINE_TMP/journal.jsonl
 report=$WB_WINE_TMP/report.txt
@@ -126,9 +141,9 @@ if [[ -n $trace ]]; then
 fi
 
 if [[ -n $console ]]; then
-  echo "Workbench.CWorkbench.ShowWorkbenchForm against the reference suite"
+  echo "Workbench.CWorkbench.ShowWorkbenchForm against the reference suite ($arch)"
 else
-  echo "Workbench.CWorkbench.DEVOVIZoruze against the reference suite"
+  echo "Workbench.CWorkbench.DEVOVIZoruze against the reference suite ($arch)"
 fi
 if [[ -n $scenario ]]; then
   echo "scenario: $(basename "$scenario")"
@@ -138,7 +153,7 @@ fi
 echo
 # A watcher reads each notice and closes it, so that the job never waits on a
 # box nobody closes.
-"$WB_WINE_LOADER" "$root/build/win64/tests/wine/notices/noticewatch.exe" \
+"$WB_WINE_LOADER" "$WB_BUILD/tests/wine/notices/noticewatch.exe" \
   "$(wb_winpath "$notices")" "$(wb_winpath "$stop")" 180000 &
 watcher=$!
 rc=0

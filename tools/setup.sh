@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on Debian 12 (run as root). Only the
 # packages that are missing are installed, so a second run takes a moment.
+# Where the machine runs 32-bit programs (tools/probe_i386.sh), it also adds
+# the i386 architecture and 32-bit Wine, so that the 32-bit DLL, the product
+# as shipped, runs in the same WoW64 prefix as the 64-bit one.
 #   bash tools/setup.sh
 set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 packages=(
   # Native build and unit tests.
@@ -18,27 +22,48 @@ packages=(
   clang libclang-rt-14-dev
 )
 
-# One dpkg-query for all; a package dpkg has never heard of prints no line.
-declare -A installed=()
-while read -r name status; do
-  [[ $status == installed ]] && installed[$name]=1
-done < <(dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${packages[@]}" 2>/dev/null || true)
-missing=()
-for p in "${packages[@]}"; do
-  [[ -n ${installed[$p]-} ]] || missing+=("$p")
-done
+# missing PACKAGE...: those of the packages that are not installed (one
+# dpkg-query for all; a package dpkg has never heard of prints no line).
+missing() {
+  local -A installed=()
+  local name status p
+  while read -r name status; do
+    [[ $status == installed ]] && installed[$name]=1
+  done < <(dpkg-query -W -f='${binary:Package} ${db:Status-Status}\n' "$@" 2>/dev/null || true)
+  for p in "$@"; do
+    [[ -n ${installed[$p]-} || -n ${installed[$p:amd64]-} ]] || echo "$p"
+  done
+}
 
-if ((${#missing[@]} == 0)); then
+# install PACKAGE...: apt-get install, quietly, as root.
+install() {
+  if ((EUID != 0)); then
+    echo "setup: missing $*; run as root to install them" >&2
+    exit 1
+  fi
+  echo "setup: installing $*"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+mapfile -t needed < <(missing "${packages[@]}")
+if ((${#needed[@]})); then
+  install "${needed[@]}"
+else
   echo "setup: all ${#packages[@]} packages present"
+fi
+
+# 32-bit Wine, where 32-bit programs run (the probe needs binutils, which
+# came with g++ above).
+if ! reason=$(bash tools/probe_i386.sh); then
+  echo "setup: no 32-bit Wine: $reason; the 32-bit checks will be skipped"
   exit 0
 fi
-
-if ((EUID != 0)); then
-  echo "setup: missing ${missing[*]}; run as root to install them" >&2
-  exit 1
+if [[ -n $(missing wine32:i386) ]]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    ((EUID == 0)) || { echo "setup: the i386 architecture is missing; run as root" >&2; exit 1; }
+    dpkg --add-architecture i386
+  fi
+  install wine32:i386
 fi
-echo "setup: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-echo "setup: done"

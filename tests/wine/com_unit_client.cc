@@ -479,6 +479,28 @@ void OwnerChecks() {
                     std::to_string(after));
 }
 
+// The VARIANTs and DISPPARAMS that this width's code builds have the
+// platform's layout for the width: Wine's own oleaut32 finds each argument
+// where this code put it (16-byte VARIANTs on win32, 24 on win64) and reads
+// a Long through a reference to a VARIANT. (Write-back through references is
+// the bridge client's, against the reference suite.)
+void LayoutChecks() {
+  std::printf("# VARIANT %u bytes, DISPPARAMS %u bytes\n", unsigned(sizeof(VARIANT)),
+              unsigned(sizeof(DISPPARAMS)));
+  ScopedVariant inner(wb::ToComVariant(Variant::Str(u"7")));
+  VARIANT args[3] = {Make(VT_I2), Make(VT_BYREF | VT_VARIANT), Make(VT_R8)};
+  V_I2(&args[0]) = 3;
+  V_VARIANTREF(&args[1]) = inner.AsInput();
+  V_R8(&args[2]) = 1.0;
+  DISPPARAMS params = {args, nullptr, 3, 0};
+  VARIANT got = Make(VT_EMPTY);
+  UINT bad = 0;
+  // Arguments are stored last first: position 1 is args[1].
+  const HRESULT hr = DispGetParam(&params, 1, VT_I4, &got, &bad);
+  checks.Expect(hr == S_OK && V_VT(&got) == VT_I4 && V_I4(&got) == 7,
+                "the platform reads the argument that this width's DISPPARAMS holds by reference");
+}
+
 // The backend against a component that Wine provides.
 void DictionaryChecks() {
   wb::ErrRecord e = wb::CaptureError([] {
@@ -533,7 +555,7 @@ void DictionaryChecks() {
 
 int main() {
   // The checks of each part below, in order.
-  checks.Plan(11 + 15 + 5 + 4 + 8 + 4 + 2 + 9);
+  checks.Plan(11 + 15 + 5 + 4 + 8 + 4 + 2 + 1 + 9);
   if (FAILED(CoInitialize(nullptr))) {
     checks.Expect(false, "CoInitialize");
     return 1;
@@ -545,6 +567,7 @@ int main() {
   IncomingChecks();
   PlatformChecks();
   OwnerChecks();
+  LayoutChecks();
   DictionaryChecks();
   const int failed = checks.Finish();
   CoUninitialize();

@@ -16,20 +16,40 @@ WB_WINESERVER=${WB_WINESERVER:-/usr/lib/wine/wineserver}
 WB_CLIENT_TIMEOUT=${WB_CLIENT_TIMEOUT:-60}
 WB_WINE_PASSED=0
 WB_WINE_FAILED=0
+WB_WINE_SKIPPED=0
 WB_XVFB_PID=
 WB_WINE_STARTED=
 WB_WINE_TMP=
+
+# The Wine loader of a width.
+wb_loader() {
+  case $1 in
+    win32) echo /usr/lib/wine/wine ;;
+    win64) echo /usr/lib/wine/wine64 ;;
+    *) wb_log "no such architecture: $1"; return 1 ;;
+  esac
+}
+
+# The width beside this run's one.
+wb_other_arch() {
+  if [[ $WB_ARCH == win32 ]]; then echo win64; else echo win32; fi
+}
+
+# wb_arch_runnable ARCH: whether this machine runs that width's programs
+# under Wine; prints why not.
+wb_arch_runnable() {
+  [[ $1 == win64 ]] && return 0
+  local reason
+  reason=$(bash "$WB_ROOT/tools/probe_i386.sh") || { echo "$reason"; return 1; }
+  [[ -x $(wb_loader win32) ]] || { echo "32-bit Wine (wine32:i386) is not installed"; return 1; }
+}
 
 # wb_use_arch win32|win64: the architecture that the clients started from
 # now on belong to. Sets WB_ARCH, its build tree WB_BUILD, its deliverables
 # WB_DIST and the Wine loader of that width, WB_WINE_LOADER. Both run in the
 # one WoW64 prefix; each width sees its own registry view.
 wb_use_arch() {
-  case $1 in
-    win32) WB_WINE_LOADER=/usr/lib/wine/wine ;;
-    win64) WB_WINE_LOADER=/usr/lib/wine/wine64 ;;
-    *) wb_log "no such architecture: $1"; return 1 ;;
-  esac
+  WB_WINE_LOADER=$(wb_loader "$1") || return 1
   WB_ARCH=$1
   WB_BUILD=$WB_ROOT/build/$1
   WB_DIST=$WB_ROOT/dist/$1
@@ -85,13 +105,20 @@ wb_wine_start() {
     wb_log "waiting for another run in $WINEPREFIX"
     flock -w "${WB_WINE_LOCK_WAIT:-1200}" "$WB_WINE_LOCK_FD" || { wb_log "prefix still busy"; return 1; }
   fi
+  # A prefix made before 32-bit Wine was installed has no 32-bit programs.
+  if [[ -f $WINEPREFIX/.wb-ready && ! -f $WINEPREFIX/drive_c/windows/syswow64/cscript.exe ]] &&
+    wb_arch_runnable win32 >/dev/null; then
+    rm -f -- "$WINEPREFIX/.wb-ready"
+  fi
   if [[ ! -f $WINEPREFIX/.wb-ready ]]; then
     wb_log "creating the prefix $WINEPREFIX"
     rm -rf -- "$WINEPREFIX"
-    wb_wine wineboot -i >/dev/null 2>&1 || { wb_log "wineboot failed"; return 1; }
+    # A 64-bit prefix; with 32-bit Wine installed it is WoW64 and serves both
+    # widths.
+    "$(wb_loader win64)" wineboot -i >/dev/null 2>&1 || { wb_log "wineboot failed"; return 1; }
     # Without a window manager Wine waits on every window hide unless its
     # windows are unmanaged.
-    wb_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    "$(wb_loader win64)" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
       >/dev/null 2>&1 || { wb_log "reg add failed"; return 1; }
     "$WB_WINESERVER" -w
     touch "$WINEPREFIX/.wb-ready"
@@ -145,9 +172,16 @@ wb_register() {
   fi
 }
 
+# wb_skip NAME REASON: a suite that cannot run on this machine, counted as
+# skipped (never as passed), on a line of its own.
+wb_skip() {
+  printf 'skipped - %s/%s: %s\n' "$WB_ARCH" "$1" "$2"
+  WB_WINE_SKIPPED=$((WB_WINE_SKIPPED + 1))
+}
+
 # Counts one failure that no client reported (a step of a suite failed).
 wb_fail() {
-  printf 'not ok - %s\n' "$*"
+  printf 'not ok - %s/%s\n' "$WB_ARCH" "$*"
   WB_WINE_FAILED=$((WB_WINE_FAILED + 1))
 }
 
@@ -162,13 +196,13 @@ wb_run_client() {
   local passed=0 failed=0 plan= late= line
   while IFS= read -r line; do
     case $line in
-      "ok - "*) passed=$((passed + 1)); printf '%s: %s\n' "$name" "$line" ;;
-      "not ok - "*) failed=$((failed + 1)); printf '%s: %s\n' "$name" "$line" ;;
+      "ok - "*) passed=$((passed + 1)); printf '%s/%s: %s\n' "$WB_ARCH" "$name" "$line" ;;
+      "not ok - "*) failed=$((failed + 1)); printf '%s/%s: %s\n' "$WB_ARCH" "$name" "$line" ;;
       1..*)
         if [[ -n $plan ]] || ((passed + failed)); then late=1; fi
         plan=${line#1..}
         ;;
-      *) [[ -n $line ]] && printf '%s: # %s\n' "$name" "$line" ;;
+      *) [[ -n $line ]] && printf '%s/%s: # %s\n' "$WB_ARCH" "$name" "$line" ;;
     esac
   done <"$out.txt"
   WB_WINE_PASSED=$((WB_WINE_PASSED + passed))
@@ -218,7 +252,10 @@ wb_run_script() {
   wb_run_client "$name" "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$script")"
 }
 
-# One closing line for the Wine part.
+# One closing line for the Wine part: `Wine checks: N ok, M not ok`, and
+# `, K skipped` when suites were skipped.
 wb_wine_summary() {
-  printf 'Wine checks: %d ok, %d not ok\n' "$WB_WINE_PASSED" "$WB_WINE_FAILED"
+  printf 'Wine checks: %d ok, %d not ok' "$WB_WINE_PASSED" "$WB_WINE_FAILED"
+  ((WB_WINE_SKIPPED == 0)) || printf ', %d skipped' "$WB_WINE_SKIPPED"
+  printf '\n'
 }

@@ -19,7 +19,7 @@ row() {
     "wb_run_$ext" "$name" "$tmp/body_$name.$ext"
     echo "failures: $WB_WINE_FAILED")
   sed 's/^/  /' <<<"$out"
-  [[ $out == *"not ok - $name: $problem"* && $out == *"failures: $failures" ]]
+  [[ $out == *"not ok - $WB_ARCH/$name: $problem"* && $out == *"failures: $failures" ]]
   wb_report "$name: counted as $failures failures, one for \"$problem\"" $? "see above"
 }
 

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Runs the Wine test suites (all, or those named) against the win64 build and
-# prints one closing line: `Wine checks: N ok, M not ok`. Exits non-zero when
-# any check failed.
+# Runs the Wine test suites (all, or those named) once per architecture, the
+# 64-bit build first and then the 32-bit one (the product as shipped), in one
+# WoW64 prefix. Prints each architecture's tally, `Wine checks (win64): N ok,
+# M not ok`, and one closing line over both, `Wine checks: N ok, M not ok`
+# (with `, K skipped` where this machine cannot run 32-bit programs: those
+# suites are skipped, never passed). Exits non-zero when any check failed.
 #   bash tests/wine/run.sh [suite...]
+#   WB_ARCHES=win32 bash tests/wine/run.sh bridge    # one architecture only
 # Not `set -e`: a failing step is counted, and the closing line always comes.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
@@ -10,16 +14,30 @@ source "$WB_ROOT/tests/wine/suites.sh"
 
 suites=("$@")
 ((${#suites[@]})) || suites=("${WB_WINE_SUITES[@]}")
+read -r -a arches <<<"${WB_ARCHES:-win64 win32}"
 if ! wb_wine_start; then
   wb_fail "the Wine prefix could not be prepared"
-  suites=()
+  arches=()
 fi
-for suite in "${suites[@]}"; do
-  if ! declare -F "suite_$suite" >/dev/null; then
-    wb_fail "no such suite: $suite"
+for arch in "${arches[@]}"; do
+  wb_use_arch "$arch" || { wb_fail "no such architecture: $arch"; continue; }
+  if ! reason=$(wb_arch_runnable "$arch"); then
+    printf 'Wine checks (%s): %d suites skipped: %s\n' "$arch" "${#suites[@]}" "$reason"
+    WB_WINE_SKIPPED=$((WB_WINE_SKIPPED + ${#suites[@]}))
     continue
   fi
-  "suite_$suite"
+  passed=$WB_WINE_PASSED failed=$WB_WINE_FAILED skipped=$WB_WINE_SKIPPED
+  for suite in "${suites[@]}"; do
+    if ! declare -F "suite_$suite" >/dev/null; then
+      wb_fail "no such suite: $suite"
+      continue
+    fi
+    "suite_$suite"
+  done
+  printf 'Wine checks (%s): %d ok, %d not ok' "$arch" \
+    $((WB_WINE_PASSED - passed)) $((WB_WINE_FAILED - failed))
+  ((WB_WINE_SKIPPED == skipped)) || printf ', %d skipped' $((WB_WINE_SKIPPED - skipped))
+  printf '\n'
 done
 wb_wine_summary
 ((WB_WINE_FAILED == 0))

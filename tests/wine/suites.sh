@@ -34,7 +34,7 @@ suite_bridge() {
 # libraries and version resources, registration, and the class under every
 # kind of client. Defined in tests/wine/entry/suites.sh.
 source "$WB_ROOT/tests/wine/entry/suites.sh"
-WB_WINE_SUITES+=(entry_static entry_typelib entry_registration entry_scripts)
+WB_WINE_SUITES+=(entry_static entry_typelib entry_registration entry_side_by_side entry_scripts)
 
 # Workbench.dll under load and abuse: the soak, threads in two languages,
 # hostile input and answers, the fault sweep, timings. Defined in

@@ -1,8 +1,13 @@
 // Checks the registry after `regsvr32` has registered or unregistered
 // Workbench.dll, for all users (HKLM\Software\Classes, where HKCR writes go)
-// or for the current user (HKCU\Software\Classes).
+// or for the current user (HKCU\Software\Classes), in this program's own
+// registry view: built for each width, it checks that width's registration.
 //   registry_client.exe present machine|user <Workbench.dll>
 //   registry_client.exe absent machine|user
+//   registry_client.exe other-width-only   this width's DLL went, the other's stays
+//   registry_client.exe blocked <Workbench.dll>
+//                                          a registration that meets a key it
+//                                          cannot write fails and leaves nothing
 #include <windows.h>
 
 #include <initguid.h>
@@ -12,13 +17,24 @@
 #include <cwchar>
 #include <string>
 
+#include <wrl/client.h>
+
 #include "bridge/win/scoped_hkey.h"
+#include "bridge/win/scoped_hmodule.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"
 
 namespace {
 
 using wbtest::Checks;
+
+#ifdef _WIN64
+constexpr wchar_t kPlatform[] = L"win64";
+constexpr SYSKIND kSysKind = SYS_WIN64;
+#else
+constexpr wchar_t kPlatform[] = L"win32";
+constexpr SYSKIND kSysKind = SYS_WIN32;
+#endif
 
 std::string Utf8(const std::wstring& text) {
   return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
@@ -107,13 +123,54 @@ void CheckPresent(Checks& t, HKEY root, const std::wstring& dll) {
   ExpectValue(t, root, clsid + L"\\TypeLib", nullptr, libid);
   ExpectValue(t, root, clsid + L"\\Version", nullptr, L"1.0");
   ExpectValue(t, root, L"Workbench.CWorkbench\\CLSID", nullptr, GuidText(CLSID_CWorkbench));
-  ExpectValue(t, root, lib + L"\\0\\win64", nullptr, dll);
+  ExpectValue(t, root, lib + L"\\0\\" + kPlatform, nullptr, dll);
   ExpectFlags(t, root, lib + L"\\FLAGS");
   ExpectValue(t, root, lib + L"\\HELPDIR", nullptr, Directory(dll));
   ExpectValue(t, root, iface, nullptr, L"_CWorkbench");
   ExpectValue(t, root, iface + L"\\ProxyStubClsid32", nullptr, automation_proxy);
   ExpectValue(t, root, iface + L"\\TypeLib", nullptr, libid);
   ExpectValue(t, root, iface + L"\\TypeLib", L"Version", L"1.0");
+}
+
+// What a host of this width gets: the class by its ProgID, and the type
+// library registered for this width.
+void CheckUsable(Checks& t) {
+  CLSID clsid = {};
+  HRESULT hr = CLSIDFromProgID(L"Workbench.CWorkbench", &clsid);
+  Microsoft::WRL::ComPtr<IDispatch> object;
+  if (SUCCEEDED(hr)) {
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object));
+  }
+  t.ExpectEq(hr, S_OK, "a host creates the class by its ProgID");
+  Microsoft::WRL::ComPtr<ITypeLib> lib;
+  hr = LoadRegTypeLib(LIBID_Workbench, 1, 0, LOCALE_NEUTRAL, &lib);
+  TLIBATTR* attr = nullptr;
+  if (SUCCEEDED(hr))
+    hr = lib->GetLibAttr(&attr);
+  t.Expect(SUCCEEDED(hr) && attr->syskind == kSysKind,
+           "LoadRegTypeLib gives this width's type library",
+           SUCCEEDED(hr) ? "syskind " + std::to_string(attr->syskind) : "hr " + std::to_string(hr));
+  if (attr != nullptr)
+    lib->ReleaseTLibAttr(attr);
+}
+
+// This width's DLL was unregistered while the other width's stays: this
+// width's own keys are gone, the keys both views share are kept for the
+// other width's hosts, and a host of this width cannot create the class.
+void CheckOtherWidthOnly(Checks& t, HKEY root) {
+  const std::wstring lib = L"TypeLib\\" + GuidText(LIBID_Workbench) + L"\\1.0";
+  t.Expect(!Key(root, L"CLSID\\" + GuidText(CLSID_CWorkbench)).exists(),
+           "this width's class key is gone", "still present");
+  t.Expect(!Key(root, lib + L"\\0\\" + kPlatform).exists(),
+           "this width's type library entry is gone", "still present");
+  ExpectValue(t, root, L"Workbench.CWorkbench\\CLSID", nullptr, GuidText(CLSID_CWorkbench));
+  ExpectValue(t, root, L"Interface\\" + GuidText(IID__CWorkbench) + L"\\TypeLib", nullptr,
+              GuidText(LIBID_Workbench));
+  t.Expect(Key(root, lib).exists(), "the type library's version key stays", "missing");
+  Microsoft::WRL::ComPtr<IDispatch> object;
+  t.ExpectEq(CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(&object)),
+             REGDB_E_CLASSNOTREG, "a host of this width gets REGDB_E_CLASSNOTREG");
 }
 
 void CheckAbsent(Checks& t, HKEY root) {
@@ -134,25 +191,63 @@ void CheckAbsent(Checks& t, HKEY root) {
 
 }  // namespace
 
+// Registers with a key in the way that cannot be written (a volatile key
+// takes no lasting subkeys): the registration must report that failure and
+// take back everything it wrote before it.
+void CheckBlocked(Checks& t, HKEY root, const wchar_t* dll) {
+  const wchar_t kProgIdKey[] = L"Software\\Classes\\Workbench.CWorkbench";
+  wb::win::ScopedHKEY blocker;
+  const LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProgIdKey, 0, nullptr,
+                                         REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                         blocker.Receive(), nullptr);
+  t.ExpectEq(status, ERROR_SUCCESS, "a volatile key stands where the ProgID goes");
+  const wb::win::ScopedHMODULE module(LoadLibraryW(dll));
+  using Export = HRESULT(STDAPICALLTYPE*)();
+  auto* register_server =
+      module ? reinterpret_cast<Export>(
+                   reinterpret_cast<void*>(GetProcAddress(module.Get(), "DllRegisterServer")))
+             : nullptr;
+  const HRESULT hr = register_server ? register_server() : E_FAIL;
+  t.ExpectEq(hr, HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE),
+             "DllRegisterServer reports the write that failed");
+  blocker.Reset();
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProgIdKey);
+  CheckAbsent(t, root);
+}
+
 int wmain(int argc, wchar_t** argv) {
   Checks t;
-  const bool present = argc == 4 && std::wcscmp(argv[1], L"present") == 0;
-  const bool absent = argc == 3 && std::wcscmp(argv[1], L"absent") == 0;
-  if (!present && !absent) {
+  const std::wstring mode = argc > 1 ? argv[1] : L"";
+  const bool present = argc == 4 && mode == L"present";
+  const bool absent = argc == 3 && mode == L"absent";
+  const bool other_only = argc == 2 && mode == L"other-width-only";
+  const bool blocked = argc == 3 && mode == L"blocked";
+  if (!present && !absent && !other_only && !blocked) {
     t.Expect(false, "arguments",
-             "usage: registry_client present|absent machine|user [<Workbench.dll>]");
+             "usage: registry_client present|absent machine|user [<Workbench.dll>], "
+             "other-width-only, blocked <Workbench.dll>");
     return t.Finish();
   }
-  t.Plan(1 + (present ? 14 : 5));  // the root, then the keys
-  const bool user = std::wcscmp(argv[2], L"user") == 0;
+  const bool user = (present || absent) && std::wcscmp(argv[2], L"user") == 0;
+  // The root, then the mode's keys (and for the machine a host's use of them).
+  t.Plan(1 + (present ? 14 + (user ? 0 : 2) : other_only ? 6 : blocked ? 2 + 5 : 5));
   const Key root(user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, L"Software\\Classes");
   t.Expect(root.exists(), "classes root opens");
   if (!root.exists())
     return t.Finish();
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (present) {
     CheckPresent(t, root.get(), argv[3]);
+    if (!user)
+      CheckUsable(t);
+  } else if (other_only) {
+    CheckOtherWidthOnly(t, root.get());
+  } else if (blocked) {
+    CheckBlocked(t, root.get(), argv[2]);
   } else {
     CheckAbsent(t, root.get());
   }
-  return t.Finish();
+  const int failures = t.Finish();
+  CoUninitialize();
+  return failures;
 }

@@ -1,8 +1,6 @@
 # Wine suites of the entry component (Workbench.dll), sourced by
-# tests/wine/suites.sh. Uses its WB_BUILD and WB_DIST; the
-# 32-bit DLL is read from WB_WIN32_DIST (dist/win32 of the win32 preset).
-
-WB_WIN32_DIST=${WB_WIN32_DIST:-$WB_ROOT/dist/win32}
+# tests/wine/suites.sh; each runs once per architecture, on $WB_DIST's DLL
+# with the clients of $WB_BUILD.
 
 # regsvr32 with the given switches on a DLL; fails (and says so) on a non-zero
 # exit.
@@ -15,30 +13,38 @@ wb_entry_regsvr32() {
   fi
 }
 
-# Both DLLs without running them: format, exports, imports, resources.
+# wb_entry_other ARGS...: wb_entry_regsvr32 with the other width's regsvr32.
+wb_entry_other() {
+  WB_WINE_LOADER=$(wb_loader "$(wb_other_arch)") wb_entry_regsvr32 "$@"
+}
+
+# This width's DLL without running it: format, exports, imports, resources.
 suite_entry_static() {
-  wb_run_client entry_static_win32 bash "$WB_ROOT/tests/wine/entry/static_checks.sh" \
-    "$WB_WIN32_DIST/Workbench.dll" win32
-  wb_run_client entry_static_win64 bash "$WB_ROOT/tests/wine/entry/static_checks.sh" \
-    "$WB_DIST/Workbench.dll" win64
+  wb_run_client entry_static bash "$WB_ROOT/tests/wine/entry/static_checks.sh" \
+    "$WB_DIST/Workbench.dll" "$WB_ARCH"
 }
 
 # The type library and version resource of both DLLs, read back as data, and
 # the standalone type library of each architecture that hosts import.
 suite_entry_typelib() {
+  local win64=$WB_ROOT/dist/win64 win32=$WB_ROOT/dist/win32
   wb_run_exe entry_typelib "$WB_BUILD/tests/wine/entry/typelib_client.exe" \
-    "$(wb_winpath "$WB_DIST/Workbench.dll")" "$(wb_winpath "$WB_WIN32_DIST/Workbench.dll")" \
-    "$(wb_winpath "$WB_DIST/Workbench.tlb")" "$(wb_winpath "$WB_WIN32_DIST/Workbench.tlb")"
+    "$(wb_winpath "$win64/Workbench.dll")" "$(wb_winpath "$win32/Workbench.dll")" \
+    "$(wb_winpath "$win64/Workbench.tlb")" "$(wb_winpath "$win32/Workbench.tlb")"
 }
 
-# Registration for all users and for the current user, the keys it writes
-# and their removal; the class is used in between (factory, interfaces,
+# Registration of this width alone, for all users and for the current user,
+# the keys it writes and their removal, and a registration that meets a key
+# it cannot write; the class is used in between (factory, interfaces,
 # IDispatch, early binding). Ends registered for all users.
 suite_entry_registration() {
   local dll=$WB_DIST/Workbench.dll clients=$WB_BUILD/tests/wine/entry
   local win_dll
   win_dll=$(wb_winpath "$dll")
-  # A clean start whatever an earlier run left.
+  # A clean start whatever an earlier run left, the other width's included.
+  if wb_arch_runnable "$(wb_other_arch)" >/dev/null; then
+    wb_entry_other /u "$WB_ROOT/dist/$(wb_other_arch)/Workbench.dll" >/dev/null 2>&1
+  fi
   wb_entry_regsvr32 /u "$dll" >/dev/null 2>&1
   wb_entry_regsvr32 /u /n /i:user "$dll" >/dev/null 2>&1
 
@@ -47,6 +53,7 @@ suite_entry_registration() {
   wb_run_exe entry_object "$clients/object_client.exe" "$win_dll"
   wb_entry_regsvr32 /u "$dll" || wb_fail "entry: regsvr32 /u Workbench.dll"
   wb_run_exe entry_unregistered "$clients/registry_client.exe" absent machine
+  wb_run_exe entry_blocked "$clients/registry_client.exe" blocked "$win_dll"
 
   wb_entry_regsvr32 /n /i:user "$dll" || wb_fail "entry: regsvr32 /n /i:user Workbench.dll"
   wb_run_exe entry_user_registered "$clients/registry_client.exe" present user "$win_dll"
@@ -54,6 +61,35 @@ suite_entry_registration() {
   wb_entry_regsvr32 /u /n /i:user "$dll" || wb_fail "entry: regsvr32 /u /n /i:user Workbench.dll"
   wb_run_exe entry_user_unregistered "$clients/registry_client.exe" absent user
 
+  wb_entry_regsvr32 "$dll" || wb_fail "entry: regsvr32 Workbench.dll (again)"
+}
+
+# Both widths registered side by side, as on a 64-bit store PC. Registering
+# again over a registration leaves it whole; unregistering the other width
+# leaves this one registered and working, while the other width's hosts get
+# REGDB_E_CLASSNOTREG; unregistering this one too removes everything. Run in
+# each width's pass, so each width is the one that stays once.
+suite_entry_side_by_side() {
+  local other reason
+  other=$(wb_other_arch)
+  if ! reason=$(wb_arch_runnable "$other"); then
+    wb_skip entry_side_by_side "$reason"
+    return 0
+  fi
+  local dll=$WB_DIST/Workbench.dll other_dll=$WB_ROOT/dist/$other/Workbench.dll
+  local here=$WB_BUILD/tests/wine/entry/registry_client.exe
+  local there=$WB_ROOT/build/$other/tests/wine/entry/registry_client.exe
+  local win_dll
+  win_dll=$(wb_winpath "$dll")
+  wb_entry_other "$other_dll" || wb_fail "entry: regsvr32 of the $other Workbench.dll"
+  wb_entry_regsvr32 "$dll" || wb_fail "entry: regsvr32 Workbench.dll"
+  wb_entry_regsvr32 "$dll" || wb_fail "entry: regsvr32 Workbench.dll over its registration"
+  wb_run_exe entry_both_registered "$here" present machine "$win_dll"
+  wb_entry_other /u "$other_dll" || wb_fail "entry: regsvr32 /u of the $other Workbench.dll"
+  wb_run_exe entry_other_width_removed "$here" present machine "$win_dll"
+  WB_WINE_LOADER=$(wb_loader "$other") wb_run_exe entry_other_width_gone "$there" other-width-only
+  wb_entry_regsvr32 /u "$dll" || wb_fail "entry: regsvr32 /u Workbench.dll"
+  wb_run_exe entry_both_removed "$here" absent machine
   wb_entry_regsvr32 "$dll" || wb_fail "entry: regsvr32 Workbench.dll (again)"
 }
 

@@ -26,14 +26,15 @@ examples_runs() {
     "$expected/lookup_fails_eng.txt" 1 -- "$@" 1800201
 }
 
-# Workbench.h compiles as C and C++ for both architectures and the early-bound
-# example builds; then the C++ and the VBScript example run against the
-# registered DLLs and print what examples/README.md shows.
+# Workbench.h compiles as C and C++ for this architecture and the
+# early-bound example builds; then the C++ and the VBScript example run
+# against the registered DLLs and print what examples/README.md shows.
 suite_examples() {
-  local here=$WB_ROOT/tests/wine/examples exe=$WB_WINE_TMP/early_bound.exe
-  # Six compilations; the machine may be busy.
+  local here=$WB_ROOT/tests/wine/examples exe=$WB_WINE_TMP/early_bound_$WB_ARCH.exe
+  # Three compilations; the machine may be busy.
   WB_CLIENT_TIMEOUT=${WB_EXAMPLES_BUILD_TIMEOUT:-240} wb_run_client examples_build \
-    bash "$here/build_checks.sh" "$WB_ROOT/dist/include" "$WB_ROOT/examples/early_bound.cpp" "$exe"
+    bash "$here/build_checks.sh" "$WB_ARCH" "$WB_ROOT/dist/include" \
+    "$WB_ROOT/examples/early_bound.cpp" "$exe"
   wb_register "$WB_DIST/RefSuite.dll" || { wb_fail "examples: register RefSuite.dll"; return 0; }
   wb_register "$WB_DIST/Workbench.dll" || { wb_fail "examples: register Workbench.dll"; return 0; }
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the console's Wine suite on its own against the win64 build:
+# Runs the console's Wine suite on its own, against the win64 build (WB_ARCH=win32 for the 32-bit one):
 #   bash tests/wine/ui/run.sh
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../harness.sh"

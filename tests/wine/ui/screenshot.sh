@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/console.png: the console under Xvfb with a few log lines and its
 # "其他" menu open. Needs ImageMagick's `import`, fonts-wqy-microhei and the
-# win64 build; fonts-wine for the caption buttons.
+# win64 build (WB_ARCH=win32 for the 32-bit one); fonts-wine for the caption buttons.
 #   bash tests/wine/ui/screenshot.sh [output.png]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../harness.sh"

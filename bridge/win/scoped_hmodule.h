@@ -1,0 +1,17 @@
+// `ScopedHMODULE`: a library loaded with LoadLibrary, let go with FreeLibrary.
+#pragma once
+
+#include <windows.h>
+
+#include "bridge/win/scoped_generic.h"
+
+namespace wb::win {
+
+struct HMODULETraits {
+  static HMODULE InvalidValue() noexcept { return nullptr; }
+  static void Free(HMODULE module) noexcept { FreeLibrary(module); }
+};
+
+using ScopedHMODULE = ScopedGeneric<HMODULE, HMODULETraits>;
+
+}  // namespace wb::win
