@@ -32,9 +32,9 @@
 #include "console/console.h"
 #include "launchers/modpublic.h"
 #include "tests/wine/lib/checks.h"
+#include "tests/wine/ui/console_remote.h"
 #include "tests/wine/ui/fake_suite.h"
 #include "tests/wine/ui/journal_file.h"
-#include "tests/wine/ui/console_remote.h"
 
 namespace {
 
