@@ -17,7 +17,7 @@
 #include "bridge/com_backend.h"
 #include "bridge/err.h"
 #include "bridge/trap.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 
 namespace {
 
@@ -201,8 +201,9 @@ void LiveCountBackToZero() {
 }  // namespace
 
 int main() {
+  checks.Plan(7 + 4 + 7 + 6 + 2);  // the checks of each part below, in order
   if (FAILED(CoInitialize(nullptr))) {
-    std::printf("not ok - CoInitialize\n1..1\n");
+    checks.Expect(false, "CoInitialize");
     return 1;
   }
   RaisedErrors();

@@ -27,7 +27,7 @@
 #include "bridge/win/scoped_generic.h"
 #include "bridge/win/scoped_handle.h"
 #include "bridge/win/scoped_variant.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 
 // Every C++ allocation of this program comes here, so that a check can make
 // the next ones fail on its own thread.
@@ -554,8 +554,10 @@ void DictionaryChecks() {
 }  // namespace
 
 int main() {
+  // The checks of each part below, in order.
+  checks.Plan(11 + 15 + 5 + 4 + 8 + 4 + 2 + 1 + 9);
   if (FAILED(CoInitialize(nullptr))) {
-    std::printf("not ok - CoInitialize\n1..1\n");
+    checks.Expect(false, "CoInitialize");
     return 1;
   }
   FromComVariantChecks();

@@ -2,12 +2,14 @@
 # clients with wb_run_exe / wb_run_vbs / wb_run_js, and read the counts from
 # wb_wine_summary. See tests/wine/README.md.
 #
-# A client prints one line per check, `ok - <name>` or `not ok - <name>: <details>`,
-# then a plan line `1..N` (N = number of checks), and exits with its failure
-# count. The harness counts every ok / not ok line; a client that times out,
-# dies, prints no plan line or a plan that does not match its lines adds one
-# failure of its own. Everything the harness starts (wineserver, Xvfb) is
-# stopped when the shell exits.
+# A client first prints its plan line `1..N` (N = the number of checks it
+# will report), then one line per check, `ok - <name>` or
+# `not ok - <name>: <details>`, and exits with its failure count. The harness
+# counts every ok / not ok line; a client that times out, dies, prints no plan
+# line, prints it after a check or reports another number of checks than it
+# planned (it stopped early or skipped a block) adds one failure of its own.
+# Everything the harness starts (wineserver, Xvfb) is stopped when the shell
+# exits.
 
 WB_ROOT=${WB_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 WB_WINESERVER=${WB_WINESERVER:-/usr/lib/wine/wineserver}
@@ -55,12 +57,7 @@ wb_use_arch() {
 }
 wb_use_arch "${WB_ARCH:-win64}"
 
-# The Windows form (Z:\...) of a Unix path.
-wb_winpath() {
-  local p
-  p=$(readlink -m -- "$1")
-  printf 'Z:%s' "${p//\//\\}"
-}
+source "$WB_ROOT/tests/wine/lib/winpath.sh"
 
 # Runs a Wine program in the test prefix.
 wb_wine() {
@@ -196,12 +193,15 @@ wb_run_client() {
   local out=$WB_WINE_TMP/$name.out rc=0
   timeout -k 5 "$WB_CLIENT_TIMEOUT" "$@" >"$out" 2>"$WB_WINE_TMP/$name.err" </dev/null || rc=$?
   tr -d '\r' <"$out" >"$out.txt"
-  local passed=0 failed=0 plan= line
+  local passed=0 failed=0 plan= late= line
   while IFS= read -r line; do
     case $line in
       "ok - "*) passed=$((passed + 1)); printf '%s/%s: %s\n' "$WB_ARCH" "$name" "$line" ;;
       "not ok - "*) failed=$((failed + 1)); printf '%s/%s: %s\n' "$WB_ARCH" "$name" "$line" ;;
-      1..*) plan=${line#1..} ;;
+      1..*)
+        if [[ -n $plan ]] || ((passed + failed)); then late=1; fi
+        plan=${line#1..}
+        ;;
       *) [[ -n $line ]] && printf '%s/%s: # %s\n' "$WB_ARCH" "$name" "$line" ;;
     esac
   done <"$out.txt"
@@ -212,6 +212,8 @@ wb_run_client() {
     problem="timed out after ${WB_CLIENT_TIMEOUT}s"
   elif [[ -z $plan ]]; then
     problem="ended without its plan line (exit $rc)"
+  elif [[ -n $late ]]; then
+    problem="printed its plan line after a check, or twice"
   elif [[ $plan != "$((passed + failed))" ]]; then
     problem="planned $plan checks, reported $((passed + failed))"
   elif ((rc != 0 && failed == 0)); then

@@ -1,4 +1,5 @@
 // The harness's own check for JScript clients.
+plan(5);
 var dict;
 check("create Scripting.Dictionary", function () {
   dict = new ActiveXObject("Scripting.Dictionary");

@@ -1,6 +1,7 @@
 ' The harness's own check: the script helpers and the error convention work
 ' under Wine's cscript, with a component that Wine itself provides.
 On Error Resume Next
+Plan 7
 
 Dim dict
 Set dict = CreateObject("Scripting.Dictionary")

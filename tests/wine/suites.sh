@@ -5,10 +5,12 @@
 
 WB_WINE_SUITES=(harness com_unit bridge)
 
-# The harness itself: the script check helpers under cscript.
+# The harness itself: the script check helpers under cscript, and its count
+# of clients that stop early, skip a block or misstate their plan.
 suite_harness() {
   wb_run_vbs harness_vbs "$WB_ROOT/tests/wine/harness_selftest.vbs"
   wb_run_js harness_js "$WB_ROOT/tests/wine/harness_selftest.js"
+  WB_WINE_TMP=$WB_WINE_TMP wb_run_client harness_count bash "$WB_ROOT/tests/wine/harness_selftest.sh"
 }
 
 # The COM backend's conversions and error mapping, and the backend driving a

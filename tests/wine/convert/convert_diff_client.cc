@@ -31,7 +31,7 @@
 #include "bridge/trap.h"
 #include "bridge/win/scoped_bstr.h"
 #include "bridge/win/scoped_variant.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 
 namespace {
 
@@ -456,9 +456,11 @@ void LocaleCheck() {
 
 int main() {
   if (FAILED(CoInitialize(nullptr))) {
-    std::printf("not ok - CoInitialize\n1..1\n");
+    checks.Expect(false, "CoInitialize");
     return 1;
   }
+  // The locale, each value as each target, the table of kept differences.
+  checks.Plan(static_cast<int>(1 + Values().size() * std::size(kTargets) + 1));
   LocaleCheck();
   CompareAll();
   const int failed = checks.Finish();

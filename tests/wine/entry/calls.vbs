@@ -56,6 +56,11 @@ Function LineWith(since, a, b)
   Next
 End Function
 
+' Ids outside the table.
+Dim outside
+outside = Array(1800501, 0, -1, 1800100, 1800102, 1800701, 2147483647)
+Plan 22 + 3 * (UBound(outside) + 1)
+
 Dim o, id, text, mark, value
 Report "WB_SUITE_JOURNAL is set", journalPath <> "", "not set"
 Set o = CreateObject("Workbench.CWorkbench")
@@ -104,7 +109,7 @@ ExpectEqual "1800101 runs the branch setup", Left(CreatedSince(mark), 19), "Bran
 ExpectEqual "Call form variable is unchanged", id, 1800101
 
 ' Ids outside the table: nothing at all reaches the suite.
-For Each value In Array(1800501, 0, -1, 1800100, 1800102, 1800701, 2147483647)
+For Each value In outside
   id = value
   mark = LineCount()
   o.DEVOVIZoruze id

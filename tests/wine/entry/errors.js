@@ -1,6 +1,7 @@
 // CWorkbench.DEVOVIZoruze from JScript: numbers and text as ids, and the
 // store functions' errors caught with try/catch, in CHS.
 // Needs WB_SUITE_SCENARIO = scenarios/errors_chs.json.
+plan(12);
 var prefix = "\u8C03\u7528\u95E8\u5E97\u51FD\u6570\u51FA\u9519\u3002\u539F\u56E0\uFF1A";
 var o = null;
 check("create Workbench.CWorkbench", function () {

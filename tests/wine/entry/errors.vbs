@@ -8,6 +8,7 @@ On Error Resume Next
 ' line: the translated prefix, the translated description of the points
 ' scheme's error, the translation of the member lookup's description (Wine's
 ' VBScript cannot build non-ASCII text itself: ChrW is a stub there).
+Plan 10
 Dim shell, fso, stream, texts, prefix, pointsText, unknownText
 Set shell = CreateObject("WScript.Shell")
 Set fso = CreateObject("Scripting.FileSystemObject")

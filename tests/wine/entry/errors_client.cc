@@ -26,7 +26,7 @@
 #include "bridge/win/scoped_handle.h"
 #include "bridge/win/scoped_variant.h"
 #include "entry/workbench_idl.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 
 namespace {
 
@@ -298,6 +298,10 @@ int wmain(int argc, wchar_t** argv) {
     t.Expect(false, "arguments", "usage: errors_client CHS|ENG");
     return t.Finish();
   }
+  // The journal and the creation; for each case its vtable and dispatch
+  // checks, the named argument for one; the next call, the state, the thread.
+  const int cases = static_cast<int>(CasesFor(true).size());
+  t.Plan(2 + cases * (7 + 10) + 6 + 1 + 4 + 2);
   t.Expect(std::getenv("WB_SUITE_JOURNAL") != nullptr, "WB_SUITE_JOURNAL is set");
   CoInitialize(nullptr);
   CheckErrors(t, std::wcscmp(argv[1], L"CHS") == 0);

@@ -18,7 +18,7 @@
 #include "bridge/win/scoped_excep_info.h"
 #include "bridge/win/scoped_variant.h"
 #include "entry/workbench_idl.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 
 namespace {
 
@@ -552,6 +552,9 @@ int wmain(int argc, wchar_t** argv) {
     t.Expect(false, "arguments", "usage: object_client <Workbench.dll>");
     return t.Finish();
   }
+  // The factory, the creation, interfaces, the table of methods, type info,
+  // names, Invoke's arguments and shapes, the named arguments' 13 rows.
+  t.Plan(19 + 1 + 7 + 7 + 7 + 13 + 15 + 11 + 13 * 2 + 3);
   CoInitialize(nullptr);
   {
     Library dll(argv[1]);

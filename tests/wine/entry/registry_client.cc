@@ -22,7 +22,7 @@
 #include "bridge/win/scoped_hkey.h"
 #include "bridge/win/scoped_hmodule.h"
 #include "entry/workbench_idl.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 
 namespace {
 
@@ -229,11 +229,12 @@ int wmain(int argc, wchar_t** argv) {
     return t.Finish();
   }
   const bool user = (present || absent) && std::wcscmp(argv[2], L"user") == 0;
+  // The root, then the mode's keys (and for the machine a host's use of them).
+  t.Plan(1 + (present ? 14 + (user ? 0 : 2) : other_only ? 6 : blocked ? 2 + 5 : 5));
   const Key root(user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, L"Software\\Classes");
-  if (!root.exists()) {
-    t.Expect(false, "classes root opens");
+  t.Expect(root.exists(), "classes root opens");
+  if (!root.exists())
     return t.Finish();
-  }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (present) {
     CheckPresent(t, root.get(), argv[3]);

@@ -17,7 +17,7 @@
 
 #include "bridge/win/scoped_bstr.h"
 #include "entry/workbench_idl.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 
 namespace {
 
@@ -426,6 +426,12 @@ int wmain(int argc, wchar_t** argv) {
                      {argv[2], SYS_WIN32, "win32", true},
                      {argv[3], SYS_WIN64, "win64 Workbench.tlb", false},
                      {argv[4], SYS_WIN32, "win32 Workbench.tlb", false}};
+  // Each file: the loading, the library, the interface with its table of
+  // methods, the class; a DLL also its version resource.
+  int planned = 0;
+  for (const File& file : files)
+    planned += 1 + 15 + 43 + 8 + (file.is_dll ? 16 : 0);
+  t.Plan(planned);
   CoInitialize(nullptr);
   for (const File& file : files)
     CheckFile(t, file.path, file.syskind, file.label, file.is_dll);

@@ -5,7 +5,7 @@
 #   dispatch ids are the published ones);
 # - every C++ example host, kept in OUT_DIR for the suite to run.
 #   build_checks.sh <dist/include> <examples/> <OUT_DIR> win32|win64
-# Prints `ok - ` / `not ok - ` lines and the plan; exits with the failures.
+# Prints the plan and `ok - ` / `not ok - ` lines; exits with the failures.
 set -u
 include=$1
 examples=$2
@@ -13,7 +13,7 @@ out=$3
 case $4 in
   win32) arch=i686 ;;
   win64) arch=x86_64 ;;
-  *) echo "not ok - no such architecture: $4"; echo "1..1"; exit 1 ;;
+  *) echo "1..1"; echo "not ok - no such architecture: $4"; exit 1 ;;
 esac
 here=$(dirname "${BASH_SOURCE[0]}")
 work=$(mktemp -d)
@@ -31,10 +31,12 @@ build() {
 }
 
 if [[ ! -f $include/Workbench.h ]]; then
+  wb_plan 1
   wb_report "$include/Workbench.h exists" 1 "missing"
   wb_finish
 fi
 
+wb_plan 6
 mkdir -p "$out"
 build "Workbench.h in C" "$work/probe_c.exe" "$arch-w64-mingw32-gcc" "$here/header_probe.c"
 build "Workbench.h in C++" "$work/probe_cc.exe" "$arch-w64-mingw32-g++" -x c++ "$here/header_probe.c"

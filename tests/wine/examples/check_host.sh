@@ -4,7 +4,7 @@
 # --journal, also the reference suite's journal of the run (event, ProgID and
 # member of each entry) against a second transcript.
 #   check_host.sh LABEL EXPECTED.txt EXIT [--journal JOURNAL.jsonl EXPECTED.txt] -- COMMAND...
-# Prints `ok - ` / `not ok - ` lines and the plan; exits with the failures.
+# Prints the plan and `ok - ` / `not ok - ` lines; exits with the failures.
 set -u
 label=$1
 expected=$2
@@ -36,6 +36,10 @@ compare() {
     test "${#lines[@]}" -le "$n"
 }
 
+# The exit code, then each transcript's lines and one more check each.
+planned=$(($(wc -l <"$expected") + 2))
+[[ -z $journal ]] || planned=$((planned + $(wc -l <"$journal_expected") + 1))
+wb_plan "$planned"
 out=$(mktemp)
 trap 'rm -f -- "$out" "$out.raw" "$out.err" "$out.journal"' EXIT
 rc=0

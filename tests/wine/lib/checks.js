@@ -3,19 +3,24 @@
 // Wine's cscript prints nothing and exits 0 on an unhandled error, so every
 // call that may fail runs inside check() / expectError(), which catch it:
 //
+//   plan(2);
 //   var o;
 //   check("create", function () { o = new ActiveXObject("Some.ProgID"); });
 //   expectError("Fail raises", 1001, "Some text", function () { o.Fail(); });
 //   finish();
 //
-// Each check prints "ok - name" or "not ok - name: details"; finish() prints
-// the plan line and quits with the number of failures. An error number N of
-// the VB style arrives as 0x800A0000 | N; errNumber() maps it back to N.
-var checksPassed = 0, checksFailed = 0;
+// plan(n) comes first: a script that stops early reports fewer than n. Each
+// check prints "ok - name" or "not ok - name: details"; finish() quits with
+// the number of failures. An error number N of the VB style arrives as
+// 0x800A0000 | N; errNumber() maps it back to N.
+var checksFailed = 0;
+
+function plan(count) {
+  WScript.Echo("1.." + count);
+}
 
 function report(name, passed, details) {
   if (passed) {
-    checksPassed++;
     WScript.Echo("ok - " + name);
   } else {
     checksFailed++;
@@ -65,7 +70,6 @@ function expectEqual(name, body, expected) {
 }
 
 function finish() {
-  WScript.Echo("1.." + (checksPassed + checksFailed));
   WScript.Quit(checksFailed);
 }
 

@@ -1,15 +1,17 @@
 # The check helpers of the harness's bash clients, beside checks.vbs,
-# checks.js and checks.h: one `ok - ` / `not ok - ` line per check, then
-# wb_finish prints the plan line and exits with the number of failures.
-# Source it; WB_CHECK_LABEL, when set, goes before every check's name.
+# checks.js and checks.h: wb_plan first, then one `ok - ` / `not ok - ` line
+# per check; wb_finish exits with the number of failures. Source it;
+# WB_CHECK_LABEL, when set, goes before every check's name.
+source "$(dirname "${BASH_SOURCE[0]}")/winpath.sh"
 WB_CHECK_LABEL=${WB_CHECK_LABEL-}
-wb_checks=0
 wb_failures=0
+
+# wb_plan N: the plan line, before the first check.
+wb_plan() { echo "1..$1"; }
 
 # wb_report NAME STATUS DETAILS: one check's line; STATUS 0 passes.
 wb_report() {
   local name=${WB_CHECK_LABEL:+$WB_CHECK_LABEL: }$1
-  wb_checks=$((wb_checks + 1))
   if [[ $2 == 0 ]]; then
     echo "ok - $name"
   else
@@ -32,15 +34,5 @@ wb_expect() {
   wb_report "$name" $? "$details"
 }
 
-# wb_finish: the plan line, and the failures as the exit code.
-wb_finish() {
-  echo "1..$wb_checks"
-  exit "$wb_failures"
-}
-
-# The Windows form (Z:\...) of a Unix path.
-wb_winpath() {
-  local p
-  p=$(readlink -m -- "$1")
-  printf 'Z:%s' "${p//\//\\}"
-}
+# wb_finish: the failures as the exit code.
+wb_finish() { exit "$wb_failures"; }

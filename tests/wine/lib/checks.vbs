@@ -4,23 +4,27 @@
 ' runs under On Error Resume Next and checks Err right after each call:
 '
 '   On Error Resume Next
+'   Plan 2
 '   Set o = CreateObject("Some.ProgID")
 '   ExpectNoError "create Some.ProgID"
 '   o.Fail
 '   ExpectError "Fail raises", 1001, "Some.Source", "Some text"
 '   Finish
 '
-' Each check prints "ok - name" or "not ok - name: details"; Finish prints the
-' plan line and quits with the number of failures.
+' Plan N comes first: a script that stops early reports fewer than N. Each
+' check prints "ok - name" or "not ok - name: details"; Finish quits with the
+' number of failures.
 Option Explicit
 
-Dim checksPassed, checksFailed
-checksPassed = 0
+Dim checksFailed
 checksFailed = 0
+
+Sub Plan(count)
+  WScript.Echo "1.." & count
+End Sub
 
 Sub Report(name, passed, details)
   If passed Then
-    checksPassed = checksPassed + 1
     WScript.Echo "ok - " & name
   Else
     checksFailed = checksFailed + 1
@@ -80,7 +84,6 @@ Sub ExpectEqual(name, actual, expected)
 End Sub
 
 Sub Finish()
-  WScript.Echo "1.." & (checksPassed + checksFailed)
   WScript.Quit checksFailed
 End Sub
 

@@ -2,6 +2,7 @@
 ' error the host gets against the expected number and source (0 and "" for
 ' none). The notices it causes are read and closed by noticewatch.
 On Error Resume Next
+Plan 2
 Dim wb, id, wantNumber, wantSource
 id = CLng(WScript.Arguments(0))
 wantNumber = CLng(WScript.Arguments(1))

@@ -28,7 +28,7 @@
 #include "bridge/win/scoped_bstr.h"
 #include "bridge/win/scoped_excep_info.h"
 #include "bridge/win/scoped_variant.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/child_run.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
@@ -418,8 +418,9 @@ void RunInput(Checks& t) {
     }
   }
   const wbproof::Lives lives = wbproof::LivesIn(wbproof::ReadJournal(wbproof::SuiteJournalPath()));
-  t.Expect(wbproof::Leftovers(lives).empty(), "every instance the suite made was released",
-           wbproof::Leftovers(lives));
+  t.Expect(!lives.created.empty() && wbproof::Leftovers(lives).empty(),
+           "every instance the suite made was released",
+           lives.created.empty() ? "the journal shows no instance" : wbproof::Leftovers(lives));
   CoUninitialize();
 }
 
@@ -601,8 +602,11 @@ int wmain(int argc, wchar_t** argv) {
     return RunChildCall(std::wcstol(argv[2], nullptr, 10), std::wcscmp(argv[3], L"dispatch") == 0);
   Checks t;
   if (argc == 2 && std::wcscmp(argv[1], L"input") == 0) {
+    // The set-up, by value, by reference, shapes, null and out-pointers, lives.
+    t.Plan(2 + 23 + 18 + 11 + 3 + 8 + 1);
     RunInput(t);
   } else if (argc == 2 && std::wcscmp(argv[1], L"answers") == 0) {
+    t.Plan(static_cast<int>(Answers().size()));
     RunAnswers(t);
   } else {
     t.Expect(false, "arguments", "usage: hostile_client input | answers | child ID");

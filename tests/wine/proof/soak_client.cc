@@ -19,7 +19,7 @@
 #include <memory>
 #include <vector>
 
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
 
@@ -132,6 +132,7 @@ void CheckLives(Checks& t,
 
 int wmain(int argc, wchar_t** argv) {
   Checks t;
+  t.Plan(1 + 1 + 2 + 3 + 8);  // the set-up, the calls, the memory, the lives
   const long calls = argc > 1 ? std::wcstol(argv[1], nullptr, 10) : kDefaultCalls;
   const long warm_up = std::min(kWarmUpCalls, calls / 2);
   const std::wstring journal = wbproof::SuiteJournalPath();

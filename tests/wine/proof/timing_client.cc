@@ -24,7 +24,7 @@
 #include "bridge/win/scoped_bstr.h"
 #include "bridge/win/scoped_excep_info.h"
 #include "bridge/win/scoped_variant.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
 
@@ -274,7 +274,7 @@ void CheckCallCounts(Checks& t, const std::wstring& journal) {
     };
   };
   if (!fresh)
-    return;
+    return t.Expect(false, "calls: a fresh CWorkbench for the counts");
   const std::string loader = "Phrasebook.Catalog", locale = "Polyglot.LocaleState";
   // The first error on a fresh thread state: the two components created and
   // the language read once, the loader configured once.
@@ -332,8 +332,14 @@ int wmain(int argc, wchar_t** argv) {
   Checks t;
   const int blocks =
       argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : kDefaultBlocks;
+  if (blocks <= 0) {
+    t.Expect(false, "arguments", "usage: timing_client [blocks, at least 1]");
+    return t.Finish();
+  }
+  // The set-up, two timings, the calls of five operations.
+  t.Plan(2 + 2 * 2 + 5);
   const std::wstring journal = wbproof::SuiteJournalPath();
-  t.Expect(!journal.empty() && blocks > 0, "WB_SUITE_JOURNAL is set");
+  t.Expect(!journal.empty(), "WB_SUITE_JOURNAL is set");
   wbproof::SetSuiteJournal(L"");
   CoInitialize(nullptr);
   {

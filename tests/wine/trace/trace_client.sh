@@ -3,14 +3,14 @@
 # the trace switched off, on through WORKBENCH_TRACE, on through the registry
 # value, and pointed at a file that cannot be opened; the host must get the
 # same answers each time, and the trace must say what the suite was asked and
-# what came back. Prints ok / not ok lines and a plan line for the harness.
+# what came back. Prints a plan line and ok / not ok lines for the harness.
 # Needs the harness's prefix and the registered DLLs (see suites.sh).
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 tmp=$WB_WINE_TMP/trace
 mkdir -p "$tmp"
 source "$here/../lib/checks.sh"
-winpath() { wb_winpath "$@"; }
+wb_plan 18
 check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 # Ids: the member lookup fails, the points scheme cannot be created, an id
 # outside the table does nothing.
@@ -19,14 +19,19 @@ ids=(1800201 1800301 1800501)
 host() {
   local report=$tmp/report.txt
   rm -f "$report"
-  env "$@" WB_SUITE_SCENARIO="$(winpath "$here/failing.json")" \
-    timeout -k 5 40 "$WB_WINE_LOADER" cscript //nologo "$(winpath "$here/host.vbs")" "${ids[@]}" \
-    "$(winpath "$report")" >/dev/null 2>&1
+  env "$@" WB_SUITE_SCENARIO="$(wb_winpath "$here/failing.json")" \
+    timeout -k 5 40 "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$here/host.vbs")" "${ids[@]}" \
+    "$(wb_winpath "$report")" >/dev/null 2>&1
   [[ -f $report ]] && iconv -f UTF-16 -t UTF-8 "$report" | tr -d '\r'
 }
 reg() { timeout -k 5 20 "$WB_WINE_LOADER" reg "$@" >/dev/null 2>&1; }
-# jq over the trace: the number of lines that match FILTER.
-count() { jq -c "select($2)" "$1" 2>/dev/null | wc -l; }
+# count FILE FILTER: the number of lines of the trace that match the jq
+# FILTER; "unreadable" when the file is missing or a line is no JSON.
+count() {
+  local lines
+  lines=$(jq -c "select($2)" "$1" 2>&1) || { echo unreadable; return; }
+  grep -c . <<<"$lines"
+}
 
 reg delete 'HKCU\Software\Workbench' /f
 plain=$(host -u WORKBENCH_TRACE)
@@ -35,16 +40,19 @@ check "the member lookup's error reaches the host" \
   "1800201: 1001|Finder.OneRecordPick|调用门店函数出错。原因：会员资料库无法连接|finder.chm|42" \
   "$(grep '^1800201' <<<"$plain")"
 
-# Off: no file anywhere.
+# Off: no file anywhere the process could put one by itself: its working
+# folder, the prefix (profile, temporary and system folders), beside the DLL.
 rm -rf "$tmp/off" && mkdir -p "$tmp/off"
+touch "$tmp/off.stamp"
 (cd "$tmp/off" && host -u WORKBENCH_TRACE >/dev/null)
-check "off: nothing is written" "" "$(find "$tmp/off" -type f)"
+check "off: nothing is written" "$tmp/report.txt" \
+  "$(find "$WINEPREFIX/drive_c" "$WB_DIST" "$tmp" -newer "$tmp/off.stamp" -type f)"
 
 # On through the environment.
 env_trace=$tmp/env.jsonl
 rm -f "$env_trace"
 check "on (environment): the host's answers are unchanged" "$plain" \
-  "$(host WORKBENCH_TRACE="$(winpath "$env_trace")")"
+  "$(host WORKBENCH_TRACE="$(wb_winpath "$env_trace")")"
 # expect NAME COUNT FILTER: COUNT lines of the trace match the jq FILTER.
 expect() { check "on (environment): $1" "$2" "$(count "$env_trace" "$3")"; }
 expect "a line for each call entering the product" 3 \
@@ -66,17 +74,17 @@ expect "the host's outcome with all five fields" 1 \
    and .error.helpfile=="finder.chm" and .error.helpcontext==42'
 expect "an id outside the table leaves with success" 1 \
   '.event=="host-leave" and .id==1800501 and .outcome=="ok"'
-expect "every line has its time with milliseconds, its process and thread" 0 \
-  '(.time | test("^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}[.][0-9]{3}$") | not)
-   or (.thread | type) != "number" or (.pid | type) != "number"'
 lines=$(wc -l <"$env_trace")
-host WORKBENCH_TRACE="$(winpath "$env_trace")" >/dev/null
+expect "every line has its time with milliseconds, its process and thread" "$lines" \
+  '(.time | test("^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}[.][0-9]{3}$"))
+   and (.thread | type) == "number" and (.pid | type) == "number"'
+host WORKBENCH_TRACE="$(wb_winpath "$env_trace")" >/dev/null
 check "on (environment): a second run appends" "$((2 * lines))" "$(wc -l <"$env_trace")"
 
 # On through the registry value, when the environment names no file.
 reg_trace=$tmp/registry.jsonl
 rm -f "$reg_trace"
-reg add 'HKCU\Software\Workbench' /v TraceFile /t REG_SZ /d "$(winpath "$reg_trace")" /f
+reg add 'HKCU\Software\Workbench' /v TraceFile /t REG_SZ /d "$(wb_winpath "$reg_trace")" /f
 check "on (registry): the host's answers are unchanged" "$plain" "$(host -u WORKBENCH_TRACE)"
 check "on (registry): the trace was written there" 3 \
   "$(count "$reg_trace" '.event=="host-enter"')"
@@ -86,5 +94,5 @@ reg delete 'HKCU\Software\Workbench' /f
 check "unopenable: the host's answers are unchanged" "$plain" \
   "$(host WORKBENCH_TRACE='Z:\no\such\folder\trace.jsonl')"
 check "unopenable: a folder named as the file changes nothing either" "$plain" \
-  "$(host WORKBENCH_TRACE="$(winpath "$tmp")")"
+  "$(host WORKBENCH_TRACE="$(wb_winpath "$tmp")")"
 wb_finish

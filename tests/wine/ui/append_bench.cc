@@ -10,7 +10,7 @@
 
 #include "bridge/err.h"
 #include "console/edit_log_box_win.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
 
 namespace {
 
@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
       appends = std::atoi(argv[i]);
   }
   wbtest::Checks checks;
+  checks.Plan(2);
   const HWND frame = CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                      560, 400, nullptr, nullptr, nullptr, nullptr);
   const HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", wb::console::EditLogBox::kStyle,

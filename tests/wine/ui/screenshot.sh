@@ -22,7 +22,7 @@ drive() {
   timeout 30 "$WB_WINE_LOADER" "$WB_CONSOLE_UI/uidriver.exe" \
     wait-window WorkbenchConsole '*' 10000 "$@" | tr -d '\r'
 }
-timeout 60 "$WB_WINE_LOADER" "$WB_CONSOLE_UI/console_ui_test.exe" --host >/dev/null 2>&1 &
+timeout 60 "$WB_WINE_LOADER" "$WB_CONSOLE_UI/console_client.exe" --host >/dev/null 2>&1 &
 host=$!
 drive menu-sync 2 menu-sync 10 menu-sync 9 menu-sync 7 menu-sync 1 menu-sync 3 menu-sync 8 \
   menu-sync 5 menu-sync 10 menu-sync 9 open-menu 3 sleep 500 >/dev/null

@@ -1,10 +1,11 @@
-// uidriver: drives a console window of another process from the command line,
-// one command after another:
+// uidriver: the command-line program that drives a console window of another
+// process (with console_remote.h), one command after another. Under Wine a
+// menu belongs to its process, so the menu bar is read in process, by
+// console_client. The commands:
 //   wait-window <class> <caption> <timeout-ms>   find the window (must be first;
 //                          caption * takes any caption)
 //   menu <id>              post a menu command (for tools that open a box)
 //   menu-sync <id>         send a menu command and wait until it is handled
-//   menu-dump              print the menu bar, one item a line
 //   log-text               print the log box's text
 //   notice-close <ms>      wait for a message box of the window's process,
 //                          print "title: ..." and "text: ..." and close it
@@ -25,7 +26,7 @@
 #include <string>
 
 #include "bridge/win/scoped_local_alloc.h"
-#include "tests/wine/ui/ui_driver.h"
+#include "tests/wine/ui/console_remote.h"
 
 namespace {
 
@@ -75,13 +76,6 @@ int main() {
     } else if (verb == L"menu-sync") {
       ok = wbui::SendMenu(window, number(1), 10000);
       i += 1;
-    } else if (verb == L"menu-dump") {
-      const auto menu = wbui::DumpMenu(window);
-      ok = menu.has_value();
-      if (ok)
-        std::fputs(wbui::FormatMenu(*menu).c_str(), stdout);
-      if (!ok)
-        Fail("the menu cannot be read from this process");
     } else if (verb == L"log-text") {
       const auto text = wbui::LogText(window, 10000);
       ok = text.has_value();

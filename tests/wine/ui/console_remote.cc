@@ -1,4 +1,4 @@
-#include "tests/wine/ui/ui_driver.h"
+#include "tests/wine/ui/console_remote.h"
 
 #include "bridge/text.h"
 

@@ -31,10 +31,10 @@
 #include "bridge/win/scoped_handle.h"
 #include "console/console.h"
 #include "launchers/modpublic.h"
-#include "tests/wine/checks.h"
+#include "tests/wine/lib/checks.h"
+#include "tests/wine/ui/console_remote.h"
 #include "tests/wine/ui/fake_suite.h"
 #include "tests/wine/ui/journal_file.h"
-#include "tests/wine/ui/ui_driver.h"
 
 namespace {
 
@@ -833,7 +833,20 @@ void TwoThreadsRow(Checks& checks, const Options& options, const HostWindows& ho
   checks.Expect(host.AsTheHostLeftThem(), "two threads: this thread's host windows come back");
 }
 
+// The checks that RunAll reports, part by part in its order.
+int Planned(const Options& options, bool journal) {
+  int tools = 0;
+  for (const ToolCase& tool : ToolCases({}))
+    tools += (tool.notice ? 5 : 1) + 3 + (journal ? 1 : 0);
+  int close_rows = 0;
+  for (const CloseWay& way : kCloseWays)
+    close_rows += way.close ? 6 + (way.quit_code != 0 ? 1 : 0) : 3;
+  const int first = 8 + tools + (options.bench > 0 ? 4 : 0) + 5;
+  return (options.com ? 0 : 2) + 2 + first + 1 + 6 + close_rows + 7 + 6;
+}
+
 void RunAll(const Options& options, Checks& checks, const TakeJournal& journal_of_suite) {
+  checks.Plan(Planned(options, static_cast<bool>(journal_of_suite)));
   if (!options.com) {
     checks.ExpectEq(wb::modpublic::gDataBaseType(), 0, "gDataBaseType is 0 before any console");
   }
@@ -891,6 +904,7 @@ int main(int argc, char** argv) {
     if (suite)
       wb::SetComponentFactory(suite);
     if (options.host_only) {
+      checks.Plan(1);
       ExpectReturned(checks, OpenWhileDriving(options, [](HANDLE) {}));
     } else {
       wbui::JournalFile file(options.journal);

@@ -1,6 +1,9 @@
-// Check reporting for the Windows test programs that the Wine harness runs:
-// one line per check, `ok - <name>` or `not ok - <name>: <details>`, then the
-// plan line `1..N`; the program exits with the number of failures.
+// Check reporting for the Windows test programs that the Wine harness runs,
+// beside checks.vbs, checks.js and checks.sh: first the plan line `1..N` (the
+// number of checks the program will report), then one line per check,
+// `ok - <name>` or `not ok - <name>: <details>`; the program exits with the
+// number of failures. The harness fails a program that reports other checks
+// than it planned: one that stops early or skips a block.
 #pragma once
 
 #include <cstdio>
@@ -14,8 +17,13 @@ namespace wbtest {
 
 class Checks {
  public:
+  // Before the first check, as soon as the number is known.
+  void Plan(int checks) {
+    std::printf("1..%d\n", checks);
+    std::fflush(stdout);
+  }
+
   void Expect(bool passed, std::string_view name, std::string_view details = {}) {
-    ++count_;
     if (passed) {
       std::printf("ok - %.*s\n", static_cast<int>(name.size()), name.data());
     } else {
@@ -36,15 +44,10 @@ class Checks {
            "got \"" + wb::ToUtf8(actual) + "\", want \"" + wb::ToUtf8(expected) + "\"");
   }
 
-  // Prints the plan line; the program's exit code.
-  int Finish() {
-    std::printf("1..%d\n", count_);
-    std::fflush(stdout);
-    return failed_;
-  }
+  // The program's exit code.
+  int Finish() const { return failed_; }
 
  private:
-  int count_ = 0;
   int failed_ = 0;
 };
 
