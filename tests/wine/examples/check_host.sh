@@ -36,8 +36,9 @@ compare() {
     test "${#lines[@]}" -le "$n"
 }
 
-# The exit code, then each transcript's lines and one more check each.
-planned=$(($(wc -l <"$expected") + 2))
+# The exit code and the crash handler's silence, then each transcript's
+# lines and one more check each.
+planned=$(($(wc -l <"$expected") + 3))
 [[ -z $journal ]] || planned=$((planned + $(wc -l <"$journal_expected") + 1))
 wb_plan "$planned"
 out=$(mktemp)
