@@ -62,11 +62,9 @@ constexpr char16_t kRightCheckSource[] = u"Err_CheckAccessRight";
 // The fault injected on member calls: every field set.
 const ErrRecord kInjected{1999, u"Injector", u"注入的故障", u"inject.chm", 4711};
 // What a creation that fails raises.
-const ErrRecord kCannotCreate{rt::kCannotCreateObject, rt::kRuntimeSource,
-                              rt::Describe(rt::kCannotCreateObject), u"", 0};
+const ErrRecord kCannotCreate{429, u"Workbench", u"ActiveX component can't create object", u"", 0};
 // What an allocation that fails raises.
-const ErrRecord kOutOfMemory{rt::kOutOfMemory, rt::kRuntimeSource, rt::Describe(rt::kOutOfMemory),
-                             u"", 0};
+const ErrRecord kOutOfMemory{7, u"Workbench", u"Out of memory", u"", 0};
 
 // The loader's English texts. A right-check failure is translated twice (by
 // the check, then by the dispatch); its English text maps to a further text,
