@@ -7,15 +7,26 @@
 // translation makes of it, every instance must be released, the launchers'
 // before the call returns and the two cached translation components with the
 // CWorkbench. Runs in ENG, so that every error passes through translation.
-//   sweep_client.exe sweep NAME     (NAME: one of the runs in Sweeps())
-//   sweep_client.exe child ID       (one call; prints its outcome)
+//
+// The allocation sweep fails the task allocations (BSTRs, VARIANT
+// conversions) that Workbench.dll makes in the run, each once, through a
+// malloc spy: allocation k, for k = 1, 2, ... until the run no longer reaches
+// it. Each run must end in the run's own outcome or in error 7 where the
+// traps put it, free every block it took, release every instance, and the
+// next call of the same CWorkbench must give the clean outcome.
+//   sweep_client.exe sweep NAME        (NAME: one of the runs in Sweeps())
+//   sweep_client.exe allocations NAME
+//   sweep_client.exe child ID [K]      (one call, task allocation K failing,
+//                                       then the next; prints the outcomes)
 #include <windows.h>
 
 #include <cguid.h>
 #include <initguid.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,6 +59,8 @@ const std::map<std::string, std::string>& Phrases() {
       {"Points scheme unavailable", "Points scheme unavailable, translated twice"},
       {"权限服务失败", "Rights service failed"},
       {"Rights service failed", "Rights service failed, translated twice"},
+      {"Out of memory", "Memory exhausted"},
+      {"Memory exhausted", "Memory exhausted, translated twice"},
   };
   return *phrases;
 }
@@ -68,6 +81,7 @@ struct Error {
 const Error kInjected = {1999, "Injector", "注入的故障", "inject.chm", 77};
 // An uncreatable ProgID, as CreateObject reports it.
 const Error kUncreatable = {429, "Workbench", kCannotCreate, "", 0};
+const Error kOutOfMemory = {7, "Workbench", "Out of memory", "", 0};
 
 Entry ToJson(const Error& e) {
   return {{"number", e.number},
@@ -280,37 +294,184 @@ void RunSweep(Checks& t, const Sweep& sweep) {
               sweep.name.c_str(), interactions.size(), planned, covered, 0);
 }
 
-int RunChildCall(LONG id) {
+// ---- The allocation sweep --------------------------------------------------------
+
+// Once armed, fails the task allocation number `k` that Workbench.dll makes,
+// once. An allocation is the DLL's when Workbench.dll is the innermost of
+// Workbench.dll and RefSuite.dll on the stack: the suite's own and the host's
+// are left alone. The DLL's blocks are remembered until freed.
+class TaskAllocationFault final : public IMallocSpy {
+ public:
+  void Arm(int k) {
+    workbench_ = GetModuleHandleW(L"Workbench.dll");
+    fail_at_ = k;
+  }
+  void Disarm() { fail_at_ = 0; }
+  bool reached() const { return reached_; }
+  size_t held() const { return held_.size(); }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IMallocSpy ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override {
+    counted_ = fail_at_ > 0 && ByWorkbench();
+    if (counted_ && ++count_ == fail_at_) {
+      reached_ = true;
+      counted_ = false;
+      return 0;  // the allocation fails
+    }
+    return size;
+  }
+  void* STDMETHODCALLTYPE PostAlloc(void* block) override {
+    if (counted_ && block)
+      held_.insert(block);
+    return block;
+  }
+  void* STDMETHODCALLTYPE PreFree(void* block, BOOL) override {
+    held_.erase(block);
+    return block;
+  }
+  void STDMETHODCALLTYPE PostFree(BOOL) override {}
+  SIZE_T STDMETHODCALLTYPE PreRealloc(void* block, SIZE_T size, void** out, BOOL) override {
+    *out = block;
+    return size;
+  }
+  void* STDMETHODCALLTYPE PostRealloc(void* block, BOOL) override { return block; }
+  void* STDMETHODCALLTYPE PreGetSize(void* block, BOOL) override { return block; }
+  SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, BOOL) override { return size; }
+  void* STDMETHODCALLTYPE PreDidAlloc(void* block, BOOL) override { return block; }
+  int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+  void STDMETHODCALLTYPE PreHeapMinimize() override {}
+  void STDMETHODCALLTYPE PostHeapMinimize() override {}
+
+ private:
+  bool ByWorkbench() {
+    if (suite_ == nullptr)
+      suite_ = GetModuleHandleW(L"RefSuite.dll");
+    void* frames[62];
+    const USHORT count = RtlCaptureStackBackTrace(1, 62, frames, nullptr);
+    for (USHORT i = 0; i < count; ++i) {
+      HMODULE module = nullptr;
+      GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCWSTR>(frames[i]), &module);
+      if (module != nullptr && module == suite_)
+        return false;
+      if (module != nullptr && module == workbench_)
+        return true;
+    }
+    return false;
+  }
+
+  HMODULE workbench_ = nullptr, suite_ = nullptr;
+  int fail_at_ = 0, count_ = 0;
+  bool counted_ = false, reached_ = false;
+  std::set<void*> held_;
+};
+
+// The ends that an allocation failing in `sweep` may have: the run's own
+// outcome or error 7 (raised inside the right check or not), each with one
+// of its translations failed or none, or the bare error 7 of a handler that
+// itself ran out.
+std::vector<HostError> OutOfMemoryEnds(const Sweep& sweep) {
+  std::vector<HostError> ends = {ToHost(kOutOfMemory, kOutOfMemory.description, false)};
+  for (int faulted = -1; faulted < 3; ++faulted) {
+    ends.push_back(sweep.error ? Expected(*sweep.error, sweep.error_in_check, faulted)
+                               : HostError{});
+    for (bool in_check : {false, true})
+      ends.push_back(Expected(kOutOfMemory, in_check, faulted));
+  }
+  return ends;
+}
+
+void RunAllocationSweep(Checks& t, const Sweep& sweep) {
+  // Every BSTR from the task allocator, none from oleaut32's cache.
+  SetEnvironmentVariableW(L"OANOCACHE", L"1");
+  const HostError clean =
+      sweep.error ? Expected(*sweep.error, sweep.error_in_check, -1) : HostError{};
+  const std::vector<HostError> ends = OutOfMemoryEnds(sweep);
+  std::string problems;
+  int k = 1;
+  for (; k < 10000 && problems.empty(); ++k) {
+    const wbproof::ChildRun run = wbproof::RunChild(
+        L"child " + std::to_wstring(sweep.id) + L" " + std::to_wstring(k), Scenario(sweep, nullptr),
+        60000);
+    const std::string at = "allocation " + std::to_string(k) + ": ";
+    if (!run.outcome || run.exit_code != 0) {
+      problems = at + "child exit " + std::to_string(run.exit_code) + ": " +
+                 run.output.substr(0, 300);
+      break;
+    }
+    if (run.output.find("\nreached 1") == std::string::npos)
+      break;
+    const std::optional<HostError> next = wbproof::ParseOutcome(run.output, "next");
+    if (std::find(ends.begin(), ends.end(), *run.outcome) == ends.end())
+      problems += at + "got " + wbproof::Show(*run.outcome) + "; ";
+    if (!next || *next != clean)
+      problems += at + "the next call got " + (next ? wbproof::Show(*next) : "nothing") + "; ";
+    if (run.output.find("\nheld 0") == std::string::npos)
+      problems += at + "task memory not freed; ";
+    problems += CheckLives(run.journal);
+  }
+  t.Expect(problems.empty(),
+           sweep.name + ": each of the " + std::to_string(k - 1) +
+               " task allocations of Workbench.dll failing once",
+           problems);
+}
+
+int RunChildCall(LONG id, int fail_at) {
   const std::wstring journal = wbproof::SuiteJournalPath();
   CoInitialize(nullptr);
-  HostError outcome;
+  TaskAllocationFault spy;
+  const bool spying = fail_at > 0 && SUCCEEDED(CoRegisterMallocSpy(&spy));
+  HostError outcome, next;
   outcome.hr = E_UNEXPECTED;
   {
     Microsoft::WRL::ComPtr<_CWorkbench> workbench = wbproof::NewWorkbench();
-    if (workbench)
+    if (workbench) {
+      if (spying)
+        spy.Arm(fail_at);
       outcome = wbproof::CallVtable(workbench.Get(), id);
+      spy.Disarm();
+      if (spying)
+        next = wbproof::CallVtable(workbench.Get(), id);
+    }
     wbproof::AppendMark(journal, "release");
   }
   CoUninitialize();
   wbproof::PrintOutcome(outcome);
+  if (spying) {
+    wbproof::PrintOutcome(next, "next");
+    std::printf("reached %d\nheld %zu\n", spy.reached() ? 1 : 0, spy.held());
+  }
   return 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 3 && std::wcscmp(argv[1], L"child") == 0)
-    return RunChildCall(std::wcstol(argv[2], nullptr, 10));
+  if ((argc == 3 || argc == 4) && std::wcscmp(argv[1], L"child") == 0)
+    return RunChildCall(std::wcstol(argv[2], nullptr, 10),
+                        argc == 4 ? std::wcstol(argv[3], nullptr, 10) : 0);
   Checks t;
   const std::string name = argc == 3 ? wbproof::Utf8(argv[2]) : "";
   bool found = false;
   for (const Sweep& sweep : Sweeps()) {
-    if (argc == 3 && std::wcscmp(argv[1], L"sweep") == 0 && sweep.name == name) {
+    if (argc != 3 || sweep.name != name)
+      continue;
+    if (std::wcscmp(argv[1], L"sweep") == 0) {
       found = true;
       RunSweep(t, sweep);
+    } else if (std::wcscmp(argv[1], L"allocations") == 0) {
+      found = true;
+      RunAllocationSweep(t, sweep);
     }
   }
   if (!found)
-    t.Expect(false, "arguments", "usage: sweep_client sweep NAME | child ID");
+    t.Expect(false, "arguments",
+             "usage: sweep_client sweep NAME | allocations NAME | child ID [K]");
   return t.Finish();
 }
