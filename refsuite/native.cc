@@ -56,8 +56,7 @@ void InstallNative() {
   Suite::Get().SetObjectMaker(&Wrap);
   for (const Component& component : Catalog()) {
     const wb::String prog_id = wb::FromUtf8(component.prog_id);
-    wb::NativeRegistry::Instance().Register(prog_id,
-                                            [prog_id] {
+    wb::NativeRegistry::Instance().Register(prog_id, [prog_id] {
       const Inside inside;
       return Suite::Get().Create(prog_id);
     });

@@ -249,8 +249,12 @@ EntryPath Id(int32_t id,
              std::string variant = "",
              nlohmann::json setup = nlohmann::json::object(),
              bool traced = false) {
-  return {std::to_string(id) + variant, [id](ConsoleRig&) { entry::DEVOVIZoruze(id); },
-          std::move(expect), "", std::move(setup), traced};
+  return {std::to_string(id) + variant,
+          [id](ConsoleRig&) { entry::DEVOVIZoruze(id); },
+          std::move(expect),
+          "",
+          std::move(setup),
+          traced};
 }
 
 EntryPath Tool(const char* name,
@@ -313,11 +317,10 @@ struct RunResult {
   String log;
   int form_refs = 0;
   int live = 0, live_language = 0, live_loader = 0, live_after_teardown = 0;
-  bool allocation_failed = false;  // the failing allocation was reached
-  int at_fault = -1;               // interactions made before it
+  bool allocation_failed = false;  // the failing allocation was reached,
+  int at_fault = -1;               // after this many interactions,
   bool dropped_by_design = false;  // in code that drops its failures
-  int trace_lines = 0;
-  int bad_trace_lines = 0;  // trace lines that are no JSON object
+  int trace_lines = 0, bad_trace_lines = 0;
 };
 
 std::string ScenarioFor(const EntryPath& path,
@@ -341,37 +344,29 @@ std::string ScenarioFor(const EntryPath& path,
   return scenario.dump();
 }
 
-// The file that the traced paths write to, for the length of their test.
+// The traced paths' file, for the length of their test.
 const std::string& TraceFile() {
   static const auto* path = new std::string(::testing::TempDir() + "fault-sweep-trace.jsonl");
   return *path;
 }
 
-std::vector<std::string> TraceLines() {
-  std::vector<std::string> lines;
-  std::ifstream file(TraceFile());
-  for (std::string line; std::getline(file, line);)
-    lines.push_back(line);
-  return lines;
-}
-
-// Where the failing allocation struck: after how many interactions, and
-// whether in code that drops its failures by design (the translation, the
-// field trace). Only the sanitizers' symbolizer can tell the latter.
-thread_local int t_at_fault = -1;
-thread_local bool t_dropped_by_design = true;
+// Where the failing allocation struck, and whether in code that drops its
+// failures by design (the translation, the trace): only the sanitizers'
+// symbolizer tells the latter.
+thread_local RunResult t_fault;
 
 void NoteTheFault() {
-  t_at_fault = refsuite::Interactions();
+  t_fault.at_fault = refsuite::Interactions();
+  t_fault.dropped_by_design = true;
 #if defined(__SANITIZE_ADDRESS__)
   void* frames[64];
   const int count = backtrace(frames, 64);
-  t_dropped_by_design = false;
-  for (int i = 0; i < count && !t_dropped_by_design; ++i) {
+  t_fault.dropped_by_design = false;
+  for (int i = 0; i < count && !t_fault.dropped_by_design; ++i) {
     char file[512];
     __sanitizer_symbolize_pc(frames[i], "%s", file, sizeof file);
-    t_dropped_by_design = std::strstr(file, "session/translate.cc") != nullptr ||
-                          std::strstr(file, "bridge/trace.cc") != nullptr;
+    t_fault.dropped_by_design =
+        std::strstr(file, "session/translate.cc") || std::strstr(file, "bridge/trace.cc");
   }
 #endif
 }
@@ -401,10 +396,10 @@ RunResult CallOnce(const EntryPath& path, int fail_allocation) {
     } catch (...) {
       left = std::current_exception();
     }
-    if (fail_allocation > 0) {
-      result.allocation_failed = AllocationFault::Disarm();
-      result.at_fault = t_at_fault;
-      result.dropped_by_design = t_dropped_by_design;
+    if (fail_allocation > 0 && AllocationFault::Disarm()) {
+      result.allocation_failed = true;
+      result.at_fault = t_fault.at_fault;
+      result.dropped_by_design = t_fault.dropped_by_design;
     }
     result.err_after = Err::Number();
     try {
@@ -434,12 +429,9 @@ RunResult CallOnce(const EntryPath& path, int fail_allocation) {
   result.live = refsuite::TotalLive();
   result.live_language = refsuite::LiveCount("Polyglot.LocaleState");
   result.live_loader = refsuite::LiveCount("Phrasebook.Catalog");
-  if (path.traced) {
-    for (const std::string& line : TraceLines()) {
-      ++result.trace_lines;
-      result.bad_trace_lines += nlohmann::json::parse(line, nullptr, false).is_object() ? 0 : 1;
-    }
-  }
+  std::ifstream trace(path.traced ? TraceFile() : "");
+  for (std::string line; std::getline(trace, line); ++result.trace_lines)
+    result.bad_trace_lines += nlohmann::json::accept(line) ? 0 : 1;
   modpublic::SetNoticeSink(nullptr);
   return result;
 }
@@ -486,6 +478,16 @@ std::string Show(const Outcome& outcome) {
 }
 
 // ---- The sweep ---------------------------------------------------------------------
+
+// The store's calls of a run, its translation steps left out.
+std::vector<std::string> StoreCalls(const std::vector<Interaction>& interactions) {
+  std::vector<std::string> out;
+  for (const Interaction& i : interactions) {
+    if (!IsTranslationStep(i))
+      out.push_back(i.Describe());
+  }
+  return out;
+}
 
 using SweepParam = std::tuple<size_t, std::string>;  // path, language
 
@@ -559,6 +561,33 @@ class FaultSweep : public testing::SuiteTest, public ::testing::WithParamInterfa
     return all_injected;
   }
 
+  // Fails each allocation of the path's run in turn (with the suite failing
+  // `base`), until the run no longer reaches it; returns how many it failed.
+  int SweepAllocations(const Fault& base, const RunResult& clean) {
+    SCOPED_TRACE(base.at < 0
+                     ? "allocations"
+                     : "allocations, " + clean.interactions[base.at].Describe() + " failing");
+    const std::vector<int> inject_at =
+        base.at < 0 ? std::vector<int>{} : std::vector<int>{base.at + 1};
+    int k = 1;
+    for (; k < 100000 && !HasFailure(); ++k) {
+      RunResult next;
+      const RunResult r = RunPath(path(), language(), inject_at, k, &next);
+      if (!r.allocation_failed)
+        break;
+      SCOPED_TRACE("allocation " + std::to_string(k) + " failing");
+      ExpectOutOfMemory(r, base, clean.interactions);
+      // Nothing half made survives into the thread's next call.
+      EXPECT_EQ(Show(next.outcome), Show(clean.outcome)) << "the next call";
+      EXPECT_EQ(StoreCalls(next.interactions), StoreCalls(clean.interactions)) << "the next call";
+      const auto store_calls = static_cast<int>(StoreCalls(clean.interactions).size());
+      EXPECT_GE(next.trace_lines, path().traced ? store_calls : 0)
+          << "the trace is still on for the next call";
+      ExpectCleanEnd(next, false);
+    }
+    return k - 1;
+  }
+
   // A run whose allocation failed ends as the traps make of error 7 where it
   // struck: as a fault of the interaction that the run was at or of the one
   // before (caught by the right check's trap or not), as a translation that
@@ -596,17 +625,7 @@ class FaultSweep : public testing::SuiteTest, public ::testing::WithParamInterfa
   }
 };
 
-// The store's calls of a run, its translation steps left out.
-std::vector<std::string> StoreCalls(const std::vector<Interaction>& interactions) {
-  std::vector<std::string> out;
-  for (const Interaction& i : interactions) {
-    if (!IsTranslationStep(i))
-      out.push_back(i.Describe());
-  }
-  return out;
-}
-
-TEST_P(FaultSweep, EveryInteractionFailsOnceAndEveryLaterOneToo) {
+TEST_P(FaultSweep, EveryInteractionAndEveryAllocationFailsOnce) {
   const std::string trace = path().name + " " + language();
   SCOPED_TRACE(trace);
 
@@ -660,59 +679,25 @@ TEST_P(FaultSweep, EveryInteractionFailsOnceAndEveryLaterOneToo) {
 
   EXPECT_EQ(covered, static_cast<int>(points.size())) << "an injection point was skipped";
   EXPECT_EQ(later_covered, later_points) << "a later injection point was skipped";
-  RecordProperty("injection_points", static_cast<int>(points.size()));
-  RecordProperty("later_injection_points", later_points);
-  std::cout << "[ sweep    ] " << trace << ": " << covered << "/" << points.size()
-            << " interactions failed; " << later_covered << "/" << later_points
-            << " later interactions failed after them\n";
-}
 
-TEST_P(FaultSweep, EveryAllocationFailsOnce) {
-  constexpr int kMostAllocations = 100000;
-  const std::string trace = path().name + " " + language();
-  SCOPED_TRACE(trace);
-  RunResult clean;
-  RunAndCheck({}, Fault{}, {}, {}, &clean);
-  const std::vector<Interaction>& points = clean.interactions;
-
-  // Swept clean, and with the last call on a store component failing, so
-  // that the allocations of the error handlers fail too.
-  std::vector<Fault> bases{Fault{}};
-  for (int i = static_cast<int>(points.size()) - 1; i >= 0 && bases.size() == 1; --i) {
-    if (!IsTranslationStep(points[i]))
-      bases.push_back(SuiteFault(points, i));
-  }
-  std::string swept;
-  for (const Fault& base : bases) {
-    const std::string what = base.at < 0 ? "clean" : "with " + points[base.at].Describe() + " failing";
-    SCOPED_TRACE(what);
-    const std::vector<int> inject_at =
-        base.at < 0 ? std::vector<int>{} : std::vector<int>{base.at + 1};
-    int k = 1;
-    for (; k < kMostAllocations && !HasFailure(); ++k) {
-      RunResult again;
-      const RunResult r = RunPath(path(), language(), inject_at, k, &again);
-      if (!r.allocation_failed)
-        break;
-      SCOPED_TRACE("allocation " + std::to_string(k) + " failing");
-      ExpectOutOfMemory(r, base, points);
-      // Nothing half made survives into the thread's next call.
-      EXPECT_EQ(Show(again.outcome), Show(clean.outcome)) << "the next call";
-      EXPECT_EQ(StoreCalls(again.interactions), StoreCalls(points)) << "the next call";
-      if (path().traced) {
-        EXPECT_GE(again.trace_lines, static_cast<int>(StoreCalls(points).size()))
-            << "the trace is still on for the next call";
-      }
-      ExpectCleanEnd(again, false);
-    }
-    EXPECT_LT(k, kMostAllocations) << "the path never ran through";
-    swept += " " + std::to_string(k - 1) + " allocations " + what + ";";
-    RecordProperty(base.at < 0 ? "allocations" : "allocations_failing", k - 1);
-  }
+  // Every allocation, clean and with the last store call failing, so that
+  // the handlers' allocations fail too.
+  const int allocations = SweepAllocations(Fault{}, clean);
+  int last = static_cast<int>(points.size()) - 1;
+  while (last >= 0 && IsTranslationStep(points[last]))
+    --last;
+  const int handled = last < 0 ? 0 : SweepAllocations(SuiteFault(points, last), clean);
 #if defined(__SANITIZE_ADDRESS__)
   EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0) << "memory leaked (see the report above)";
 #endif
-  std::cout << "[ alloc    ] " << trace << ":" << swept << "\n";
+  RecordProperty("injection_points", static_cast<int>(points.size()));
+  RecordProperty("later_injection_points", later_points);
+  RecordProperty("allocations", allocations);
+  RecordProperty("allocations_with_a_fault", handled);
+  std::cout << "[ sweep    ] " << trace << ": " << covered << "/" << points.size()
+            << " interactions failed; " << later_covered << "/" << later_points
+            << " later interactions failed after them; " << allocations << " allocations, "
+            << handled << " with the last store call failing\n";
 }
 
 std::string SweepName(const ::testing::TestParamInfo<SweepParam>& info) {

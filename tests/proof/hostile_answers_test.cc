@@ -227,8 +227,7 @@ TEST_F(HostileAnswersTest, PropsStringReachesTheRightsDeskOrFailsTheCheck) {
     Fresh(R"({"session": {"PropsString": )" + c.answer + "}}");
     const ErrRecord error = CaptureError([] { mmts::CheckAccessRight(2812, 1, 0x200000); });
     if (c.error) {
-      EXPECT_EQ(error,
-                (ErrRecord{c.error, u"Err_CheckAccessRight", RuntimeText(c.error), u"", 0}));
+      EXPECT_EQ(error, (ErrRecord{c.error, u"Err_CheckAccessRight", RuntimeText(c.error), u"", 0}));
       EXPECT_TRUE(CallsStartingWith("get Gatekeeper").empty());
     } else {
       EXPECT_EQ(error, ErrRecord{});
