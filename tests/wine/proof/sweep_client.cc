@@ -9,9 +9,9 @@
 // CWorkbench. Runs in ENG, so that every error passes through translation.
 //
 // The allocation sweep fails the task allocations (BSTRs, VARIANT
-// conversions) that Workbench.dll makes in the run, each once, through a
-// malloc spy: allocation k, for k = 1, 2, ... until the run no longer reaches
-// it. Each run must end in the run's own outcome or in error 7 where the
+// conversions) made in the call outside the suite's components, each once,
+// through a malloc spy: allocation k, for k = 1, 2, ... until the call no
+// longer reaches it. Each run must end in the run's own outcome or in error 7 where the
 // traps put it, free every block it took, release every instance, and the
 // next call of the same CWorkbench must give the clean outcome.
 //   sweep_client.exe sweep NAME        (NAME: one of the runs in Sweeps())
@@ -296,16 +296,12 @@ void RunSweep(Checks& t, const Sweep& sweep) {
 
 // ---- The allocation sweep --------------------------------------------------------
 
-// Once armed, fails the task allocation number `k` that Workbench.dll makes,
-// once. An allocation is the DLL's when Workbench.dll is the innermost of
-// Workbench.dll and RefSuite.dll on the stack: the suite's own and the host's
-// are left alone. The DLL's blocks are remembered until freed.
+// Once armed, fails the calling process's task allocation number `k`, once,
+// leaving alone those of the suite's own members (RefSuite.dll says when one
+// runs). Remembers the blocks it counted until they are freed.
 class TaskAllocationFault final : public IMallocSpy {
  public:
-  void Arm(int k) {
-    workbench_ = GetModuleHandleW(L"Workbench.dll");
-    fail_at_ = k;
-  }
+  void Arm(int k) { fail_at_ = k; }
   void Disarm() { fail_at_ = 0; }
   bool reached() const { return reached_; }
   size_t held() const { return held_.size(); }
@@ -317,7 +313,7 @@ class TaskAllocationFault final : public IMallocSpy {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the stack
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override {
-    counted_ = fail_at_ > 0 && ByWorkbench();
+    counted_ = fail_at_ > 0 && !InTheSuite();
     if (counted_ && ++count_ == fail_at_) {
       reached_ = true;
       counted_ = false;
@@ -348,25 +344,17 @@ class TaskAllocationFault final : public IMallocSpy {
   void STDMETHODCALLTYPE PostHeapMinimize() override {}
 
  private:
-  bool ByWorkbench() {
-    if (suite_ == nullptr)
-      suite_ = GetModuleHandleW(L"RefSuite.dll");
-    void* frames[62];
-    const USHORT count = RtlCaptureStackBackTrace(1, 62, frames, nullptr);
-    for (USHORT i = 0; i < count; ++i) {
-      HMODULE module = nullptr;
-      GetModuleHandleExW(
-          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          static_cast<LPCWSTR>(frames[i]), &module);
-      if (module != nullptr && module == suite_)
-        return false;
-      if (module != nullptr && module == workbench_)
-        return true;
+  bool InTheSuite() {
+    if (invoking_ == nullptr) {
+      if (const HMODULE suite = GetModuleHandleW(L"RefSuite.dll")) {
+        invoking_ = reinterpret_cast<int (*)()>(
+            reinterpret_cast<void (*)()>(GetProcAddress(suite, "RefSuiteInvoking")));
+      }
     }
-    return false;
+    return invoking_ != nullptr && invoking_() > 0;
   }
 
-  HMODULE workbench_ = nullptr, suite_ = nullptr;
+  int (*invoking_)() = nullptr;
   int fail_at_ = 0, count_ = 0;
   bool counted_ = false, reached_ = false;
   std::set<void*> held_;
@@ -387,22 +375,44 @@ std::vector<HostError> OutOfMemoryEnds(const Sweep& sweep) {
   return ends;
 }
 
+// The calls on store components with their arguments (the process id and
+// instance numbers, which differ from child to child, left out).
+std::vector<std::string> StoreCalls(const std::vector<Entry>& journal) {
+  std::vector<std::string> out;
+  for (const Entry& e : journal) {
+    if (!e.contains("seq") || IsTranslationComponent(wbproof::Text(e, "progid")))
+      continue;
+    Entry args = e.value("args", Entry::array());
+    for (Entry& arg : args) {
+      if (arg.value("value", Entry()) == e.value("pid", Entry()))
+        arg["value"] = "pid";
+      if (arg["value"].is_object())
+        arg["value"].erase("instance");
+    }
+    out.push_back(wbproof::Text(e, "event") + " " + e.value("member", "") + args.dump());
+  }
+  return out;
+}
+
 void RunAllocationSweep(Checks& t, const Sweep& sweep) {
   // Every BSTR from the task allocator, none from oleaut32's cache.
   SetEnvironmentVariableW(L"OANOCACHE", L"1");
   const HostError clean =
       sweep.error ? Expected(*sweep.error, sweep.error_in_check, -1) : HostError{};
+  const std::vector<std::string> clean_calls = StoreCalls(
+      wbproof::RunChild(L"child " + std::to_wstring(sweep.id), Scenario(sweep, nullptr), 60000)
+          .journal);
   const std::vector<HostError> ends = OutOfMemoryEnds(sweep);
   std::string problems;
   int k = 1;
   for (; k < 10000 && problems.empty(); ++k) {
-    const wbproof::ChildRun run = wbproof::RunChild(
-        L"child " + std::to_wstring(sweep.id) + L" " + std::to_wstring(k), Scenario(sweep, nullptr),
-        60000);
+    const wbproof::ChildRun run =
+        wbproof::RunChild(L"child " + std::to_wstring(sweep.id) + L" " + std::to_wstring(k),
+                          Scenario(sweep, nullptr), 60000);
     const std::string at = "allocation " + std::to_string(k) + ": ";
     if (!run.outcome || run.exit_code != 0) {
-      problems = at + "child exit " + std::to_string(run.exit_code) + ": " +
-                 run.output.substr(0, 300);
+      problems =
+          at + "child exit " + std::to_string(run.exit_code) + ": " + run.output.substr(0, 300);
       break;
     }
     if (run.output.find("\nreached 1") == std::string::npos)
@@ -410,6 +420,15 @@ void RunAllocationSweep(Checks& t, const Sweep& sweep) {
     const std::optional<HostError> next = wbproof::ParseOutcome(run.output, "next");
     if (std::find(ends.begin(), ends.end(), *run.outcome) == ends.end())
       problems += at + "got " + wbproof::Show(*run.outcome) + "; ";
+    // The next call makes the clean calls; a call that ended as the clean one
+    // made them too, so that nothing went missing unnoticed.
+    std::vector<std::string> want = clean_calls;
+    if (*run.outcome == clean)
+      want.insert(want.end(), clean_calls.begin(), clean_calls.end());
+    const std::vector<std::string> calls = StoreCalls(run.journal);
+    if (calls.size() < want.size() || (*run.outcome == clean && calls.size() != want.size()) ||
+        !std::equal(want.rbegin(), want.rend(), calls.rbegin()))
+      problems += at + "store calls other than the clean ones; ";
     if (!next || *next != clean)
       problems += at + "the next call got " + (next ? wbproof::Show(*next) : "nothing") + "; ";
     if (run.output.find("\nheld 0") == std::string::npos)
@@ -418,7 +437,7 @@ void RunAllocationSweep(Checks& t, const Sweep& sweep) {
   }
   t.Expect(problems.empty(),
            sweep.name + ": each of the " + std::to_string(k - 1) +
-               " task allocations of Workbench.dll failing once",
+               " task allocations of the call failing once",
            problems);
 }
 
@@ -432,10 +451,13 @@ int RunChildCall(LONG id, int fail_at) {
   {
     Microsoft::WRL::ComPtr<_CWorkbench> workbench = wbproof::NewWorkbench();
     if (workbench) {
+      // Armed for the call alone: what the host reads afterwards is its own.
+      SetErrorInfo(0, nullptr);
       if (spying)
         spy.Arm(fail_at);
-      outcome = wbproof::CallVtable(workbench.Get(), id);
+      const HRESULT hr = workbench->DEVOVIZoruze(&id);
       spy.Disarm();
+      outcome = wbproof::ReadHostError(hr);
       if (spying)
         next = wbproof::CallVtable(workbench.Get(), id);
     }
