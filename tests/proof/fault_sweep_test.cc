@@ -15,6 +15,7 @@
 // in error 7 where the traps put it, or as a translation that fails ends; the
 // next call on the same thread, with no fault, gives the clean run's result.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -344,9 +345,11 @@ std::string ScenarioFor(const EntryPath& path,
   return scenario.dump();
 }
 
-// The traced paths' file, for the length of their test.
+// The traced paths' file, for the length of their test (one per process:
+// ctest runs tests side by side).
 const std::string& TraceFile() {
-  static const auto* path = new std::string(::testing::TempDir() + "fault-sweep-trace.jsonl");
+  static const auto* path = new std::string(::testing::TempDir() + "fault-sweep-trace-" +
+                                            std::to_string(::getpid()) + ".jsonl");
   return *path;
 }
 
