@@ -273,12 +273,15 @@ Variant TracedObject::Invoke(StringView name, CallKind kind, Args& args) {
   std::string args_json;
   std::vector<Variant> before;
   Trace([&] {
-    args_json = ArgsJson(args);
     before.reserve(args.size());
     for (const Arg& arg : args)
       before.push_back(arg.value());
+    args_json = ArgsJson(args);
   });
   const auto emit = [&](const Variant* result, const ErrRecord* error) noexcept {
+    // No memory to record the arguments: the line is lost.
+    if (args_json.empty())
+      return;
     Trace([&] {
       Line line(EventName(kind));
       line.Text("progid", prog_id_).Text("member", name).Raw("args", args_json);

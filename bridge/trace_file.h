@@ -21,8 +21,9 @@ class TraceFile {
   virtual ~TraceFile() = default;
   // Appends `line` and a line end, and hands it to the system before it
   // returns (a crash later keeps it). Safe from any thread. False when the
-  // write failed.
-  virtual bool AppendLine(std::string_view line) noexcept = 0;
+  // write failed; std::bad_alloc when there was no memory to make the line,
+  // which loses the line and nothing more.
+  virtual bool AppendLine(std::string_view line) = 0;
 };
 
 // Opens (creating) `path` (UTF-8) for appending; null when it cannot be opened.

@@ -22,26 +22,22 @@ class PosixTraceFile final : public TraceFile {
   PosixTraceFile(const PosixTraceFile&) = delete;
   PosixTraceFile& operator=(const PosixTraceFile&) = delete;
 
-  bool AppendLine(std::string_view line) noexcept override {
-    try {
-      std::string whole(line);
-      whole += '\n';
-      const std::lock_guard<std::mutex> lock(mutex_);
-      // O_APPEND: each write lands at the end as a whole, also beside other
-      // processes that append to the same file.
-      size_t done = 0;
-      while (done < whole.size()) {
-        const ssize_t n = ::write(fd_, whole.data() + done, whole.size() - done);
-        if (n < 0 && errno == EINTR)
-          continue;
-        if (n <= 0)
-          return false;
-        done += static_cast<size_t>(n);
-      }
-      return true;
-    } catch (...) {
-      return false;
+  bool AppendLine(std::string_view line) override {
+    std::string whole(line);
+    whole += '\n';
+    const std::lock_guard<std::mutex> lock(mutex_);
+    // O_APPEND: each write lands at the end as a whole, also beside other
+    // processes that append to the same file.
+    size_t done = 0;
+    while (done < whole.size()) {
+      const ssize_t n = ::write(fd_, whole.data() + done, whole.size() - done);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0)
+        return false;
+      done += static_cast<size_t>(n);
     }
+    return true;
   }
 
  private:

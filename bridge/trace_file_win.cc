@@ -26,21 +26,17 @@ class WinTraceFile final : public TraceFile {
  public:
   explicit WinTraceFile(win::ScopedHandle file) : file_(std::move(file)) {}
 
-  bool AppendLine(std::string_view line) noexcept override {
-    try {
-      std::string whole(line);
-      whole += "\r\n";
-      // One WriteFile a line on a handle opened for appending only: each line
-      // lands at the end as a whole, also beside other processes.
-      AcquireSRWLockExclusive(&lock_);
-      DWORD written = 0;
-      const BOOL ok =
-          WriteFile(file_.Get(), whole.data(), static_cast<DWORD>(whole.size()), &written, nullptr);
-      ReleaseSRWLockExclusive(&lock_);
-      return ok && written == whole.size();
-    } catch (...) {
-      return false;
-    }
+  bool AppendLine(std::string_view line) override {
+    std::string whole(line);
+    whole += "\r\n";
+    // One WriteFile a line on a handle opened for appending only: each line
+    // lands at the end as a whole, also beside other processes.
+    AcquireSRWLockExclusive(&lock_);
+    DWORD written = 0;
+    const BOOL ok =
+        WriteFile(file_.Get(), whole.data(), static_cast<DWORD>(whole.size()), &written, nullptr);
+    ReleaseSRWLockExclusive(&lock_);
+    return ok && written == whole.size();
   }
 
  private:

@@ -51,9 +51,10 @@ auto TrapPassingThrough(Body&& body) -> decltype(body()) {
 // Returns whether `body` ran to its end.
 template <class Body>
 bool TrapKeepingPendingError(Body&& body) {
+  // Moved, not copied, so that keeping it cannot fail for lack of memory.
   ErrRecord pending;
   if (Err::Number() != 0)
-    pending = Err::Get();
+    pending = std::move(Err::Get());
   bool completed = false;
   Err::Clear();
   try {

@@ -93,13 +93,6 @@ TEST_F(DayEndTest, TheTextFollowsWhatTheComponentWroteIntoReverse) {
   EXPECT_EQ(notices[0].prompt, u"日结失败\r\nd");
 }
 
-TEST_F(DayEndTest, ACodeWrittenBackStaysInTheRoutinesCopy) {
-  ReckoningAnswers(R"({"value": true, "writeback": {"1": "CHANGED"}})");
-  const String code = u"RUBO";
-  EXPECT_TRUE(RunDayEnd(false, u"", code));
-  EXPECT_EQ(code, u"RUBO");
-}
-
 TEST_F(DayEndTest, AFailingCompletionNoticeIsFollowedByTheFailureNotice) {
   on_notice = [&](const Notice& n) {
     if (n.style == kStyleInformation)

@@ -18,6 +18,8 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 LONG g_live_objects = 0;
+// How many suite objects' Invoke calls the calling thread is inside.
+thread_local int t_invoking = 0;
 
 wb::StringView Text(const OLECHAR* text, size_t length) {
   return {reinterpret_cast<const char16_t*>(text), length};
@@ -122,6 +124,10 @@ class DispatchObject final : public IDispatch, public ISupportErrorInfo {
                                    VARIANT* result,
                                    EXCEPINFO* excepinfo,
                                    UINT* arg_error) override {
+    struct Invoking {
+      Invoking() { ++t_invoking; }
+      ~Invoking() { --t_invoking; }
+    } invoking;
     try {
       return InvokeMember(id, flags, params, result, excepinfo, arg_error);
     } catch (...) {
@@ -288,3 +294,9 @@ LONG LiveComObjects() {
 }
 
 }  // namespace refsuite::com
+
+// Exported: whether the calling thread is running a suite object's member,
+// so that a test failing the caller's allocations can leave the suite's alone.
+extern "C" int RefSuiteInvoking() {
+  return refsuite::com::t_invoking;
+}

@@ -13,6 +13,15 @@ namespace refsuite {
 
 namespace {
 
+thread_local int t_inside = 0;
+
+struct Inside {
+  Inside() { ++t_inside; }
+  ~Inside() { --t_inside; }
+  Inside(const Inside&) = delete;
+  Inside& operator=(const Inside&) = delete;
+};
+
 // An instance as a native object: shared between threads by an atomic count.
 class NativeObject final : public InstanceHolder {
  public:
@@ -20,10 +29,12 @@ class NativeObject final : public InstanceHolder {
 
   void AddRef() noexcept override { refs_.fetch_add(1, std::memory_order_relaxed); }
   void Release() noexcept override {
+    const Inside inside;
     if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1)
       delete this;
   }
   wb::Variant Invoke(wb::StringView name, wb::CallKind kind, wb::Args& args) override {
+    const Inside inside;
     return core_->Invoke(name, kind, args);
   }
   Instance& instance() override { return *core_; }
@@ -45,8 +56,10 @@ void InstallNative() {
   Suite::Get().SetObjectMaker(&Wrap);
   for (const Component& component : Catalog()) {
     const wb::String prog_id = wb::FromUtf8(component.prog_id);
-    wb::NativeRegistry::Instance().Register(prog_id,
-                                            [prog_id] { return Suite::Get().Create(prog_id); });
+    wb::NativeRegistry::Instance().Register(prog_id, [prog_id] {
+      const Inside inside;
+      return Suite::Get().Create(prog_id);
+    });
   }
 }
 
@@ -80,6 +93,10 @@ int LiveCount(const std::string& prog_id) {
 
 int TotalLive() {
   return Suite::Get().TotalLive();
+}
+
+bool InsideNativeBinding() {
+  return t_inside > 0;
 }
 
 }  // namespace refsuite

@@ -36,4 +36,9 @@ int Interactions();
 int LiveCount(const std::string& prog_id);
 int TotalLive();
 
+// Whether the calling thread is running the suite's own code: a creation, or
+// a member call or release of a suite object. Tests that fail the product's
+// allocations leave the suite's alone.
+bool InsideNativeBinding();
+
 }  // namespace refsuite

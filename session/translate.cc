@@ -70,9 +70,8 @@ String GetCurrentLanguage() {
 String TranslateText(String text) {
   String result;
   // Never raises, and an error that the caller is handling stays pending. On
-  // a failure the result stays the text as given.
-  TrapKeepingPendingError([&] {
-    result = text;
+  // a failure (even in copying the text) the text comes back as given.
+  const bool translated = TrapKeepingPendingError([&] {
     TranslationCache& cache = Cache();
     if (cache.gLanguageId.empty())
       cache.gLanguageId = GetCurrentLanguage();
@@ -84,10 +83,13 @@ String TranslateText(String text) {
       result = TranslateCompound(text);
     } else if (AsciiUpper(cache.gLanguageId) == kSourceLanguage || TrimSpaces(text).empty()) {
       // Source language, or nothing to look up: unchanged.
+      result = text;
     } else {
       result = TranslatePlain(cache.gPhrasebook, text);
     }
   });
+  if (!translated)
+    return text;
   return result;
 }
 

@@ -8,20 +8,43 @@
 // its error handlers and notices) with that one failing too. Each run must
 // end exactly as the error-trap rules say, release every component, and let
 // no C++ exception escape.
+//
+// Then every allocation of the product fails once: the path runs with its
+// allocation number k failing, for k = 1, 2, ... until it runs through without
+// reaching k, clean and with its last component call failing. Each run ends
+// in error 7 where the traps put it, or as a translation that fails ends; the
+// next call on the same thread, with no fault, gives the clean run's result.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <fstream>
 #include <functional>
 #include <iostream>
+#include <new>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <execinfo.h>
+#include <sanitizer/common_interface_defs.h>
+#include <sanitizer/lsan_interface.h>
+
+#include <cstring>
+#endif
 
 #include "bridge/err.h"
 #include "bridge/runtime_errors.h"
 #include "bridge/thread_state.h"
+#include "bridge/trace.h"
 #include "entry/dispatch.h"
 #include "launchers/modpublic.h"
 #include "refsuite/native.h"
+#include "tests/proof/allocation_fault.h"
 #include "tests/proof/console_rig.h"
 #include "tests/proof/interactions.h"
 #include "tests/proof/translation_model.h"
@@ -40,8 +63,9 @@ constexpr char16_t kRightCheckSource[] = u"Err_CheckAccessRight";
 // The fault injected on member calls: every field set.
 const ErrRecord kInjected{1999, u"Injector", u"注入的故障", u"inject.chm", 4711};
 // What a creation that fails raises.
-const ErrRecord kCannotCreate{rt::kCannotCreateObject, rt::kRuntimeSource,
-                              rt::Describe(rt::kCannotCreateObject), u"", 0};
+const ErrRecord kCannotCreate{429, u"Workbench", u"ActiveX component can't create object", u"", 0};
+// What an allocation that fails raises.
+const ErrRecord kOutOfMemory{7, u"Workbench", u"Out of memory", u"", 0};
 
 // The loader's English texts. A right-check failure is translated twice (by
 // the check, then by the dispatch); its English text maps to a further text,
@@ -61,6 +85,8 @@ const PhraseTable& English() {
       {u"报表无数据", u"The report has no data"},
       {u"ActiveX component can't create object", u"The component cannot be created"},
       {u"The component cannot be created", u"The component cannot be created, translated again"},
+      {u"Out of memory", u"Memory exhausted"},
+      {u"Memory exhausted", u"Memory exhausted, translated again"},
   };
   return *table;
 }
@@ -95,18 +121,32 @@ struct Outcome {
   }
 };
 
-ErrRecord FaultOf(const Interaction& at) {
-  return at.IsCreation() ? kCannotCreate : kInjected;
-}
-
 bool InRightCheck(const Interaction& at) {
   return at.prog_id == "Gatekeeper.RightsDesk" || at.prog_id == "CtxStore.SessionBag";
 }
 
-// The right check raises any failure under its own source, translated.
-ErrRecord AsTheRightCheckRaisesIt(ErrRecord error, TranslationModel& tr) {
-  error.source = kRightCheckSource;
-  error.description = tr(error.description);
+// Where a run failed: the interaction of the clean run (-1: none, or only
+// translations failed), what it raised, and whether the right check's trap
+// caught it.
+struct Fault {
+  int at = -1;
+  ErrRecord error;
+  bool in_right_check = false;
+};
+
+// The suite failing interaction `at` on purpose.
+Fault SuiteFault(const std::vector<Interaction>& clean, int at) {
+  return {at, clean[at].IsCreation() ? kCannotCreate : kInjected, InRightCheck(clean[at])};
+}
+
+// The error as it leaves the launcher: the right check raises any failure
+// under its own source, translated.
+ErrRecord AsTheLauncherRaisesIt(const Fault& fault, TranslationModel& tr) {
+  ErrRecord error = fault.error;
+  if (fault.in_right_check) {
+    error.source = kRightCheckSource;
+    error.description = tr(error.description);
+  }
   return error;
 }
 
@@ -123,36 +163,31 @@ Notice ExpectNotice(TranslationModel& tr,
   return {message + (with_description ? u"\r\n" + description : String()), title, style};
 }
 
-// `clean`: the interactions of the clean run; `failed`: the index of the one
-// that fails (-1: none, or only translations fail); `tr` gives the texts of
-// the translation calls in the order the run makes them.
-using Expectation =
-    std::function<Outcome(const std::vector<Interaction>& clean, int failed, TranslationModel& tr)>;
+// `clean`: the interactions of the clean run; `fault`: where the run failed;
+// `tr` gives the texts of the translation calls in the order the run makes
+// them.
+using Expectation = std::function<
+    Outcome(const std::vector<Interaction>& clean, const Fault& fault, TranslationModel& tr)>;
 
 // The dispatch: the error of the launcher with the translated prefix and the
 // translated description; Number, Source and the help fields unchanged.
-Outcome DispatchOutcome(const std::vector<Interaction>& clean, int failed, TranslationModel& tr) {
-  if (failed < 0)
+Outcome DispatchOutcome(const std::vector<Interaction>&, const Fault& fault, TranslationModel& tr) {
+  if (fault.at < 0)
     return Outcome::Nothing();
-  ErrRecord error = FaultOf(clean[failed]);
-  if (InRightCheck(clean[failed]))
-    error = AsTheRightCheckRaisesIt(error, tr);
+  ErrRecord error = AsTheLauncherRaisesIt(fault, tr);
   const String prefix = tr(kPrefix);
   error.description = prefix + tr(error.description);
   return Outcome::Raised(error);
 }
 
 // A launcher clicked in the console: its error leaves the click unchanged.
-Outcome LauncherOutcome(const std::vector<Interaction>& clean, int failed, TranslationModel& tr) {
-  if (failed < 0)
+Outcome LauncherOutcome(const std::vector<Interaction>&, const Fault& fault, TranslationModel& tr) {
+  if (fault.at < 0)
     return Outcome::Nothing();
-  ErrRecord error = FaultOf(clean[failed]);
-  if (InRightCheck(clean[failed]))
-    error = AsTheRightCheckRaisesIt(error, tr);
-  return Outcome::Raised(error);
+  return Outcome::Raised(AsTheLauncherRaisesIt(fault, tr));
 }
 
-Outcome ExitOutcome(const std::vector<Interaction>&, int, TranslationModel&) {
+Outcome ExitOutcome(const std::vector<Interaction>&, const Fault&, TranslationModel&) {
   return Outcome::Unloaded();
 }
 
@@ -160,41 +195,41 @@ Outcome ExitOutcome(const std::vector<Interaction>&, int, TranslationModel&) {
 // the click), then the day-end shows its outcome or its failure in a notice
 // and raises nothing.
 Expectation DayEndOutcome(bool reverse) {
-  return [reverse](const std::vector<Interaction>& clean, int failed, TranslationModel& tr) {
+  return [reverse](const std::vector<Interaction>& clean, const Fault& fault,
+                   TranslationModel& tr) {
     int run_starts = 0;
     while (run_starts < static_cast<int>(clean.size()) &&
            clean[run_starts].Describe() != "create DayClose.CDayCloseRun") {
       ++run_starts;
     }
-    if (failed >= 0 && failed < run_starts)
-      return Outcome::Raised(FaultOf(clean[failed]));
-    if (failed < 0) {
+    if (fault.at >= 0 && fault.at < run_starts)
+      return Outcome::Raised(fault.error);
+    if (fault.at < 0) {
       return Outcome::Shown(ExpectNotice(tr, reverse ? u"反日结完成" : u"日结完成",
                                          modpublic::kStyleInformation, false, u""));
     }
     return Outcome::Shown(ExpectNotice(tr, reverse ? u"反日结失败" : u"日结失败",
-                                       modpublic::kStyleCritical, true,
-                                       FaultOf(clean[failed]).description));
+                                       modpublic::kStyleCritical, true, fault.error.description));
   };
 }
 
 // A refused right: the refusal notice, unless a fault comes first.
 Expectation RefusedOutcome(Expectation on_fault, const char16_t* refusal) {
-  return
-      [on_fault, refusal](const std::vector<Interaction>& clean, int failed, TranslationModel& tr) {
-        if (failed >= 0)
-          return on_fault(clean, failed, tr);
-        return Outcome::Shown(ExpectNotice(tr, refusal, modpublic::kStyleExclamation, false, u""));
-      };
+  return [on_fault, refusal](const std::vector<Interaction>& clean, const Fault& fault,
+                             TranslationModel& tr) {
+    if (fault.at >= 0)
+      return on_fault(clean, fault, tr);
+    return Outcome::Shown(ExpectNotice(tr, refusal, modpublic::kStyleExclamation, false, u""));
+  };
 }
 
 // A report without result and with an error text: error 5 from "GetRptByID"
 // through the dispatch, unless a fault comes first.
 Outcome ReportFailedOutcome(const std::vector<Interaction>& clean,
-                            int failed,
+                            const Fault& fault,
                             TranslationModel& tr) {
-  if (failed >= 0)
-    return DispatchOutcome(clean, failed, tr);
+  if (fault.at >= 0)
+    return DispatchOutcome(clean, fault, tr);
   const String prefix = tr(kPrefix);
   return Outcome::Raised({5, u"GetRptByID", prefix + tr(u"报表无数据"), u"", 0});
 }
@@ -207,14 +242,20 @@ struct EntryPath {
   Expectation expect;
   std::string tool;      // a tool click: the log line comes first
   nlohmann::json setup;  // laid over the sweep's scenario
+  bool traced = false;   // run with the field trace on
 };
 
 EntryPath Id(int32_t id,
              Expectation expect = DispatchOutcome,
              std::string variant = "",
-             nlohmann::json setup = nlohmann::json::object()) {
-  return {std::to_string(id) + variant, [id](ConsoleRig&) { entry::DEVOVIZoruze(id); },
-          std::move(expect), "", std::move(setup)};
+             nlohmann::json setup = nlohmann::json::object(),
+             bool traced = false) {
+  return {std::to_string(id) + variant,
+          [id](ConsoleRig&) { entry::DEVOVIZoruze(id); },
+          std::move(expect),
+          "",
+          std::move(setup),
+          traced};
 }
 
 EntryPath Tool(const char* name,
@@ -256,6 +297,10 @@ const std::vector<EntryPath>& Paths() {
       Id(entry::kReport, ReportFailedOutcome, "_no_data",
          nlohmann::json::parse(R"({"components": {"Tabulate.ClsTable": {"Result": {"when": [
              {"args": ["OK"], "value": false}, {"args": ["Error"], "value": "报表无数据"}]}}}})")),
+      // With the field trace on: components handed to components, a notice.
+      Id(entry::kReport, DispatchOutcome, "_traced", nlohmann::json::object(), true),
+      Id(entry::kBranchSetup, RefusedOutcome(DispatchOutcome, u"您没有设置机构的权限!"),
+         "_refused_traced", Refused("2812"), true),
   };
   return *paths;
 }
@@ -264,7 +309,7 @@ const std::vector<EntryPath>& Paths() {
 
 struct RunResult {
   Outcome outcome;
-  bool escaped = false;   // a C++ exception other than a raised error
+  bool escaped = false;   // a C++ exception other than a raised error or bad_alloc
   int32_t err_after = 0;  // Err's number when nothing was raised
   std::vector<Interaction> interactions;
   std::vector<int> call_of;
@@ -273,6 +318,10 @@ struct RunResult {
   String log;
   int form_refs = 0;
   int live = 0, live_language = 0, live_loader = 0, live_after_teardown = 0;
+  bool allocation_failed = false;  // the failing allocation was reached,
+  int at_fault = -1;               // after this many interactions,
+  bool dropped_by_design = false;  // in code that drops its failures
+  int trace_lines = 0, bad_trace_lines = 0;
 };
 
 std::string ScenarioFor(const EntryPath& path,
@@ -296,25 +345,75 @@ std::string ScenarioFor(const EntryPath& path,
   return scenario.dump();
 }
 
-RunResult RunPath(const EntryPath& path,
-                  const std::string& language,
-                  const std::vector<int>& inject_at) {
-  TeardownThreadState();
-  refsuite::LoadScenarioText(ScenarioFor(path, language, inject_at));
+// The traced paths' file, for the length of their test (one per process:
+// ctest runs tests side by side).
+const std::string& TraceFile() {
+  static const auto* path = new std::string(::testing::TempDir() + "fault-sweep-trace-" +
+                                            std::to_string(::getpid()) + ".jsonl");
+  return *path;
+}
+
+// Where the failing allocation struck, and whether in code that drops its
+// failures by design (the translation, the trace): only the sanitizers'
+// symbolizer tells the latter.
+thread_local RunResult t_fault;
+
+void NoteTheFault() {
+  t_fault.at_fault = refsuite::Interactions();
+  t_fault.dropped_by_design = true;
+#if defined(__SANITIZE_ADDRESS__)
+  void* frames[64];
+  const int count = backtrace(frames, 64);
+  t_fault.dropped_by_design = false;
+  for (int i = 0; i < count && !t_fault.dropped_by_design; ++i) {
+    char file[512];
+    __sanitizer_symbolize_pc(frames[i], "%s", file, sizeof file);
+    t_fault.dropped_by_design =
+        std::strstr(file, "session/translate.cc") || std::strstr(file, "bridge/trace.cc");
+  }
+#endif
+}
+
+// One call of the path on the thread's state as it stands; with
+// `fail_allocation` > 0, that allocation of the product fails.
+RunResult CallOnce(const EntryPath& path, int fail_allocation) {
   refsuite::ClearJournal();
+  if (path.traced)
+    std::ofstream(TraceFile(), std::ios::trunc);  // appended to from its new end
   RunResult result;
-  modpublic::SetNoticeSink([&](const Notice& n) { result.outcome.notices.push_back(n); });
+  modpublic::SetNoticeSink([&](const Notice& n) {
+    const AllocationFault::Outside outside;
+    result.outcome.notices.push_back(n);
+  });
   // A console runs in a thread where its load has set the database type.
   if (!path.tool.empty())
     modpublic::gDataBaseType() = 1;
   Err::Clear();
   {
     ConsoleRig rig;
+    std::exception_ptr left;
+    if (fail_allocation > 0)
+      AllocationFault::Arm(fail_allocation, &NoteTheFault);
     try {
       path.run(rig);
-      result.err_after = Err::Number();
+    } catch (...) {
+      left = std::current_exception();
+    }
+    if (fail_allocation > 0 && AllocationFault::Disarm()) {
+      result.allocation_failed = true;
+      result.at_fault = t_fault.at_fault;
+      result.dropped_by_design = t_fault.dropped_by_design;
+    }
+    result.err_after = Err::Number();
+    try {
+      if (left)
+        std::rethrow_exception(left);
     } catch (const RaisedError&) {
       result.outcome.raised = Err::Get();
+    } catch (const std::bad_alloc&) {
+      // A handler that ran out of memory itself: the host's boundary makes
+      // it error 7.
+      result.outcome.raised = kOutOfMemory;
     } catch (...) {
       result.escaped = true;
     }
@@ -333,9 +432,31 @@ RunResult RunPath(const EntryPath& path,
   result.live = refsuite::TotalLive();
   result.live_language = refsuite::LiveCount("Polyglot.LocaleState");
   result.live_loader = refsuite::LiveCount("Phrasebook.Catalog");
+  std::ifstream trace(path.traced ? TraceFile() : "");
+  for (std::string line; std::getline(trace, line); ++result.trace_lines)
+    result.bad_trace_lines += nlohmann::json::accept(line) ? 0 : 1;
   modpublic::SetNoticeSink(nullptr);
+  return result;
+}
+
+// A call on a fresh thread state; then, with `again`, the next call on the
+// same thread with no fault at all.
+RunResult RunPath(const EntryPath& path,
+                  const std::string& language,
+                  const std::vector<int>& inject_at,
+                  int fail_allocation = 0,
+                  RunResult* again = nullptr) {
+  TeardownThreadState();
+  refsuite::LoadScenarioText(ScenarioFor(path, language, inject_at));
+  RunResult result = CallOnce(path, fail_allocation);
+  if (again) {
+    refsuite::LoadScenarioText(ScenarioFor(path, language, {}));
+    *again = CallOnce(path, 0);
+  }
   TeardownThreadState();
   result.live_after_teardown = refsuite::TotalLive();
+  if (again)
+    again->live_after_teardown = result.live_after_teardown;
   return result;
 }
 
@@ -350,37 +471,56 @@ std::vector<std::string> Show(const std::vector<Notice>& notices) {
   return out;
 }
 
+std::string Show(const Outcome& outcome) {
+  std::ostringstream out;
+  PrintTo(outcome.raised, &out);
+  for (const std::string& notice : Show(outcome.notices))
+    out << ", notice " << notice;
+  out << ", unloads " << outcome.unloads;
+  return out.str();
+}
+
 // ---- The sweep ---------------------------------------------------------------------
+
+// The store's calls of a run, its translation steps left out.
+std::vector<std::string> StoreCalls(const std::vector<Interaction>& interactions) {
+  std::vector<std::string> out;
+  for (const Interaction& i : interactions) {
+    if (!IsTranslationStep(i))
+      out.push_back(i.Describe());
+  }
+  return out;
+}
 
 using SweepParam = std::tuple<size_t, std::string>;  // path, language
 
 class FaultSweep : public testing::SuiteTest, public ::testing::WithParamInterface<SweepParam> {
  protected:
+  void SetUp() override {
+    SuiteTest::SetUp();
+    if (path().traced)
+      trace::ConfigureForTesting(TraceFile());
+  }
+  void TearDown() override {
+    if (path().traced) {
+      trace::ConfigureForTesting("");
+      std::remove(TraceFile().c_str());
+    }
+    SuiteTest::TearDown();
+  }
+
   const EntryPath& path() const { return Paths()[std::get<0>(GetParam())]; }
   const std::string& language() const { return std::get<1>(GetParam()); }
+  TranslationModel Model(std::set<int> failing_calls) const {
+    return TranslationModel(FromUtf8(language()), PhrasesFor(language()), std::move(failing_calls));
+  }
 
-  // Runs with faults at `inject_at` and checks the run against the path's
-  // expectation; true when the suite really failed each of them.
-  bool RunAndCheck(const std::vector<int>& inject_at,
-                   int failed,
-                   std::set<int> failing_calls,
-                   const std::vector<Interaction>& clean,
-                   RunResult* out = nullptr) {
-    RunResult r = RunPath(path(), language(), inject_at);
-    TranslationModel tr(FromUtf8(language()), PhrasesFor(language()), std::move(failing_calls));
-    const Outcome want = path().expect(clean, failed, tr);
-
+  // What every run must leave behind, whatever its outcome.
+  void ExpectCleanEnd(const RunResult& r, bool log_may_be_missing) {
     EXPECT_FALSE(r.escaped) << "a C++ exception left the entry point";
-    EXPECT_EQ(r.outcome.raised, want.raised);
-    if (want.raised.number == 0) {
-      EXPECT_EQ(r.err_after, 0) << "Err is clear after the call";
-    }
-    EXPECT_EQ(Show(r.outcome.notices), Show(want.notices));
-    EXPECT_EQ(r.outcome.unloads, want.unloads);
-    EXPECT_EQ(TranslationCalls(r.call_of), tr.calls()) << "the translations the run made";
-    if (!path().tool.empty()) {
+    const std::string log = U8(r.log);
+    if (!path().tool.empty() && !(log_may_be_missing && log.empty())) {
       // Written before the action, whatever the action then does.
-      const std::string log = U8(r.log);
       EXPECT_EQ(log.rfind("You click: " + path().tool + "\t", 0), 0u) << log;
       EXPECT_TRUE(log.ends_with("\r\n")) << log;
       EXPECT_EQ(log.find("\r\n"), log.size() - 2) << "one line: " << log;
@@ -392,6 +532,26 @@ class FaultSweep : public testing::SuiteTest, public ::testing::WithParamInterfa
         << "only the cached translation components outlive the call";
     EXPECT_EQ(r.live_after_teardown, 0) << "the thread's teardown releases the caches";
     EXPECT_EQ(r.counted, static_cast<int>(r.interactions.size()));
+    EXPECT_EQ(r.bad_trace_lines, 0) << "each trace line is one JSON object";
+  }
+
+  // Runs with faults at `inject_at` and checks the run against the path's
+  // expectation; true when the suite really failed each of them.
+  bool RunAndCheck(const std::vector<int>& inject_at,
+                   const Fault& fault,
+                   std::set<int> failing_calls,
+                   const std::vector<Interaction>& clean,
+                   RunResult* out = nullptr) {
+    RunResult r = RunPath(path(), language(), inject_at);
+    TranslationModel tr = Model(std::move(failing_calls));
+    const Outcome want = path().expect(clean, fault, tr);
+
+    EXPECT_EQ(Show(r.outcome), Show(want)) << "raised, notices, unloads";
+    if (want.raised.number == 0) {
+      EXPECT_EQ(r.err_after, 0) << "Err is clear after the call";
+    }
+    EXPECT_EQ(TranslationCalls(r.call_of), tr.calls()) << "the translations the run made";
+    ExpectCleanEnd(r, false);
 
     bool all_injected = true;
     for (int at : inject_at)
@@ -401,15 +561,80 @@ class FaultSweep : public testing::SuiteTest, public ::testing::WithParamInterfa
       *out = std::move(r);
     return all_injected;
   }
+
+  // Fails each allocation of the path's run in turn (with the suite failing
+  // `base`), until the run no longer reaches it; returns how many it failed.
+  int SweepAllocations(const Fault& base, const RunResult& clean) {
+    SCOPED_TRACE(base.at < 0
+                     ? "allocations"
+                     : "allocations, " + clean.interactions[base.at].Describe() + " failing");
+    const std::vector<int> inject_at =
+        base.at < 0 ? std::vector<int>{} : std::vector<int>{base.at + 1};
+    int k = 1;
+    for (; k < 100000 && !HasFailure(); ++k) {
+      RunResult next;
+      const RunResult r = RunPath(path(), language(), inject_at, k, &next);
+      if (!r.allocation_failed)
+        break;
+      SCOPED_TRACE("allocation " + std::to_string(k) + " failing");
+      ExpectOutOfMemory(r, base, clean.interactions);
+      // Nothing half made survives into the thread's next call.
+      EXPECT_EQ(Show(next.outcome), Show(clean.outcome)) << "the next call";
+      EXPECT_EQ(StoreCalls(next.interactions), StoreCalls(clean.interactions)) << "the next call";
+      if (path().traced) {
+        EXPECT_GE(next.trace_lines, static_cast<int>(StoreCalls(clean.interactions).size()))
+            << "the trace is still on for the next call";
+      }
+      ExpectCleanEnd(next, false);
+    }
+    EXPECT_LT(k, 100000) << "the path never ran through";
+    return k - 1;
+  }
+
+  // A run whose allocation failed ends as the traps make of error 7 where it
+  // struck: as a fault of the interaction that the run was at or of the one
+  // before (caught by the right check's trap or not), as a translation that
+  // failed and left its text as it was, or, where a handler itself ran out,
+  // as the bare error 7 at the host's boundary.
+  void ExpectOutOfMemory(const RunResult& r,
+                         const Fault& base,
+                         const std::vector<Interaction>& clean) {
+    // After the suite's fault, the run is in that fault's handlers.
+    const int last = base.at < 0 ? static_cast<int>(clean.size()) - 1 : base.at;
+    std::vector<Fault> faults{base};
+    for (int i : {r.at_fault - 1, r.at_fault}) {
+      if (i = std::min(i, last); i >= 0) {
+        faults.push_back({i, kOutOfMemory, InRightCheck(clean[i])});
+        faults.push_back({i, kOutOfMemory, false});
+      }
+    }
+    std::vector<std::string> ends{Show(Outcome::Raised(kOutOfMemory))};
+    for (const Fault& fault : faults) {
+      for (int untranslated = -1;; ++untranslated) {
+        TranslationModel tr = Model({untranslated});
+        ends.push_back(Show(path().expect(clean, fault, tr)));
+        if (untranslated >= tr.calls())
+          break;
+      }
+    }
+    const std::string got = Show(r.outcome);
+    EXPECT_NE(std::find(ends.begin(), ends.end(), got), ends.end())
+        << got << " after interaction " << r.at_fault;
+    if (got == ends[1]) {
+      EXPECT_TRUE(r.dropped_by_design)
+          << "an allocation failed unnoticed after interaction " << r.at_fault;
+    }
+    ExpectCleanEnd(r, got == ends[0]);
+  }
 };
 
-TEST_P(FaultSweep, EveryInteractionFailsOnceAndEveryLaterOneToo) {
+TEST_P(FaultSweep, EveryInteractionAndEveryAllocationFailsOnce) {
   const std::string trace = path().name + " " + language();
   SCOPED_TRACE(trace);
 
   // The clean run: its interactions are the injection points.
   RunResult clean;
-  RunAndCheck({}, -1, {}, {}, &clean);
+  RunAndCheck({}, Fault{}, {}, {}, &clean);
   const std::vector<Interaction>& points = clean.interactions;
   for (size_t i = 0; i < points.size(); ++i) {
     ASSERT_EQ(points[i].seq, static_cast<int>(i + 1)) << "numbered in journal order";
@@ -425,7 +650,7 @@ TEST_P(FaultSweep, EveryInteractionFailsOnceAndEveryLaterOneToo) {
     std::set<int> failing;
     if (in_translation)
       failing.insert(clean.call_of[k - 1]);
-    const int failed = in_translation ? -1 : k - 1;
+    const Fault failed = in_translation ? Fault{} : SuiteFault(points, k - 1);
 
     RunResult first;
     if (RunAndCheck({k}, failed, failing, points, &first))
@@ -457,11 +682,25 @@ TEST_P(FaultSweep, EveryInteractionFailsOnceAndEveryLaterOneToo) {
 
   EXPECT_EQ(covered, static_cast<int>(points.size())) << "an injection point was skipped";
   EXPECT_EQ(later_covered, later_points) << "a later injection point was skipped";
+
+  // Every allocation, clean and with the last store call failing, so that
+  // the handlers' allocations fail too.
+  const int allocations = SweepAllocations(Fault{}, clean);
+  int last = static_cast<int>(points.size()) - 1;
+  while (last >= 0 && IsTranslationStep(points[last]))
+    --last;
+  const int handled = last < 0 ? 0 : SweepAllocations(SuiteFault(points, last), clean);
+#if defined(__SANITIZE_ADDRESS__)
+  EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0) << "memory leaked (see the report above)";
+#endif
   RecordProperty("injection_points", static_cast<int>(points.size()));
   RecordProperty("later_injection_points", later_points);
+  RecordProperty("allocations", allocations);
+  RecordProperty("allocations_with_a_fault", handled);
   std::cout << "[ sweep    ] " << trace << ": " << covered << "/" << points.size()
             << " interactions failed; " << later_covered << "/" << later_points
-            << " later interactions failed after them\n";
+            << " later interactions failed after them; " << allocations << " allocations, "
+            << handled << " with the last store call failing\n";
 }
 
 std::string SweepName(const ::testing::TestParamInfo<SweepParam>& info) {

@@ -65,8 +65,10 @@ std::wstring ThisProgram() {
   return path;
 }
 
-std::optional<HostError> ParseOutcome(const std::string& output) {
-  const std::string tag = "outcome ";
+}  // namespace
+
+std::optional<HostError> ParseOutcome(const std::string& output, const std::string& name) {
+  const std::string tag = name + " ";
   size_t at = output.find("\n" + tag);
   at = output.compare(0, tag.size(), tag) == 0 ? 0 : (at == std::string::npos ? at : at + 1);
   if (at == std::string::npos)
@@ -84,8 +86,6 @@ std::optional<HostError> ParseOutcome(const std::string& output) {
   error.help_context = static_cast<DWORD>(json.value("helpcontext", 0LL));
   return error;
 }
-
-}  // namespace
 
 std::string Utf8(const std::wstring& text) {
   return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
@@ -148,13 +148,13 @@ ChildRun RunChild(const std::wstring& arguments, const std::string& scenario, DW
   return run;
 }
 
-void PrintOutcome(const HostError& error) {
+void PrintOutcome(const HostError& error, const std::string& tag) {
   const Entry json = {{"hr", static_cast<long long>(error.hr)},
                       {"source", wb::ToUtf8(error.source)},
                       {"description", wb::ToUtf8(error.description)},
                       {"helpfile", wb::ToUtf8(error.help_file)},
                       {"helpcontext", static_cast<long long>(error.help_context)}};
-  const std::string line = "outcome " + json.dump() + "\n";
+  const std::string line = tag + " " + json.dump() + "\n";
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);
 }

@@ -31,8 +31,11 @@ struct ChildRun {
 // fresh file; both files are removed afterwards.
 ChildRun RunChild(const std::wstring& arguments, const std::string& scenario, DWORD timeout_ms);
 
-// In the child: prints the outcome line.
-void PrintOutcome(const HostError& error);
+// In the child: prints the outcome line (`tag {json}`).
+void PrintOutcome(const HostError& error, const std::string& tag = "outcome");
+// In the parent: the outcome that the child printed under `tag`.
+std::optional<HostError> ParseOutcome(const std::string& output,
+                                      const std::string& tag = "outcome");
 
 std::string Utf8(const std::wstring& text);
 

@@ -20,9 +20,13 @@ ComPtr<_CWorkbench> NewWorkbench() {
 }
 
 HostError CallVtable(_CWorkbench* workbench, LONG id) {
-  HostError out;
   SetErrorInfo(0, nullptr);
-  out.hr = workbench->DEVOVIZoruze(&id);
+  return ReadHostError(workbench->DEVOVIZoruze(&id));
+}
+
+HostError ReadHostError(HRESULT hr) {
+  HostError out;
+  out.hr = hr;
   if (SUCCEEDED(out.hr))
     return out;
   ComPtr<IErrorInfo> info;

@@ -42,6 +42,9 @@ Microsoft::WRL::ComPtr<_CWorkbench> NewWorkbench();
 // DEVOVIZoruze(id) through the table of methods; the fields come from the
 // thread's IErrorInfo, which is cleared before the call.
 HostError CallVtable(_CWorkbench* workbench, LONG id);
+// What the host reads of a call that returned `hr`: on failure, the fields
+// of the thread's IErrorInfo.
+HostError ReadHostError(HRESULT hr);
 
 // The same through IDispatch::Invoke (VT_BYREF|VT_I4), fields from EXCEPINFO.
 HostError CallDispatch(IDispatch* dispatch, LONG id);

@@ -7,15 +7,26 @@
 // translation makes of it, every instance must be released, the launchers'
 // before the call returns and the two cached translation components with the
 // CWorkbench. Runs in ENG, so that every error passes through translation.
-//   sweep_client.exe sweep NAME     (NAME: one of the runs in Sweeps())
-//   sweep_client.exe child ID       (one call; prints its outcome)
+//
+// The allocation sweep fails the task allocations (BSTRs, VARIANT
+// conversions) made in the call outside the suite's components, each once,
+// through a malloc spy: allocation k, for k = 1, 2, ... until the call no
+// longer reaches it. Each run must end in the run's own outcome or in error 7 where the
+// traps put it, free every block it took, release every instance, and the
+// next call of the same CWorkbench must give the clean outcome.
+//   sweep_client.exe sweep NAME        (NAME: one of the runs in Sweeps())
+//   sweep_client.exe allocations NAME
+//   sweep_client.exe child ID [K]      (one call, task allocation K failing,
+//                                       then the next; prints the outcomes)
 #include <windows.h>
 
 #include <cguid.h>
 #include <initguid.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,6 +59,8 @@ const std::map<std::string, std::string>& Phrases() {
       {"Points scheme unavailable", "Points scheme unavailable, translated twice"},
       {"权限服务失败", "Rights service failed"},
       {"Rights service failed", "Rights service failed, translated twice"},
+      {"Out of memory", "Memory exhausted"},
+      {"Memory exhausted", "Memory exhausted, translated twice"},
   };
   return *phrases;
 }
@@ -68,6 +81,7 @@ struct Error {
 const Error kInjected = {1999, "Injector", "注入的故障", "inject.chm", 77};
 // An uncreatable ProgID, as CreateObject reports it.
 const Error kUncreatable = {429, "Workbench", kCannotCreate, "", 0};
+const Error kOutOfMemory = {7, "Workbench", "Out of memory", "", 0};
 
 Entry ToJson(const Error& e) {
   return {{"number", e.number},
@@ -285,37 +299,206 @@ void RunSweep(Checks& t, const Sweep& sweep) {
               interactions.size(), points, covered);
 }
 
-int RunChildCall(LONG id) {
+// ---- The allocation sweep --------------------------------------------------------
+
+// Once armed, fails the calling process's task allocation number `k`, once,
+// leaving alone those of the suite's own members (RefSuite.dll says when one
+// runs). Remembers the blocks it counted until they are freed.
+class TaskAllocationFault final : public IMallocSpy {
+ public:
+  void Arm(int k) { fail_at_ = k; }
+  void Disarm() { fail_at_ = 0; }
+  bool reached() const { return reached_; }
+  size_t held() const { return held_.size(); }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IMallocSpy ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override {
+    counted_ = fail_at_ > 0 && !InTheSuite();
+    if (counted_ && ++count_ == fail_at_) {
+      reached_ = true;
+      counted_ = false;
+      return 0;  // the allocation fails
+    }
+    return size;
+  }
+  void* STDMETHODCALLTYPE PostAlloc(void* block) override {
+    if (counted_ && block)
+      held_.insert(block);
+    return block;
+  }
+  void* STDMETHODCALLTYPE PreFree(void* block, BOOL) override {
+    held_.erase(block);
+    return block;
+  }
+  void STDMETHODCALLTYPE PostFree(BOOL) override {}
+  SIZE_T STDMETHODCALLTYPE PreRealloc(void* block, SIZE_T size, void** out, BOOL) override {
+    *out = block;
+    return size;
+  }
+  void* STDMETHODCALLTYPE PostRealloc(void* block, BOOL) override { return block; }
+  void* STDMETHODCALLTYPE PreGetSize(void* block, BOOL) override { return block; }
+  SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, BOOL) override { return size; }
+  void* STDMETHODCALLTYPE PreDidAlloc(void* block, BOOL) override { return block; }
+  int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+  void STDMETHODCALLTYPE PreHeapMinimize() override {}
+  void STDMETHODCALLTYPE PostHeapMinimize() override {}
+
+ private:
+  bool InTheSuite() {
+    if (invoking_ == nullptr) {
+      if (const HMODULE suite = GetModuleHandleW(L"RefSuite.dll")) {
+        invoking_ = reinterpret_cast<int (*)()>(
+            reinterpret_cast<void (*)()>(GetProcAddress(suite, "RefSuiteInvoking")));
+      }
+    }
+    return invoking_ != nullptr && invoking_() > 0;
+  }
+
+  int (*invoking_)() = nullptr;
+  int fail_at_ = 0, count_ = 0;
+  bool counted_ = false, reached_ = false;
+  std::set<void*> held_;
+};
+
+// The ends that an allocation failing in `sweep` may have: the run's own
+// outcome or error 7 (raised inside the right check or not), each with one
+// of its translations failed or none, or the bare error 7 of a handler that
+// itself ran out.
+std::vector<HostError> OutOfMemoryEnds(const Sweep& sweep) {
+  std::vector<HostError> ends = {ToHost(kOutOfMemory, kOutOfMemory.description, false)};
+  for (int faulted = -1; faulted < 3; ++faulted) {
+    ends.push_back(sweep.error ? Expected(*sweep.error, sweep.error_in_check, faulted)
+                               : HostError{});
+    for (bool in_check : {false, true})
+      ends.push_back(Expected(kOutOfMemory, in_check, faulted));
+  }
+  return ends;
+}
+
+// The calls on store components with their arguments (the process id and
+// instance numbers, which differ from child to child, left out).
+std::vector<std::string> StoreCalls(const std::vector<Entry>& journal) {
+  std::vector<std::string> out;
+  for (const Entry& e : journal) {
+    if (!e.contains("seq") || IsTranslationComponent(wbproof::Text(e, "progid")))
+      continue;
+    Entry args = e.value("args", Entry::array());
+    for (Entry& arg : args) {
+      if (arg.value("value", Entry()) == e.value("pid", Entry()))
+        arg["value"] = "pid";
+      if (arg["value"].is_object())
+        arg["value"].erase("instance");
+    }
+    out.push_back(wbproof::Text(e, "event") + " " + e.value("member", "") + args.dump());
+  }
+  return out;
+}
+
+void RunAllocationSweep(Checks& t, const Sweep& sweep) {
+  // Every BSTR from the task allocator, none from oleaut32's cache.
+  SetEnvironmentVariableW(L"OANOCACHE", L"1");
+  const HostError clean =
+      sweep.error ? Expected(*sweep.error, sweep.error_in_check, -1) : HostError{};
+  const std::vector<std::string> clean_calls = StoreCalls(
+      wbproof::RunChild(L"child " + std::to_wstring(sweep.id), Scenario(sweep, nullptr), 60000)
+          .journal);
+  const std::vector<HostError> ends = OutOfMemoryEnds(sweep);
+  std::string problems;
+  int k = 1;
+  for (; k < 10000 && problems.empty(); ++k) {
+    const wbproof::ChildRun run =
+        wbproof::RunChild(L"child " + std::to_wstring(sweep.id) + L" " + std::to_wstring(k),
+                          Scenario(sweep, nullptr), 60000);
+    const std::string at = "allocation " + std::to_string(k) + ": ";
+    if (!run.outcome || run.exit_code != 0) {
+      problems =
+          at + "child exit " + std::to_string(run.exit_code) + ": " + run.output.substr(0, 300);
+      break;
+    }
+    if (run.output.find("\nreached 1") == std::string::npos)
+      break;
+    const std::optional<HostError> next = wbproof::ParseOutcome(run.output, "next");
+    if (std::find(ends.begin(), ends.end(), *run.outcome) == ends.end())
+      problems += at + "got " + wbproof::Show(*run.outcome) + "; ";
+    // The next call makes the clean calls; a call that ended as the clean one
+    // made them too, so that nothing went missing unnoticed.
+    std::vector<std::string> want = clean_calls;
+    if (*run.outcome == clean)
+      want.insert(want.end(), clean_calls.begin(), clean_calls.end());
+    const std::vector<std::string> calls = StoreCalls(run.journal);
+    if (calls.size() < want.size() || (*run.outcome == clean && calls.size() != want.size()) ||
+        !std::equal(want.rbegin(), want.rend(), calls.rbegin()))
+      problems += at + "store calls other than the clean ones; ";
+    if (!next || *next != clean)
+      problems += at + "the next call got " + (next ? wbproof::Show(*next) : "nothing") + "; ";
+    if (run.output.find("\nheld 0") == std::string::npos)
+      problems += at + "task memory not freed; ";
+    problems += CheckLives(run.journal);
+  }
+  t.Expect(problems.empty(),
+           sweep.name + ": each of the " + std::to_string(k - 1) +
+               " task allocations of the call failing once",
+           problems);
+}
+
+int RunChildCall(LONG id, int fail_at) {
   const std::wstring journal = wbproof::SuiteJournalPath();
   CoInitialize(nullptr);
-  HostError outcome;
+  TaskAllocationFault spy;
+  const bool spying = fail_at > 0 && SUCCEEDED(CoRegisterMallocSpy(&spy));
+  HostError outcome, next;
   outcome.hr = E_UNEXPECTED;
   {
     Microsoft::WRL::ComPtr<_CWorkbench> workbench = wbproof::NewWorkbench();
-    if (workbench)
-      outcome = wbproof::CallVtable(workbench.Get(), id);
+    if (workbench) {
+      // Armed for the call alone: what the host reads afterwards is its own.
+      SetErrorInfo(0, nullptr);
+      if (spying)
+        spy.Arm(fail_at);
+      const HRESULT hr = workbench->DEVOVIZoruze(&id);
+      spy.Disarm();
+      outcome = wbproof::ReadHostError(hr);
+      if (spying)
+        next = wbproof::CallVtable(workbench.Get(), id);
+    }
     wbproof::AppendMark(journal, "release");
   }
   CoUninitialize();
   wbproof::PrintOutcome(outcome);
+  if (spying) {
+    wbproof::PrintOutcome(next, "next");
+    std::printf("reached %d\nheld %zu\n", spy.reached() ? 1 : 0, spy.held());
+  }
   return 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 3 && std::wcscmp(argv[1], L"child") == 0)
-    return RunChildCall(std::wcstol(argv[2], nullptr, 10));
+  if ((argc == 3 || argc == 4) && std::wcscmp(argv[1], L"child") == 0)
+    return RunChildCall(std::wcstol(argv[2], nullptr, 10),
+                        argc == 4 ? std::wcstol(argv[3], nullptr, 10) : 0);
   Checks t;
   const std::string name = argc == 3 ? wbproof::Utf8(argv[2]) : "";
   bool found = false;
   for (const Sweep& sweep : Sweeps()) {
-    if (argc == 3 && std::wcscmp(argv[1], L"sweep") == 0 && sweep.name == name) {
+    if (argc != 3 || sweep.name != name)
+      continue;
+    if (std::wcscmp(argv[1], L"sweep") == 0) {
       found = true;
       RunSweep(t, sweep);
+    } else if (std::wcscmp(argv[1], L"allocations") == 0) {
+      found = true;
+      RunAllocationSweep(t, sweep);
     }
   }
   if (!found)
-    t.Expect(false, "arguments", "usage: sweep_client sweep NAME | child ID");
+    t.Expect(false, "arguments",
+             "usage: sweep_client sweep NAME | allocations NAME | child ID [K]");
   return t.Finish();
 }
