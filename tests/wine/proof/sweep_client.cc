@@ -400,6 +400,7 @@ std::vector<std::string> StoreCalls(const std::vector<Entry>& journal) {
 }
 
 void RunAllocationSweep(Checks& t, const Sweep& sweep) {
+  t.Plan(1);
   // Every BSTR from the task allocator, none from oleaut32's cache.
   SetEnvironmentVariableW(L"OANOCACHE", L"1");
   const HostError clean =
@@ -497,8 +498,10 @@ int wmain(int argc, wchar_t** argv) {
       RunAllocationSweep(t, sweep);
     }
   }
-  if (!found)
+  if (!found) {
+    t.Plan(1);
     t.Expect(false, "arguments",
              "usage: sweep_client sweep NAME | allocations NAME | child ID [K]");
+  }
   return t.Finish();
 }
