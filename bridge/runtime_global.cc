@@ -3,6 +3,7 @@
 #include "bridge/convert.h"
 #include "bridge/err.h"
 #include "bridge/platform.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_errors.h"
 #include "bridge/thread_state.h"
 #include "bridge/variant.h"
@@ -12,23 +13,12 @@ namespace wb {
 namespace {
 
 // Objects of the runtime live on one thread: a plain count suffices.
-class RuntimeObject : public ObjectImpl {
- public:
-  void AddRef() noexcept override { ++refs_; }
-  void Release() noexcept override {
-    if (--refs_ == 0)
-      delete this;
-  }
-
+class RuntimeObject : public RefCounted<> {
  protected:
-  virtual ~RuntimeObject() = default;
   static void ExpectArgs(const Args& args, size_t count) {
     if (args.size() != count)
       Err::RaiseRuntime(rt::kWrongArgumentCount);
   }
-
- private:
-  int refs_ = 0;
 };
 
 class ScreenObject final : public RuntimeObject {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bridge/platform.h"
+#include "bridge/ref_counted.h"
 #include "bridge/trace_file.h"
 #include "bridge/variant.h"
 
@@ -184,7 +185,7 @@ const char* EventName(CallKind kind) {
 
 // A component created by ProgID, seen through the trace: each member call
 // and the release of the last reference are written, then passed on.
-class TracedObject final : public ObjectImpl {
+class TracedObject final : public RefCountedThreadSafe<> {
  public:
   TracedObject(String prog_id, AutomationObject inner)
       : prog_id_(std::move(prog_id)), inner_(std::move(inner)) {}
@@ -195,22 +196,16 @@ class TracedObject final : public ObjectImpl {
   const String& prog_id() const noexcept { return prog_id_; }
   const AutomationObject& inner() const noexcept { return inner_; }
 
-  void AddRef() noexcept override { refs_.fetch_add(1, std::memory_order_relaxed); }
-  void Release() noexcept override {
-    if (refs_.fetch_sub(1, std::memory_order_acq_rel) != 1)
-      return;
-    Trace([&] { Emit(std::move(Line("release").Text("progid", prog_id_))); });
-    delete this;
-  }
-
   Variant Invoke(StringView name, CallKind kind, Args& args) override;
 
  private:
-  ~TracedObject() = default;
+  // The last reference is gone: written before the component is let go.
+  ~TracedObject() override {
+    Trace([&] { Emit(std::move(Line("release").Text("progid", prog_id_))); });
+  }
 
   String prog_id_;
   AutomationObject inner_;
-  std::atomic<long> refs_{0};
 };
 
 std::string ValueJson(const Variant& value, const std::string& more) {

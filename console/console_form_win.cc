@@ -91,11 +91,6 @@ ConsoleForm::~ConsoleForm() {
   DestroyConsoleWindow();
 }
 
-void ConsoleForm::Release() noexcept {
-  if (--refs_ == 0)
-    delete this;
-}
-
 Variant ConsoleForm::Invoke(StringView name, CallKind kind, Args& args) {
   if (!EqualsIgnoreAsciiCase(name, u"AddToText") || kind == CallKind::kLet) {
     Err::RaiseRuntime(rt::kNoSuchMember);

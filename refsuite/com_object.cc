@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "bridge/err.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_errors.h"
 #include "bridge/text.h"
 #include "refsuite/com_error.h"
@@ -235,14 +236,9 @@ Instance& Facet::instance() {
 }
 
 // A caller's object that went into a value: held, passed along, never called.
-class ForeignObject final : public wb::ObjectImpl {
+class ForeignObject final : public wb::RefCountedThreadSafe<> {
  public:
   explicit ForeignObject(IUnknown* unknown) : unknown_(unknown) {}
-  void AddRef() noexcept override { InterlockedIncrement(&refs_); }
-  void Release() noexcept override {
-    if (InterlockedDecrement(&refs_) == 0)
-      delete this;
-  }
   wb::Variant Invoke(wb::StringView, wb::CallKind, wb::Args&) override {
     wb::Err::RaiseRuntime(wb::rt::kNoSuchMember);
   }
@@ -250,7 +246,6 @@ class ForeignObject final : public wb::ObjectImpl {
 
  private:
   ~ForeignObject() = default;
-  LONG refs_ = 0;
   ComPtr<IUnknown> unknown_;
 };
 

@@ -1,9 +1,9 @@
 #include "refsuite/native.h"
 
-#include <atomic>
 #include <memory>
 
 #include "bridge/native_registry.h"
+#include "bridge/ref_counted.h"
 #include "bridge/text.h"
 #include "refsuite/catalog.h"
 #include "refsuite/instance.h"
@@ -14,15 +14,10 @@ namespace refsuite {
 namespace {
 
 // An instance as a native object: shared between threads by an atomic count.
-class NativeObject final : public InstanceHolder {
+class NativeObject final : public wb::RefCountedThreadSafe<InstanceHolder> {
  public:
   explicit NativeObject(std::unique_ptr<Instance> core) : core_(std::move(core)) {}
 
-  void AddRef() noexcept override { refs_.fetch_add(1, std::memory_order_relaxed); }
-  void Release() noexcept override {
-    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1)
-      delete this;
-  }
   wb::Variant Invoke(wb::StringView name, wb::CallKind kind, wb::Args& args) override {
     return core_->Invoke(name, kind, args);
   }
@@ -31,7 +26,6 @@ class NativeObject final : public InstanceHolder {
  private:
   ~NativeObject() = default;
 
-  std::atomic<int> refs_{0};
   std::unique_ptr<Instance> core_;
 };
 
