@@ -4,7 +4,6 @@
 #include <oleauto.h>
 
 #include <cstring>
-#include <new>
 
 #include "console/console.h"
 #include "entry/dispatch.h"
@@ -22,43 +21,6 @@ constexpr StringView kShowWorkbenchForm = u"ShowWorkbenchForm";
 constexpr StringView kDEVOVIZoruze = u"DEVOVIZoruze";
 
 }  // namespace
-
-CWorkbench* CWorkbench::Create() noexcept {
-  try {
-    return new CWorkbench();
-  } catch (...) {
-    return nullptr;
-  }
-}
-
-// ---- IUnknown ---------------------------------------------------------------
-
-HRESULT CWorkbench::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr)
-    return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-      IsEqualIID(riid, IID__CWorkbench)) {
-    *object = static_cast<_CWorkbench*>(this);
-  } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
-    *object = static_cast<ISupportErrorInfo*>(this);
-  } else {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG CWorkbench::AddRef() {
-  return ++refs_;
-}
-
-ULONG CWorkbench::Release() {
-  const ULONG refs = --refs_;
-  if (refs == 0)
-    delete this;
-  return refs;
-}
 
 // ---- IDispatch --------------------------------------------------------------
 

@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "bridge/win/com_object.h"
 #include "bridge/win/scoped_bstr.h"
 #include "bridge/win/scoped_excep_info.h"
 #include "bridge/win/scoped_variant.h"
@@ -404,17 +405,11 @@ void CheckInvokeShape(Checks& t, IDispatch* dispatch) {
 // reaches it: the platform's ITypeInfo::Invoke drives it from the type
 // library, so that each shape of DISPPARAMS has the platform's answer beside
 // Workbench's.
-class MethodCounter final : public _CWorkbench {
+class MethodCounter final : public wb::win::StackComObject<wb::win::Chain<_CWorkbench, IDispatch>> {
  public:
   int shows = 0;
   int calls = 0;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
-    *out = this;
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
