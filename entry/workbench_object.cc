@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "bridge/win/hresult.h"
 #include "console/console.h"
 #include "entry/dispatch.h"
 #include "entry/function_id_arg.h"
@@ -37,9 +38,7 @@ HRESULT CWorkbench::GetTypeInfo(UINT index, LCID, ITypeInfo** type_info) {
   *type_info = nullptr;
   if (index != 0)
     return DISP_E_BADINDEX;
-  const HRESULT hr = LoadTypeInfo();
-  if (FAILED(hr))
-    return hr;
+  WB_RETURN_IF_FAILED(LoadTypeInfo());
   return type_info_.CopyTo(type_info);
 }
 
@@ -64,10 +63,8 @@ HRESULT CWorkbench::GetIDsOfNames(REFIID riid,
     if (names[i] == nullptr)
       return DISP_E_UNKNOWNNAME;
   }
-  HRESULT hr = LoadTypeInfo();
-  if (FAILED(hr))
-    return hr;
-  hr = type_info_->GetIDsOfNames(names, name_count, dispids);
+  WB_RETURN_IF_FAILED(LoadTypeInfo());
+  const HRESULT hr = type_info_->GetIDsOfNames(names, name_count, dispids);
   if (FindMemberById(dispids[0]) == nullptr) {
     for (UINT i = 0; i < name_count; ++i)
       dispids[i] = DISPID_UNKNOWN;
