@@ -98,7 +98,7 @@ Variant ConsoleForm::Invoke(StringView name, CallKind kind, Args& args) {
   if (args.size() != 1)
     Err::RaiseRuntime(rt::kWrongArgumentCount);
   if (!log_)
-    Err::Raise(364, String(rt::kRuntimeSource), u"Object was unloaded", String(), 0);
+    Err::RaiseRuntime(rt::kObjectUnloaded);
   AddToText(*log_, ToString(args[0].value()));
   return Variant();
 }
