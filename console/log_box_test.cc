@@ -21,8 +21,8 @@ class TextLogBox final : public LogBox {
 TEST(FormatLogLine, TextTabTimeStampLineEnd) {
   // 45000.75 is 2023-03-15 18:00:00.
   EXPECT_EQ(ToUtf8(FormatLogLine(u"You click: mnuSet", 45000.75)),
-            "You click: mnuSet\t" + ToUtf8(DateToText(45000.75)) + "\r\n");
-  EXPECT_EQ(FormatLogLine(u"", 45000.75), u"\t" + DateToText(45000.75) + u"\r\n");
+            "You click: mnuSet\t" + ToUtf8(platform::DateToText(45000.75)) + "\r\n");
+  EXPECT_EQ(FormatLogLine(u"", 45000.75), u"\t" + platform::DateToText(45000.75) + u"\r\n");
   // Nothing is trimmed.
   EXPECT_EQ(FormatLogLine(u"  a\tb  ", 45000.75).substr(0, 8), u"  a\tb  \t");
 }
