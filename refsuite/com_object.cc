@@ -7,6 +7,7 @@
 #include "bridge/runtime_errors.h"
 #include "bridge/text.h"
 #include "bridge/win/com_object.h"
+#include "bridge/win/wide_text.h"
 #include "refsuite/com_error.h"
 #include "refsuite/com_variant.h"
 #include "refsuite/instance.h"
@@ -26,10 +27,6 @@ namespace refsuite::com {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-wb::StringView Text(const OLECHAR* text, size_t length) {
-  return {reinterpret_cast<const char16_t*>(text), length};
-}
 
 class DispatchObject;
 
@@ -77,7 +74,7 @@ class DispatchObject final
     try {
       for (UINT i = 0; i < count; ++i)
         ids[i] = DISPID_UNKNOWN;
-      const wb::String name(Text(names[0], names[0] ? wcslen(names[0]) : 0));
+      const wb::String name(wb::win::AsStringView(names[0] ? names[0] : L""));
       if (name.empty() || !instance_->HasMember(name)) {
         Suite::Get().journal().Write({{"event", "unknown-name"},
                                       {"progid", instance_->prog_id()},

@@ -18,6 +18,7 @@
 #include "bridge/win/scoped_bstr.h"
 #include "bridge/win/scoped_excep_info.h"
 #include "bridge/win/scoped_variant.h"
+#include "bridge/win/wide_text.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/checks.h"
 
@@ -187,8 +188,7 @@ void CheckNames(Checks& t, IDispatch* dispatch) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(c.name)};
     DISPID dispid = 12345;
     const HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &dispid);
-    const std::string label =
-        "names: \"" + wb::ToUtf8(reinterpret_cast<const char16_t*>(c.name)) + "\"";
+    const std::string label = "names: \"" + wb::win::Utf8(c.name) + "\"";
     t.Expect(hr == c.hr && dispid == c.dispid, label,
              "got " + Hex(hr) + " id " + std::to_string(dispid));
   }
@@ -216,9 +216,9 @@ void CheckNames(Checks& t, IDispatch* dispatch) {
     const UINT count = c.param ? 2 : 1;
     DISPID ids[2] = {12345, 0};
     const HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, two, count, 0, ids);
-    std::string label = "names: " + wb::ToUtf8(reinterpret_cast<const char16_t*>(c.member));
+    std::string label = "names: " + wb::win::Utf8(c.member);
     if (c.param)
-      label += " " + wb::ToUtf8(reinterpret_cast<const char16_t*>(c.param));
+      label += " " + wb::win::Utf8(c.param);
     t.Expect(hr == c.hr && ids[0] == c.ids[0] && (count == 1 || ids[1] == c.ids[1]), label,
              Hex(hr) + " " + std::to_string(ids[0]) + " " + std::to_string(ids[1]));
   }

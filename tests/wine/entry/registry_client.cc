@@ -13,16 +13,14 @@
 #include <string>
 
 #include "bridge/win/scoped_hkey.h"
+#include "bridge/win/wide_text.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/checks.h"
 
 namespace {
 
+using wb::win::Utf8;
 using wbtest::Checks;
-
-std::string Utf8(const std::wstring& text) {
-  return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
 
 std::wstring GuidText(REFGUID guid) {
   wchar_t text[40] = {};

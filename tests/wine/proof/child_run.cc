@@ -87,10 +87,6 @@ std::optional<HostError> ParseOutcome(const std::string& output) {
 
 }  // namespace
 
-std::string Utf8(const std::wstring& text) {
-  return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
-
 ChildRun RunChild(const std::wstring& arguments, const std::string& scenario, DWORD timeout_ms) {
   ChildRun run;
   TempFile scenario_file(L"wbs"), journal_file(L"wbj");

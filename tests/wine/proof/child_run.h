@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/win/wide_text.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
 
@@ -34,6 +35,6 @@ ChildRun RunChild(const std::wstring& arguments, const std::string& scenario, DW
 // In the child: prints the outcome line.
 void PrintOutcome(const HostError& error);
 
-std::string Utf8(const std::wstring& text);
+using wb::win::Utf8;
 
 }  // namespace wbproof
