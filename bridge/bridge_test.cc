@@ -22,7 +22,7 @@ namespace {
 int g_live = 0;
 
 // A component whose every member is one scripted function; counts instances.
-class Fake final : public RefCounted<> {
+class Fake final : public RefCounted<Fake> {
  public:
   using Handler = std::function<Variant(StringView, CallKind, Args&)>;
   explicit Fake(Handler handler) : handler_(std::move(handler)) { ++g_live; }
@@ -33,6 +33,7 @@ class Fake final : public RefCounted<> {
   std::vector<std::string> calls;
 
  private:
+  friend class RefCounted<Fake>;
   ~Fake() { --g_live; }
   Handler handler_;
 };

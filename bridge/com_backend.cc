@@ -67,7 +67,7 @@ VARIANT ReferenceTo(ScopedVariant& storage) {
   return ref;
 }
 
-class ComObject final : public RefCountedThreadSafe<> {
+class ComObject final : public RefCountedThreadSafe<ComObject> {
  public:
   explicit ComObject(IDispatch* dispatch) : dispatch_(dispatch) {}
 
@@ -76,6 +76,7 @@ class ComObject final : public RefCountedThreadSafe<> {
   IDispatch* dispatch() const noexcept { return dispatch_.Get(); }
 
  private:
+  friend class RefCountedThreadSafe<ComObject>;
   ~ComObject() = default;
 
   // The member's DISPID, asked of the component at every call.

@@ -12,16 +12,13 @@ namespace wb {
 
 namespace {
 
-// Objects of the runtime live on one thread: a plain count suffices.
-class RuntimeObject : public RefCounted<> {
- protected:
-  static void ExpectArgs(const Args& args, size_t count) {
-    if (args.size() != count)
-      Err::RaiseRuntime(rt::kWrongArgumentCount);
-  }
-};
+void ExpectArgs(const Args& args, size_t count) {
+  if (args.size() != count)
+    Err::RaiseRuntime(rt::kWrongArgumentCount);
+}
 
-class ScreenObject final : public RuntimeObject {
+// Objects of the runtime live on one thread: a plain count suffices.
+class ScreenObject final : public RefCounted<ScreenObject> {
  public:
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
     if (!EqualsIgnoreAsciiCase(name, u"MousePointer"))
@@ -36,7 +33,7 @@ class ScreenObject final : public RuntimeObject {
   }
 };
 
-class GlobalObject final : public RuntimeObject {
+class GlobalObject final : public RefCounted<GlobalObject> {
  public:
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
     if (EqualsIgnoreAsciiCase(name, u"Screen") && kind != CallKind::kLet) {

@@ -185,7 +185,7 @@ const char* EventName(CallKind kind) {
 
 // A component created by ProgID, seen through the trace: each member call
 // and the release of the last reference are written, then passed on.
-class TracedObject final : public RefCountedThreadSafe<> {
+class TracedObject final : public RefCountedThreadSafe<TracedObject> {
  public:
   TracedObject(String prog_id, AutomationObject inner)
       : prog_id_(std::move(prog_id)), inner_(std::move(inner)) {}
@@ -199,8 +199,9 @@ class TracedObject final : public RefCountedThreadSafe<> {
   Variant Invoke(StringView name, CallKind kind, Args& args) override;
 
  private:
+  friend class RefCountedThreadSafe<TracedObject>;
   // The last reference is gone: written before the component is let go.
-  ~TracedObject() override {
+  ~TracedObject() {
     Trace([&] { Emit(std::move(Line("release").Text("progid", prog_id_))); });
   }
 

@@ -19,7 +19,7 @@
 
 namespace wb::console {
 
-class ConsoleForm final : public RefCounted<>, public Form {
+class ConsoleForm final : public RefCounted<ConsoleForm>, public Form {
  public:
   // The window's caption, class and design size of its inner area in twips.
   static constexpr wchar_t kCaption[] = L"主界面";
@@ -46,6 +46,7 @@ class ConsoleForm final : public RefCounted<>, public Form {
   void Unload() override;
 
  private:
+  friend class RefCounted<ConsoleForm>;
   ConsoleForm() = default;
   ~ConsoleForm();
 

@@ -10,7 +10,7 @@ namespace wb::console {
 namespace {
 
 // Lives on the console's thread only: a plain count suffices.
-class ToolObject final : public RefCounted<> {
+class ToolObject final : public RefCounted<ToolObject> {
  public:
   explicit ToolObject(const Tool& tool) : tool_(tool) {}
 
@@ -29,6 +29,7 @@ class ToolObject final : public RefCounted<> {
   }
 
  private:
+  friend class RefCounted<ToolObject>;
   ~ToolObject() = default;
 
   const Tool& tool_;

@@ -208,7 +208,7 @@ Instance& Facet::instance() {
 }
 
 // A caller's object that went into a value: held, passed along, never called.
-class ForeignObject final : public wb::RefCountedThreadSafe<> {
+class ForeignObject final : public wb::RefCountedThreadSafe<ForeignObject> {
  public:
   explicit ForeignObject(IUnknown* unknown) : unknown_(unknown) {}
   wb::Variant Invoke(wb::StringView, wb::CallKind, wb::Args&) override {
@@ -217,6 +217,7 @@ class ForeignObject final : public wb::RefCountedThreadSafe<> {
   IUnknown* unknown() const { return unknown_.Get(); }
 
  private:
+  friend class wb::RefCountedThreadSafe<ForeignObject>;
   ~ForeignObject() = default;
   ComPtr<IUnknown> unknown_;
 };

@@ -14,7 +14,7 @@ namespace refsuite {
 namespace {
 
 // An instance as a native object: shared between threads by an atomic count.
-class NativeObject final : public wb::RefCountedThreadSafe<InstanceHolder> {
+class NativeObject final : public wb::RefCountedThreadSafe<NativeObject, InstanceHolder> {
  public:
   explicit NativeObject(std::unique_ptr<Instance> core) : core_(std::move(core)) {}
 
@@ -24,6 +24,7 @@ class NativeObject final : public wb::RefCountedThreadSafe<InstanceHolder> {
   Instance& instance() override { return *core_; }
 
  private:
+  friend class wb::RefCountedThreadSafe<NativeObject, InstanceHolder>;
   ~NativeObject() = default;
 
   std::unique_ptr<Instance> core_;

@@ -30,7 +30,7 @@ wb::String g_language;
 wb::String g_answer;
 bool g_loader_raises = false;
 
-class FuzzComponent final : public wb::RefCounted<> {
+class FuzzComponent final : public wb::RefCounted<FuzzComponent> {
  public:
   explicit FuzzComponent(bool loader) : loader_(loader) { ++g_live; }
   Variant Invoke(wb::StringView name, CallKind kind, Args& args) override {
@@ -50,6 +50,7 @@ class FuzzComponent final : public wb::RefCounted<> {
   }
 
  private:
+  friend class wb::RefCounted<FuzzComponent>;
   ~FuzzComponent() { --g_live; }
   bool loader_;
   std::map<wb::String, Variant> properties_;

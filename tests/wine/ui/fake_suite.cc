@@ -16,7 +16,7 @@ std::string Describe(const wb::Variant& value) {
   return kind + " " + wb::ToUtf8(wb::ToString(value));
 }
 
-class Component final : public wb::RefCounted<> {
+class Component final : public wb::RefCounted<Component> {
  public:
   Component(FakeSuite& suite, std::string prog_id) : suite_(suite), prog_id_(std::move(prog_id)) {
     suite_.Note("new " + prog_id_);
@@ -44,7 +44,8 @@ class Component final : public wb::RefCounted<> {
   }
 
  private:
-  ~Component() override { suite_.Note("free " + prog_id_); }
+  friend class wb::RefCounted<Component>;
+  ~Component() { suite_.Note("free " + prog_id_); }
   FakeSuite& suite_;
   std::string prog_id_;
 };
