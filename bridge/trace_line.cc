@@ -37,10 +37,17 @@ Json Number(double value) {
   return value;
 }
 
+// An empty object with room for `fields` fields: growing it moves them all.
+Json ObjectFor(size_t fields) {
+  Json object = Json::object();
+  object.get_ref<Json::object_t&>().reserve(fields);
+  return object;
+}
+
 }  // namespace
 
 Json ValueJson(const Variant& value) {
-  Json out;
+  Json out = ObjectFor(4);
   out["type"] = KindName(value.kind());
   switch (value.kind()) {
     case VarKind::kEmpty:
@@ -96,7 +103,7 @@ Json ArgsJson(const Args& args) {
 }
 
 Json ErrorJson(const ErrRecord& error) {
-  Json out;
+  Json out = ObjectFor(8);
   out["number"] = error.number;
   PutText(out, "source", error.source);
   PutText(out, "description", error.description);
@@ -105,7 +112,7 @@ Json ErrorJson(const ErrRecord& error) {
   return out;
 }
 
-TraceLine::TraceLine(const char* event) {
+TraceLine::TraceLine(const char* event) : fields_(ObjectFor(10)) {
   fields_["time"] = LocalTimeStamp();
   fields_["pid"] = platform::CurrentProcessId();
   fields_["thread"] = CurrentThreadId();
