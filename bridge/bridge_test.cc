@@ -11,6 +11,7 @@
 #include "bridge/trap.h"
 #include "bridge/native_registry.h"
 #include "bridge/platform.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_errors.h"
 #include "bridge/runtime_global.h"
 #include "bridge/thread_state.h"
@@ -21,15 +22,10 @@ namespace {
 int g_live = 0;
 
 // A component whose every member is one scripted function; counts instances.
-class Fake final : public ObjectImpl {
+class Fake final : public RefCounted<Fake> {
  public:
   using Handler = std::function<Variant(StringView, CallKind, Args&)>;
   explicit Fake(Handler handler) : handler_(std::move(handler)) { ++g_live; }
-  void AddRef() noexcept override { ++refs_; }
-  void Release() noexcept override {
-    if (--refs_ == 0)
-      delete this;
-  }
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
     calls.push_back(ToUtf8(name));
     return handler_(name, kind, args);
@@ -37,9 +33,9 @@ class Fake final : public ObjectImpl {
   std::vector<std::string> calls;
 
  private:
+  friend class RefCounted<Fake>;
   ~Fake() { --g_live; }
   Handler handler_;
-  int refs_ = 0;
 };
 
 AutomationObject MakeFake(Fake::Handler handler, Fake** out = nullptr) {
@@ -215,17 +211,14 @@ TEST_F(BridgeTest, RuntimeGlobalSetsTheMousePointerAndUnloadsForms) {
   EXPECT_EQ(seen, (std::vector<int16_t>{11, 0}));
   EXPECT_EQ(RuntimeGlobal(), RuntimeGlobal()) << "one global object per thread";
 
-  struct TestForm final : ObjectImpl, Form {
-    void AddRef() noexcept override { ++refs; }
-    void Release() noexcept override { --refs; }
+  struct TestForm final : StackObject<>, Form {
     Variant Invoke(StringView, CallKind, Args&) override { return Variant(); }
     void Unload() override { unloaded = true; }
-    int refs = 0;
     bool unloaded = false;
   } form;
   CallMember(RuntimeGlobal(), u"Unload", {Arg::Val(Variant::Object(AutomationObject(&form)))});
   EXPECT_TRUE(form.unloaded);
-  EXPECT_EQ(form.refs, 0);
+  EXPECT_EQ(form.refs(), 0);
   EXPECT_THROW(CallMember(RuntimeGlobal(), u"Unload", {Arg::Val(Variant::Long(1))}), RaisedError);
   EXPECT_EQ(Err::Number(), rt::kObjectRequired);
 }

@@ -5,7 +5,6 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
-#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "bridge/com_errors.h"
 #include "bridge/com_variant.h"
 #include "bridge/err.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_errors.h"
 #include "bridge/win/scoped_excep_info.h"
 #include "bridge/win/scoped_variant.h"
@@ -67,28 +67,22 @@ VARIANT ReferenceTo(ScopedVariant& storage) {
   return ref;
 }
 
-class ComObject final : public ObjectImpl {
+class ComObject final : public RefCountedThreadSafe<ComObject> {
  public:
   explicit ComObject(IDispatch* dispatch) : dispatch_(dispatch) {}
-
-  void AddRef() noexcept override { refs_.fetch_add(1, std::memory_order_relaxed); }
-  void Release() noexcept override {
-    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1)
-      delete this;
-  }
 
   Variant Invoke(StringView name, CallKind kind, Args& args) override;
 
   IDispatch* dispatch() const noexcept { return dispatch_.Get(); }
 
  private:
+  friend class RefCountedThreadSafe<ComObject>;
   ~ComObject() = default;
 
   // The member's DISPID, asked of the component at every call.
   DISPID Resolve(StringView name) const;
 
   ComPtr<IDispatch> dispatch_;
-  std::atomic<ULONG> refs_{0};
 };
 
 DISPID ComObject::Resolve(StringView name) const {

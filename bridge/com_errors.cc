@@ -16,9 +16,6 @@ namespace {
 using Microsoft::WRL::ComPtr;
 using win::ScopedBstr;
 
-constexpr int32_t kNoInterface = 430;
-constexpr int32_t kBadVarType = 458;
-
 // The five fields of a rich error, as a callee reported them.
 struct ReportedError {
   bool has_texts = false;  // the callee gave a Source or a Description
@@ -98,9 +95,9 @@ int32_t ErrNumberFromHResult(HRESULT hr) {
     case E_OUTOFMEMORY:
       return rt::kOutOfMemory;
     case DISP_E_BADVARTYPE:
-      return kBadVarType;
+      return rt::kBadVarType;
     case E_NOINTERFACE:
-      return kNoInterface;
+      return rt::kNoInterface;
     default:
       return static_cast<int32_t>(hr);
   }
@@ -111,14 +108,7 @@ String DescribeErrNumber(int32_t number) {
     String text = SystemMessage(static_cast<HRESULT>(number));
     return text.empty() ? rt::Describe(rt::kAutomationError) : text;
   }
-  switch (number) {
-    case kNoInterface:
-      return u"Class does not support Automation or does not support expected interface";
-    case kBadVarType:
-      return u"Variable uses an Automation type not supported in Visual Basic";
-    default:
-      return rt::Describe(number);
-  }
+  return rt::Describe(number);
 }
 
 void RaiseFromHResult(HRESULT hr) {

@@ -11,6 +11,7 @@
 
 #include "bridge/bridge.h"
 #include "bridge/err.h"
+#include "bridge/platform.h"
 #include "bridge/runtime_errors.h"
 
 namespace wb {
@@ -362,7 +363,7 @@ String ToString(const Variant& value) {
       // A value outside the runtime's dates (or NaN) has no date text.
       if (!(v.real() > kFirstDay - 1 && v.real() < kLastDay + 1))
         Err::RaiseRuntime(rt::kOverflow);
-      return DateToText(v.real());
+      return platform::DateToText(v.real());
     default:
       Mismatch();
   }

@@ -37,8 +37,4 @@ bool PassesAnswerTest(const Variant& answer);
 // differs from a text.
 bool DiffersFromText(const Variant& value, StringView text);
 
-// Formats a date value the way the platform's default date-to-text conversion
-// does for the user's locale (the date, a blank, the time).
-String DateToText(double date);
-
 }  // namespace wb

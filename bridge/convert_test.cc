@@ -6,6 +6,7 @@
 
 #include "bridge/convert.h"
 #include "bridge/err.h"
+#include "bridge/platform.h"
 #include "bridge/runtime_errors.h"
 
 namespace wb {
@@ -139,8 +140,8 @@ TEST(DiffersFromTextTest, ComparesAsTheRuntimeDoes) {
 TEST(DateToTextTest, GivesDateBlankTime) {
   // 2026-12-08 17:05:09
   const double date = 46364 + (17 * 3600 + 5 * 60 + 9) / 86400.0;
-  EXPECT_EQ(DateToText(date), u"2026/12/8 17:05:09");
-  EXPECT_EQ(RaisedNumber([] { DateToText(-5.39199e+67); }), rt::kOverflow);
+  EXPECT_EQ(platform::DateToText(date), u"2026/12/8 17:05:09");
+  EXPECT_EQ(RaisedNumber([] { platform::DateToText(-5.39199e+67); }), rt::kOverflow);
   EXPECT_EQ(RaisedNumber([] { ToString(Variant::Date(std::nan(""))); }), rt::kOverflow);
 }
 

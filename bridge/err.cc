@@ -77,40 +77,4 @@ void Err::CaptureCurrentException() noexcept {
   r.help_context = 0;
 }
 
-namespace rt {
-
-String Describe(int32_t number) {
-  switch (number) {
-    case kInvalidProcedureCall:
-      return u"Invalid procedure call or argument";
-    case kOverflow:
-      return u"Overflow";
-    case kOutOfMemory:
-      return u"Out of memory";
-    case kTypeMismatch:
-      return u"Type mismatch";
-    case kInternalError:
-      return u"Internal error";
-    case kObjectNotSet:
-      return u"Object variable or With block variable not set";
-    case kInvalidUseOfNull:
-      return u"Invalid use of Null";
-    case kObjectRequired:
-      return u"Object required";
-    case kCannotCreateObject:
-      return u"ActiveX component can't create object";
-    case kNoSuchMember:
-      return u"Object doesn't support this property or method";
-    case kArgumentNotOptional:
-      return u"Argument not optional";
-    case kWrongArgumentCount:
-      return u"Wrong number of arguments or invalid property assignment";
-    case kAutomationError:
-      return u"Automation error";
-    default:
-      return u"Application-defined or object-defined error";
-  }
-}
-
-}  // namespace rt
 }  // namespace wb

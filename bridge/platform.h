@@ -15,6 +15,12 @@ uint32_t CurrentProcessId();
 // The current local date and time as a date value (days since 1899-12-30).
 double Now();
 
+// A date value as text, the way the platform's default date-to-text
+// conversion gives it for the user's locale (the date, a blank, the time):
+// VarBstrFromDate on Windows, y/m/d h:mm:ss natively. Natively a date outside
+// the years 100 to 9999 raises 6 (overflow).
+String DateToText(double date);
+
 // The screen's mouse pointer (`Screen.MousePointer`); 0 is the default arrow.
 void SetMousePointer(int16_t pointer);
 int16_t MousePointer();

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include "bridge/convert.h"
 #include "bridge/err.h"
 #include "bridge/platform.h"
 #include "bridge/runtime_errors.h"
@@ -53,9 +52,7 @@ void SetMousePointerObserver(std::function<void(int16_t)> observer) {
   t_observer = observer ? new std::function<void(int16_t)>(std::move(observer)) : nullptr;
 }
 
-}  // namespace platform
-
-// The native build's stand-in for the locale's default form: y/m/d h:mm:ss.
+// The native build's stand-in for the locale's default form.
 String DateToText(double date) {
   // The runtime's dates run from the year 100 to the year 9999.
   if (!(date >= -657434.0 && date < 2958466.0))
@@ -81,5 +78,7 @@ String DateToText(double date) {
                 (secs / 60) % 60, secs % 60);
   return FromUtf8(buf);
 }
+
+}  // namespace platform
 
 }  // namespace wb

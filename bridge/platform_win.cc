@@ -3,7 +3,6 @@
 
 #include <oleauto.h>
 
-#include "bridge/convert.h"
 #include "bridge/platform.h"
 #include "bridge/win/scoped_bstr.h"
 
@@ -67,13 +66,13 @@ int16_t MousePointer() {
 // Only the native build observes pointer changes.
 void SetMousePointerObserver(std::function<void(int16_t)>) {}
 
-}  // namespace platform
-
 String DateToText(double date) {
   win::ScopedBstr text;
   if (FAILED(VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.Receive())))
     return String();
   return text.Text();
 }
+
+}  // namespace platform
 
 }  // namespace wb

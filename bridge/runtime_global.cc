@@ -3,6 +3,7 @@
 #include "bridge/convert.h"
 #include "bridge/err.h"
 #include "bridge/platform.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_errors.h"
 #include "bridge/thread_state.h"
 #include "bridge/variant.h"
@@ -11,27 +12,13 @@ namespace wb {
 
 namespace {
 
+void ExpectArgs(const Args& args, size_t count) {
+  if (args.size() != count)
+    Err::RaiseRuntime(rt::kWrongArgumentCount);
+}
+
 // Objects of the runtime live on one thread: a plain count suffices.
-class RuntimeObject : public ObjectImpl {
- public:
-  void AddRef() noexcept override { ++refs_; }
-  void Release() noexcept override {
-    if (--refs_ == 0)
-      delete this;
-  }
-
- protected:
-  virtual ~RuntimeObject() = default;
-  static void ExpectArgs(const Args& args, size_t count) {
-    if (args.size() != count)
-      Err::RaiseRuntime(rt::kWrongArgumentCount);
-  }
-
- private:
-  int refs_ = 0;
-};
-
-class ScreenObject final : public RuntimeObject {
+class ScreenObject final : public RefCounted<ScreenObject> {
  public:
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
     if (!EqualsIgnoreAsciiCase(name, u"MousePointer"))
@@ -46,7 +33,7 @@ class ScreenObject final : public RuntimeObject {
   }
 };
 
-class GlobalObject final : public RuntimeObject {
+class GlobalObject final : public RefCounted<GlobalObject> {
  public:
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
     if (EqualsIgnoreAsciiCase(name, u"Screen") && kind != CallKind::kLet) {

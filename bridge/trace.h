@@ -25,6 +25,10 @@
 // that one renderer serves both. A text longer than 256 characters is cut
 // there, and its full length kept beside it. A file that cannot be opened or
 // written switches the trace off for the process; the host sees nothing of it.
+//
+// Three files: this one is the switch and the file, and the events; the
+// wrapper of traced components is bridge/traced_object.h; each line is
+// written by bridge/trace_line.h.
 #pragma once
 
 #include <atomic>
@@ -48,6 +52,27 @@ inline bool Enabled() noexcept {
   const int state = internal::g_state.load(std::memory_order_acquire);
   return state == internal::kUnread ? internal::ReadConfiguration() : state == internal::kOn;
 }
+
+class TraceLine;
+
+namespace internal {
+// Appends `line` to the file while the trace is on; a write that fails
+// switches the trace off.
+void Emit(TraceLine&& line) noexcept;
+
+// Runs `write` (which builds and emits a line) when the trace is on; nothing
+// it throws reaches the caller.
+template <class Write>
+void Trace(Write&& write) noexcept {
+  if (!Enabled())
+    return;
+  try {
+    write();
+  } catch (...) {
+    // Out of memory: the line is lost, the call goes on.
+  }
+}
+}  // namespace internal
 
 // A host's call of `method` (with its function id when it has one) enters,
 // and leaves with `error` (Number 0: success).

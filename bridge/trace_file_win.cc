@@ -5,22 +5,12 @@
 #include <cstdio>
 #include <string>
 
-#include "bridge/text.h"
 #include "bridge/win/scoped_handle.h"
+#include "bridge/win/wide_text.h"
 
 namespace wb::trace {
 
 namespace {
-
-std::string Utf8(const std::wstring& text) {
-  static_assert(sizeof(wchar_t) == sizeof(char16_t));
-  return ToUtf8(StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
-
-std::wstring Wide(const std::string& text) {
-  const String wide = FromUtf8(text);
-  return std::wstring(reinterpret_cast<const wchar_t*>(wide.data()), wide.size());
-}
 
 class WinTraceFile final : public TraceFile {
  public:
@@ -80,13 +70,13 @@ std::string ConfiguredPath() {
   std::wstring path = EnvironmentValue(L"WORKBENCH_TRACE");
   if (path.empty())
     path = RegistryValue(L"Software\\Workbench", L"TraceFile");
-  return Utf8(path);
+  return win::Utf8(path);
 }
 
 std::unique_ptr<TraceFile> OpenTraceFile(const std::string& path) {
   // Appending only, shared for reading (a support engineer may watch it) and
   // for writing (other processes of the store may trace to it too).
-  win::ScopedHandle file(CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA,
+  win::ScopedHandle file(CreateFileW(win::Wide(path).c_str(), FILE_APPEND_DATA,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)

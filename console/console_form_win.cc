@@ -91,11 +91,6 @@ ConsoleForm::~ConsoleForm() {
   DestroyConsoleWindow();
 }
 
-void ConsoleForm::Release() noexcept {
-  if (--refs_ == 0)
-    delete this;
-}
-
 Variant ConsoleForm::Invoke(StringView name, CallKind kind, Args& args) {
   if (!EqualsIgnoreAsciiCase(name, u"AddToText") || kind == CallKind::kLet) {
     Err::RaiseRuntime(rt::kNoSuchMember);
@@ -103,7 +98,7 @@ Variant ConsoleForm::Invoke(StringView name, CallKind kind, Args& args) {
   if (args.size() != 1)
     Err::RaiseRuntime(rt::kWrongArgumentCount);
   if (!log_)
-    Err::Raise(364, String(rt::kRuntimeSource), u"Object was unloaded", String(), 0);
+    Err::RaiseRuntime(rt::kObjectUnloaded);
   AddToText(*log_, ToString(args[0].value()));
   return Variant();
 }

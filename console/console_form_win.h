@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "bridge/automation_object.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_global.h"
 #include "bridge/thread_state.h"
 #include "console/edit_log_box_win.h"
@@ -18,7 +19,7 @@
 
 namespace wb::console {
 
-class ConsoleForm final : public ObjectImpl, public Form {
+class ConsoleForm final : public RefCounted<ConsoleForm>, public Form {
  public:
   // The window's caption, class and design size of its inner area in twips.
   static constexpr wchar_t kCaption[] = L"主界面";
@@ -39,14 +40,13 @@ class ConsoleForm final : public ObjectImpl, public Form {
   void ShowModal();
 
   // ObjectImpl: the public method "AddToText"(strLog).
-  void AddRef() noexcept override { ++refs_; }
-  void Release() noexcept override;
   Variant Invoke(StringView name, CallKind kind, Args& args) override;
 
   // Form: the runtime's Unload destroys the window.
   void Unload() override;
 
  private:
+  friend class RefCounted<ConsoleForm>;
   ConsoleForm() = default;
   ~ConsoleForm();
 
@@ -63,7 +63,6 @@ class ConsoleForm final : public ObjectImpl, public Form {
   void OnMenuCommand(int id);
   void MoveLogBox();
 
-  int refs_ = 0;
   // The thread's module state lives at least as long as the console.
   ThreadStateUser thread_state_user_;
   HWND hwnd_ = nullptr;

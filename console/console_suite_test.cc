@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bridge/err.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_global.h"
 #include "bridge/variant.h"
 #include "console/launcher_actions.h"
@@ -27,17 +28,14 @@ class TextLogBox final : public LogBox {
 };
 
 // The console form as the runtime's Unload sees it.
-class FakeForm final : public ObjectImpl, public Form {
+class FakeForm final : public StackObject<>, public Form {
  public:
-  void AddRef() noexcept override { ++refs; }
-  void Release() noexcept override { --refs; }
   Variant Invoke(StringView, CallKind, Args&) override { Err::RaiseRuntime(438); }
   void Unload() override {
     ++unloads;
     if (fail_unload)
       Err::Raise(1234, u"Form", u"cannot unload");
   }
-  int refs = 0;
   int unloads = 0;
   bool fail_unload = false;
 };
@@ -131,14 +129,14 @@ TEST_F(ConsoleSuiteTest, SessionErrorSkipsTheDayEnd) {
 TEST_F(ConsoleSuiteTest, ExitUnloadsTheFormThroughTheRuntime) {
   Click(u"mnuOther_Exit");
   EXPECT_EQ(form.unloads, 1);
-  EXPECT_EQ(form.refs, 0);
+  EXPECT_EQ(form.refs(), 0);
   EXPECT_EQ(LastLogLine(), "You click: mnuOther_Exit");
   EXPECT_TRUE(Calls().empty());
 
   form.fail_unload = true;
   const ErrRecord error = CaptureError([&] { Click(u"mnuOther_Exit"); });
   EXPECT_EQ(error.number, 1234);
-  EXPECT_EQ(form.refs, 0);
+  EXPECT_EQ(form.refs(), 0);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@ namespace {
 
 // Far beyond what a test session writes; the control's default is 30000.
 constexpr WPARAM kTextLimit = 0x7FFFFFFE;
-constexpr int32_t kObjectUnloaded = 364;
 
 size_t TextLength(HWND edit) {
   return static_cast<size_t>(GetWindowTextLengthW(edit));
@@ -41,9 +40,8 @@ EditLogBox::EditLogBox(HWND edit) : edit_(edit) {
 }
 
 void EditLogBox::RequireControl() const {
-  if (edit_ == nullptr) {
-    Err::Raise(kObjectUnloaded, String(rt::kRuntimeSource), u"Object was unloaded", String(), 0);
-  }
+  if (edit_ == nullptr)
+    Err::RaiseRuntime(rt::kObjectUnloaded);
 }
 
 String EditLogBox::Text() const {

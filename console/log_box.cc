@@ -1,6 +1,5 @@
 #include "console/log_box.h"
 
-#include "bridge/convert.h"
 #include "bridge/platform.h"
 
 namespace wb::console {
@@ -8,7 +7,7 @@ namespace wb::console {
 String FormatLogLine(StringView strLog, double now) {
   String line(strLog);
   line += u'\t';
-  line += DateToText(now);
+  line += platform::DateToText(now);
   line += u"\r\n";
   return line;
 }

@@ -1,6 +1,7 @@
 #include "console/menu_tool_object.h"
 
 #include "bridge/err.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_errors.h"
 #include "bridge/variant.h"
 
@@ -9,15 +10,9 @@ namespace wb::console {
 namespace {
 
 // Lives on the console's thread only: a plain count suffices.
-class ToolObject final : public ObjectImpl {
+class ToolObject final : public RefCounted<ToolObject> {
  public:
   explicit ToolObject(const Tool& tool) : tool_(tool) {}
-
-  void AddRef() noexcept override { ++refs_; }
-  void Release() noexcept override {
-    if (--refs_ == 0)
-      delete this;
-  }
 
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
     if (kind == CallKind::kLet)
@@ -34,10 +29,10 @@ class ToolObject final : public ObjectImpl {
   }
 
  private:
+  friend class RefCounted<ToolObject>;
   ~ToolObject() = default;
 
   const Tool& tool_;
-  int refs_ = 0;
 };
 
 }  // namespace

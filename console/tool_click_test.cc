@@ -7,6 +7,7 @@
 
 #include "bridge/bridge.h"
 #include "bridge/err.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_errors.h"
 #include "bridge/variant.h"
 #include "console/menu_model.h"
@@ -52,12 +53,10 @@ class Recorder final : public ToolActions {
 
 // A tool whose "Name" gives the next of `names` on each read (the last one
 // repeated), or raises on read number `fail_read`.
-class FakeTool final : public ObjectImpl {
+class FakeTool final : public StackObject<> {
  public:
   FakeTool(std::vector<String> names, int fail_read = 0)
       : names_(std::move(names)), fail_read_(fail_read) {}
-  void AddRef() noexcept override { ++refs; }
-  void Release() noexcept override { --refs; }
   Variant Invoke(StringView name, CallKind kind, Args& args) override {
     EXPECT_EQ(ToUtf8(name), "Name");
     EXPECT_EQ(kind, CallKind::kGet);
@@ -68,7 +67,6 @@ class FakeTool final : public ObjectImpl {
     return Variant::Str(names_[std::min<size_t>(reads - 1, names_.size() - 1)]);
   }
   int reads = 0;
-  int refs = 0;
 
  private:
   std::vector<String> names_;
@@ -79,7 +77,7 @@ std::vector<std::string> Click(StringView name, Recorder& recorder) {
   FakeTool tool({String(name)});
   OnToolClick(AutomationObject(&tool), recorder);
   EXPECT_EQ(tool.reads, 2);
-  EXPECT_EQ(tool.refs, 0);
+  EXPECT_EQ(tool.refs(), 0);
   return recorder.calls;
 }
 
@@ -150,7 +148,7 @@ TEST(OnToolClick, FailedLogAppendDispatchesNothing) {
   EXPECT_THROW(OnToolClick(AutomationObject(&tool), recorder), RaisedError);
   EXPECT_EQ(recorder.calls, (Calls{"AddToText(You click: mnuOther_Exit)"}));
   EXPECT_EQ(tool.reads, 1);
-  EXPECT_EQ(tool.refs, 0);
+  EXPECT_EQ(tool.refs(), 0);
   EXPECT_EQ(Err::Get(),
             (ErrRecord{9101, u"Recorder", u"refused AddToText(You click: mnuOther_Exit)",
                        u"help.chm", 7}));
@@ -165,7 +163,7 @@ TEST(OnToolClick, ErrorReadingTheNameEndsTheHandler) {
     EXPECT_EQ(Err::Source(), u"Bar");
     // The first read feeds the log line; the second, the dispatch.
     EXPECT_EQ(recorder.calls.size(), fail_read == 1 ? 0u : 1u);
-    EXPECT_EQ(tool.refs, 0);
+    EXPECT_EQ(tool.refs(), 0);
   }
 }
 

@@ -6,16 +6,13 @@
 #include <unknwn.h>
 #include <windows.h>
 
+#include "bridge/win/com_object.h"
+
 namespace wb::entry {
 
-class WorkbenchFactory final : public IClassFactory {
+class WorkbenchFactory final : public win::StaticComObject<IClassFactory> {
  public:
   static WorkbenchFactory& Instance() noexcept;
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
 
   // IClassFactory: each CreateInstance makes a new, independent instance;
   // aggregation is refused.

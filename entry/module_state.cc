@@ -2,13 +2,14 @@
 
 #include <atomic>
 
+#include "bridge/win/com_object.h"
+
 namespace wb::entry {
 
 namespace {
 
 HMODULE g_module = nullptr;
-// Instances live on several apartments' threads at once.
-std::atomic<long> g_instances{0};
+// Locks are taken on several apartments' threads at once.
 std::atomic<long> g_server_locks{0};
 
 }  // namespace
@@ -38,7 +39,7 @@ std::wstring ModulePath() {
 }
 
 bool ModuleInUse() noexcept {
-  return g_instances.load() != 0 || g_server_locks.load() != 0;
+  return win::LiveModuleObjects() != 0 || g_server_locks.load() != 0;
 }
 
 void LockServer() noexcept {
@@ -52,14 +53,6 @@ bool UnlockServer() noexcept {
       return true;
   }
   return false;
-}
-
-InstanceCount::InstanceCount() noexcept {
-  ++g_instances;
-}
-
-InstanceCount::~InstanceCount() {
-  --g_instances;
 }
 
 }  // namespace wb::entry

@@ -15,21 +15,13 @@ HMODULE ModuleHandle() noexcept;
 // The full path of this DLL; empty when the system cannot give it.
 std::wstring ModulePath();
 
-// True while an instance or a class-factory lock is alive.
+// True while an instance (win::LiveModuleObjects) or a class-factory lock is
+// alive.
 bool ModuleInUse() noexcept;
 
 // IClassFactory::LockServer. An unlock without a lock is refused (false) so
 // that a client's extra unlock cannot make the DLL look permanently busy.
 void LockServer() noexcept;
 bool UnlockServer() noexcept;
-
-// Held by each instance for its whole life.
-class InstanceCount {
- public:
-  InstanceCount() noexcept;
-  ~InstanceCount();
-  InstanceCount(const InstanceCount&) = delete;
-  InstanceCount& operator=(const InstanceCount&) = delete;
-};
 
 }  // namespace wb::entry

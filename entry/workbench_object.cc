@@ -4,8 +4,8 @@
 #include <oleauto.h>
 
 #include <cstring>
-#include <new>
 
+#include "bridge/win/hresult.h"
 #include "console/console.h"
 #include "entry/dispatch.h"
 #include "entry/function_id_arg.h"
@@ -23,43 +23,6 @@ constexpr StringView kDEVOVIZoruze = u"DEVOVIZoruze";
 
 }  // namespace
 
-CWorkbench* CWorkbench::Create() noexcept {
-  try {
-    return new CWorkbench();
-  } catch (...) {
-    return nullptr;
-  }
-}
-
-// ---- IUnknown ---------------------------------------------------------------
-
-HRESULT CWorkbench::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr)
-    return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-      IsEqualIID(riid, IID__CWorkbench)) {
-    *object = static_cast<_CWorkbench*>(this);
-  } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
-    *object = static_cast<ISupportErrorInfo*>(this);
-  } else {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG CWorkbench::AddRef() {
-  return ++refs_;
-}
-
-ULONG CWorkbench::Release() {
-  const ULONG refs = --refs_;
-  if (refs == 0)
-    delete this;
-  return refs;
-}
-
 // ---- IDispatch --------------------------------------------------------------
 
 HRESULT CWorkbench::GetTypeInfoCount(UINT* count) {
@@ -75,9 +38,7 @@ HRESULT CWorkbench::GetTypeInfo(UINT index, LCID, ITypeInfo** type_info) {
   *type_info = nullptr;
   if (index != 0)
     return DISP_E_BADINDEX;
-  const HRESULT hr = LoadTypeInfo();
-  if (FAILED(hr))
-    return hr;
+  WB_RETURN_IF_FAILED(LoadTypeInfo());
   return type_info_.CopyTo(type_info);
 }
 
@@ -102,10 +63,8 @@ HRESULT CWorkbench::GetIDsOfNames(REFIID riid,
     if (names[i] == nullptr)
       return DISP_E_UNKNOWNNAME;
   }
-  HRESULT hr = LoadTypeInfo();
-  if (FAILED(hr))
-    return hr;
-  hr = type_info_->GetIDsOfNames(names, name_count, dispids);
+  WB_RETURN_IF_FAILED(LoadTypeInfo());
+  const HRESULT hr = type_info_->GetIDsOfNames(names, name_count, dispids);
   if (FindMemberById(dispids[0]) == nullptr) {
     for (UINT i = 0; i < name_count; ++i)
       dispids[i] = DISPID_UNKNOWN;

@@ -9,26 +9,17 @@
 #include <windows.h>
 #include <wrl/client.h>
 
-#include <atomic>
-
 #include "bridge/thread_state.h"
-#include "entry/module_state.h"
+#include "bridge/win/com_object.h"
 #include "entry/workbench_idl.h"
 
 namespace wb::entry {
 
-class CWorkbench final : public _CWorkbench, public ISupportErrorInfo {
+// Made with win::Make<CWorkbench>().
+class CWorkbench final
+    : public win::ComObject<win::Chain<_CWorkbench, IDispatch>, ISupportErrorInfo> {
  public:
-  // A new instance with one reference, or null when memory is short.
-  static CWorkbench* Create() noexcept;
-
-  CWorkbench(const CWorkbench&) = delete;
-  CWorkbench& operator=(const CWorkbench&) = delete;
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
+  CWorkbench() = default;
 
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
@@ -52,14 +43,11 @@ class CWorkbench final : public _CWorkbench, public ISupportErrorInfo {
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
  private:
-  CWorkbench() = default;
-  ~CWorkbench() = default;
+  ~CWorkbench() override = default;
 
   // The type info of `_CWorkbench` into type_info_, once.
   HRESULT LoadTypeInfo() noexcept;
 
-  std::atomic<ULONG> refs_{1};
-  InstanceCount instance_count_;
   // Keeps the thread's module state (translation caches and the like) alive
   // while the instance lives, and tears it down with the thread's last one.
   ThreadStateUser thread_state_;

@@ -3,13 +3,24 @@
 #include <vector>
 
 #include "bridge/err.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_errors.h"
 #include "bridge/text.h"
+#include "bridge/win/com_object.h"
+#include "bridge/win/wide_text.h"
 #include "refsuite/com_error.h"
 #include "refsuite/com_variant.h"
 #include "refsuite/instance.h"
 #include "refsuite/raise_style.h"
 #include "refsuite/suite.h"
+
+// Answered only by suite objects of this DLL (an IDispatch by another IID):
+// lets a suite object passed back as an argument be recognised (journal,
+// argument patterns).
+struct ISuiteObject : public IDispatch {};
+// clang-format off
+__CRT_UUID_DECL(ISuiteObject, 0x32976624, 0x8DA2, 0x4C98, 0xA9,0x61, 0x9E,0x38,0x53,0xCB,0x7D,0x0C)
+// clang-format on
 
 namespace refsuite::com {
 
@@ -17,20 +28,8 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-LONG g_live_objects = 0;
 // How many suite objects' Invoke calls the calling thread is inside.
 thread_local int t_invoking = 0;
-
-wb::StringView Text(const OLECHAR* text, size_t length) {
-  return {reinterpret_cast<const char16_t*>(text), length};
-}
-
-// Answered only by suite objects of this DLL: lets a suite object passed back
-// as an argument be recognised (journal, argument patterns).
-const IID kSuiteObjectIid = {0x32976624,
-                             0x8DA2,
-                             0x4C98,
-                             {0xA9, 0x61, 0x9E, 0x38, 0x53, 0xCB, 0x7D, 0x0C}};
 
 class DispatchObject;
 
@@ -50,38 +49,14 @@ class Facet final : public InstanceHolder {
   DispatchObject& outer_;
 };
 
-class DispatchObject final : public IDispatch, public ISupportErrorInfo {
+class DispatchObject final
+    : public wb::win::ComObject<wb::win::Chain<ISuiteObject, IDispatch>, ISupportErrorInfo> {
  public:
   explicit DispatchObject(std::unique_ptr<Instance> instance)
-      : instance_(std::move(instance)), facet_(*this) {
-    InterlockedIncrement(&g_live_objects);
-  }
+      : instance_(std::move(instance)), facet_(*this) {}
 
   Facet& facet() { return facet_; }
   Instance& instance() { return *instance_; }
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr)
-      return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kSuiteObjectIid) {
-      *out = static_cast<IDispatch*>(this);
-    } else if (iid == IID_ISupportErrorInfo) {
-      *out = static_cast<ISupportErrorInfo*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0)
-      delete this;
-    return static_cast<ULONG>(left);
-  }
 
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -102,7 +77,7 @@ class DispatchObject final : public IDispatch, public ISupportErrorInfo {
     try {
       for (UINT i = 0; i < count; ++i)
         ids[i] = DISPID_UNKNOWN;
-      const wb::String name(Text(names[0], names[0] ? wcslen(names[0]) : 0));
+      const wb::String name(wb::win::AsStringView(names[0] ? names[0] : L""));
       if (name.empty() || !instance_->HasMember(name)) {
         Suite::Get().journal().Write({{"event", "unknown-name"},
                                       {"progid", instance_->prog_id()},
@@ -142,7 +117,7 @@ class DispatchObject final : public IDispatch, public ISupportErrorInfo {
   }
 
  private:
-  ~DispatchObject() { InterlockedDecrement(&g_live_objects); }
+  ~DispatchObject() override = default;
 
   // DISPIDs are handed out in the order names are first asked for; the name
   // is kept as the caller last spelled it, which is what the journal shows.
@@ -224,7 +199,6 @@ class DispatchObject final : public IDispatch, public ISupportErrorInfo {
     return S_OK;
   }
 
-  LONG refs_ = 0;
   std::unique_ptr<Instance> instance_;
   Facet facet_;
   std::vector<wb::String> names_;
@@ -241,22 +215,17 @@ Instance& Facet::instance() {
 }
 
 // A caller's object that went into a value: held, passed along, never called.
-class ForeignObject final : public wb::ObjectImpl {
+class ForeignObject final : public wb::RefCountedThreadSafe<ForeignObject> {
  public:
   explicit ForeignObject(IUnknown* unknown) : unknown_(unknown) {}
-  void AddRef() noexcept override { InterlockedIncrement(&refs_); }
-  void Release() noexcept override {
-    if (InterlockedDecrement(&refs_) == 0)
-      delete this;
-  }
   wb::Variant Invoke(wb::StringView, wb::CallKind, wb::Args&) override {
     wb::Err::RaiseRuntime(wb::rt::kNoSuchMember);
   }
   IUnknown* unknown() const { return unknown_.Get(); }
 
  private:
+  friend class wb::RefCountedThreadSafe<ForeignObject>;
   ~ForeignObject() = default;
-  LONG refs_ = 0;
   ComPtr<IUnknown> unknown_;
 };
 
@@ -269,7 +238,7 @@ wb::AutomationObject MakeDispatchObject(std::unique_ptr<Instance> instance) {
 
 ComPtr<IUnknown> UnknownOf(const wb::AutomationObject& object) {
   if (auto* facet = dynamic_cast<Facet*>(object.get())) {
-    IDispatch* dispatch = &facet->outer();
+    IDispatch* dispatch = static_cast<ISuiteObject*>(&facet->outer());
     return ComPtr<IUnknown>(dispatch);
   }
   if (auto* foreign = dynamic_cast<ForeignObject*>(object.get()))
@@ -280,17 +249,10 @@ ComPtr<IUnknown> UnknownOf(const wb::AutomationObject& object) {
 wb::AutomationObject ObjectFromUnknown(IUnknown* unknown) {
   if (unknown == nullptr)
     return {};
-  ComPtr<IDispatch> ours;
-  if (SUCCEEDED(unknown->QueryInterface(kSuiteObjectIid,
-                                        reinterpret_cast<void**>(ours.ReleaseAndGetAddressOf()))) &&
-      ours) {
+  ComPtr<ISuiteObject> ours;
+  if (SUCCEEDED(unknown->QueryInterface(IID_PPV_ARGS(ours.ReleaseAndGetAddressOf()))) && ours)
     return wb::AutomationObject(&static_cast<DispatchObject*>(ours.Get())->facet());
-  }
   return wb::AutomationObject(new ForeignObject(unknown));
-}
-
-LONG LiveComObjects() {
-  return InterlockedCompareExchange(&g_live_objects, 0, 0);
 }
 
 }  // namespace refsuite::com

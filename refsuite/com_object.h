@@ -1,5 +1,5 @@
 // The COM face of suite objects: every instance (component or answered
-// object) is an IDispatch implemented by hand, with ISupportErrorInfo.
+// object) is an IDispatch of its own, with ISupportErrorInfo.
 #pragma once
 
 #include <windows.h>  // first: the other Windows headers need it
@@ -27,8 +27,5 @@ Microsoft::WRL::ComPtr<IUnknown> UnknownOf(const wb::AutomationObject& object);
 // A caller's object as a value: suite objects are recognised, others kept as
 // foreign objects that the components only pass along.
 wb::AutomationObject ObjectFromUnknown(IUnknown* unknown);
-
-// COM objects alive in this DLL (DllCanUnloadNow).
-LONG LiveComObjects();
 
 }  // namespace refsuite::com

@@ -7,6 +7,7 @@
 
 #include "bridge/err.h"
 #include "bridge/text.h"
+#include "bridge/win/com_object.h"
 #include "refsuite/com_classes.h"
 #include "refsuite/com_error.h"
 #include "refsuite/com_object.h"
@@ -21,7 +22,6 @@ using Microsoft::WRL::ComPtr;
 
 HMODULE g_module = nullptr;
 LONG g_locks = 0;
-LONG g_factories = 0;
 LONG g_bound = 0;
 
 // Binds the suite's core to COM objects, once, outside the loader lock.
@@ -32,27 +32,11 @@ void BindSuite() {
   Suite::Get().SetObjectMaker(&MakeDispatchObject);
 }
 
-class ClassFactory final : public IClassFactory {
+// Made by each DllGetClassObject; one of the module's objects while a client
+// holds it.
+class ClassFactory final : public wb::win::ComObject<IClassFactory> {
  public:
-  explicit ClassFactory(const ComClass& c) : class_(c) { InterlockedIncrement(&g_factories); }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr)
-      return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IClassFactory)
-      return E_NOINTERFACE;
-    *out = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0)
-      delete this;
-    return static_cast<ULONG>(left);
-  }
+  explicit ClassFactory(const ComClass& c) : class_(c) {}
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     if (out == nullptr)
@@ -82,8 +66,7 @@ class ClassFactory final : public IClassFactory {
   }
 
  private:
-  ~ClassFactory() { InterlockedDecrement(&g_factories); }
-  LONG refs_ = 0;
+  ~ClassFactory() override = default;
   const ComClass& class_;
 };
 
@@ -120,8 +103,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
     if (c == nullptr)
       return CLASS_E_CLASSNOTAVAILABLE;
     refsuite::com::BindSuite();
-    const Microsoft::WRL::ComPtr<ClassFactory> factory(new ClassFactory(*c));
-    return factory->QueryInterface(iid, out);
+    const Microsoft::WRL::ComPtr<ClassFactory> factory = wb::win::Make<ClassFactory>(*c);
+    return factory ? factory->QueryInterface(iid, out) : E_OUTOFMEMORY;
   } catch (...) {
     return E_OUTOFMEMORY;
   }
@@ -129,7 +112,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
 
 STDAPI DllCanUnloadNow() {
   using namespace refsuite::com;
-  const bool busy = LiveComObjects() != 0 || InterlockedCompareExchange(&g_locks, 0, 0) != 0 ||
-                    InterlockedCompareExchange(&g_factories, 0, 0) != 0;
+  const bool busy =
+      wb::win::LiveModuleObjects() != 0 || InterlockedCompareExchange(&g_locks, 0, 0) != 0;
   return busy ? S_FALSE : S_OK;
 }

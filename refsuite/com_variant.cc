@@ -18,10 +18,6 @@ using wb::win::ScopedVariant;
 
 constexpr uint16_t kArrayBit = VT_ARRAY;
 
-wb::StringView Text(const OLECHAR* text, size_t length) {
-  return {reinterpret_cast<const char16_t*>(text), length};
-}
-
 HRESULT MakeArray(VARIANT* out) {
   SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, 2);
   if (array == nullptr)
@@ -59,7 +55,7 @@ wb::Variant FromVariant(const VARIANT& value) {
     case VT_DATE:
       return wb::Variant::Date(value.date);
     case VT_BSTR:
-      return wb::Variant::Str(wb::String(Text(value.bstrVal, SysStringLen(value.bstrVal))));
+      return wb::Variant::Str(ScopedBstr::TextOf(value.bstrVal));
     case VT_DISPATCH:
       return wb::Variant::Object(ObjectFromUnknown(value.pdispVal));
     case VT_UNKNOWN:

@@ -1,9 +1,9 @@
 #include "refsuite/native.h"
 
-#include <atomic>
 #include <memory>
 
 #include "bridge/native_registry.h"
+#include "bridge/ref_counted.h"
 #include "bridge/text.h"
 #include "refsuite/catalog.h"
 #include "refsuite/instance.h"
@@ -23,16 +23,10 @@ struct Inside {
 };
 
 // An instance as a native object: shared between threads by an atomic count.
-class NativeObject final : public InstanceHolder {
+class NativeObject final : public wb::RefCountedThreadSafe<NativeObject, InstanceHolder> {
  public:
   explicit NativeObject(std::unique_ptr<Instance> core) : core_(std::move(core)) {}
 
-  void AddRef() noexcept override { refs_.fetch_add(1, std::memory_order_relaxed); }
-  void Release() noexcept override {
-    const Inside inside;
-    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1)
-      delete this;
-  }
   wb::Variant Invoke(wb::StringView name, wb::CallKind kind, wb::Args& args) override {
     const Inside inside;
     return core_->Invoke(name, kind, args);
@@ -40,9 +34,14 @@ class NativeObject final : public InstanceHolder {
   Instance& instance() override { return *core_; }
 
  private:
-  ~NativeObject() = default;
+  friend class wb::RefCountedThreadSafe<NativeObject, InstanceHolder>;
+  // The instance goes while the binding counts as inside: its release is
+  // the suite's own work.
+  ~NativeObject() {
+    const Inside inside;
+    core_.reset();
+  }
 
-  std::atomic<int> refs_{0};
   std::unique_ptr<Instance> core_;
 };
 

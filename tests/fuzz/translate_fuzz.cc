@@ -15,6 +15,7 @@
 #include "bridge/bridge.h"
 #include "bridge/err.h"
 #include "bridge/native_registry.h"
+#include "bridge/ref_counted.h"
 #include "bridge/thread_state.h"
 #include "session/mmts.h"
 
@@ -29,14 +30,9 @@ wb::String g_language;
 wb::String g_answer;
 bool g_loader_raises = false;
 
-class FuzzComponent final : public wb::ObjectImpl {
+class FuzzComponent final : public wb::RefCounted<FuzzComponent> {
  public:
   explicit FuzzComponent(bool loader) : loader_(loader) { ++g_live; }
-  void AddRef() noexcept override { ++refs_; }
-  void Release() noexcept override {
-    if (--refs_ == 0)
-      delete this;
-  }
   Variant Invoke(wb::StringView name, CallKind kind, Args& args) override {
     if (!loader_)
       return Variant::Str(g_language);
@@ -54,9 +50,9 @@ class FuzzComponent final : public wb::ObjectImpl {
   }
 
  private:
+  friend class wb::RefCounted<FuzzComponent>;
   ~FuzzComponent() { --g_live; }
   bool loader_;
-  int refs_ = 0;
   std::map<wb::String, Variant> properties_;
 };
 

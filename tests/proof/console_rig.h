@@ -4,6 +4,7 @@
 #pragma once
 
 #include "bridge/automation_object.h"
+#include "bridge/ref_counted.h"
 #include "bridge/runtime_global.h"
 #include "bridge/variant.h"
 #include "console/launcher_actions.h"
@@ -27,18 +28,14 @@ class TextLogBox final : public console::LogBox {
 
 // The console form as the runtime's Unload sees it. Lives on the stack: the
 // count only checks that every reference is given back.
-class TestForm final : public ObjectImpl, public Form {
+class TestForm final : public StackObject<>, public Form {
  public:
-  void AddRef() noexcept override { ++refs_; }
-  void Release() noexcept override { --refs_; }
   Variant Invoke(StringView name, CallKind kind, Args& args) override;
   void Unload() override { ++unloads_; }
 
-  int refs() const { return refs_; }
   int unloads() const { return unloads_; }
 
  private:
-  int refs_ = 0;
   int unloads_ = 0;
 };
 

@@ -341,7 +341,7 @@ void PlatformChecks() {
   checks.Expect(std::fabs(now - std::floor(now) -
                           (st.wHour * 3600 + st.wMinute * 60 + st.wSecond) / 86400.0) < 5 / 86400.0,
                 "Now is the local time of day");
-  const wb::String text = wb::DateToText(45000.5);  // 2023-03-15 12:00:00
+  const wb::String text = wb::platform::DateToText(45000.5);  // 2023-03-15 12:00:00
   checks.Expect(
       text.find(u"2023") != wb::String::npos && text.find(u"12:00:00") != wb::String::npos,
       "DateToText gives the date and the time", wb::ToUtf8(text));

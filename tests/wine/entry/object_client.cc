@@ -14,9 +14,11 @@
 
 #include <string>
 
+#include "bridge/win/com_object.h"
 #include "bridge/win/scoped_bstr.h"
 #include "bridge/win/scoped_excep_info.h"
 #include "bridge/win/scoped_variant.h"
+#include "bridge/win/wide_text.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"
 
@@ -186,8 +188,7 @@ void CheckNames(Checks& t, IDispatch* dispatch) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(c.name)};
     DISPID dispid = 12345;
     const HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &dispid);
-    const std::string label =
-        "names: \"" + wb::ToUtf8(reinterpret_cast<const char16_t*>(c.name)) + "\"";
+    const std::string label = "names: \"" + wb::win::Utf8(c.name) + "\"";
     t.Expect(hr == c.hr && dispid == c.dispid, label,
              "got " + Hex(hr) + " id " + std::to_string(dispid));
   }
@@ -215,9 +216,9 @@ void CheckNames(Checks& t, IDispatch* dispatch) {
     const UINT count = c.param ? 2 : 1;
     DISPID ids[2] = {12345, 0};
     const HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, two, count, 0, ids);
-    std::string label = "names: " + wb::ToUtf8(reinterpret_cast<const char16_t*>(c.member));
+    std::string label = "names: " + wb::win::Utf8(c.member);
     if (c.param)
-      label += " " + wb::ToUtf8(reinterpret_cast<const char16_t*>(c.param));
+      label += " " + wb::win::Utf8(c.param);
     t.Expect(hr == c.hr && ids[0] == c.ids[0] && (count == 1 || ids[1] == c.ids[1]), label,
              Hex(hr) + " " + std::to_string(ids[0]) + " " + std::to_string(ids[1]));
   }
@@ -404,17 +405,11 @@ void CheckInvokeShape(Checks& t, IDispatch* dispatch) {
 // reaches it: the platform's ITypeInfo::Invoke drives it from the type
 // library, so that each shape of DISPPARAMS has the platform's answer beside
 // Workbench's.
-class MethodCounter final : public _CWorkbench {
+class MethodCounter final : public wb::win::StackComObject<wb::win::Chain<_CWorkbench, IDispatch>> {
  public:
   int shows = 0;
   int calls = 0;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
-    *out = this;
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {

@@ -21,11 +21,13 @@
 
 #include "bridge/win/scoped_hkey.h"
 #include "bridge/win/scoped_hmodule.h"
+#include "bridge/win/wide_text.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"
 
 namespace {
 
+using wb::win::Utf8;
 using wbtest::Checks;
 
 #ifdef _WIN64
@@ -35,10 +37,6 @@ constexpr SYSKIND kSysKind = SYS_WIN64;
 constexpr wchar_t kPlatform[] = L"win32";
 constexpr SYSKIND kSysKind = SYS_WIN32;
 #endif
-
-std::string Utf8(const std::wstring& text) {
-  return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
 
 std::wstring GuidText(REFGUID guid) {
   wchar_t text[40] = {};

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bridge/win/scoped_bstr.h"
+#include "bridge/win/wide_text.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"
 
@@ -23,6 +24,7 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 using wb::win::ScopedBstr;
+using wb::win::Utf8;
 using wbtest::Checks;
 
 // Attribute blocks that the type library hands out and takes back.
@@ -76,10 +78,6 @@ class FuncDesc {
   ITypeInfo* info_;
   FUNCDESC* desc_ = nullptr;
 };
-
-std::string Utf8(const std::wstring& text) {
-  return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
 
 std::string Hex(unsigned long value) {
   char text[16];

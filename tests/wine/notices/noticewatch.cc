@@ -11,14 +11,11 @@
 #include <set>
 #include <string>
 
-#include "bridge/text.h"
+#include "bridge/win/wide_text.h"
 
 namespace {
 
-// wchar_t is UTF-16 here: the project's own conversion serves.
-std::string Utf8(const std::wstring& text) {
-  return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
+using wb::win::Utf8;
 
 std::wstring TextOf(HWND window) {
   // WM_GETTEXT works across processes, GetWindowText does not for controls.

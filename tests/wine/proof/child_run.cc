@@ -87,9 +87,6 @@ std::optional<HostError> ParseOutcome(const std::string& output, const std::stri
   return error;
 }
 
-std::string Utf8(const std::wstring& text) {
-  return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
 
 ChildRun RunChild(const std::wstring& arguments, const std::string& scenario, DWORD timeout_ms) {
   ChildRun run;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/win/wide_text.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
 
@@ -37,6 +38,6 @@ void PrintOutcome(const HostError& error, const std::string& tag = "outcome");
 std::optional<HostError> ParseOutcome(const std::string& output,
                                       const std::string& tag = "outcome");
 
-std::string Utf8(const std::wstring& text);
+using wb::win::Utf8;
 
 }  // namespace wbproof

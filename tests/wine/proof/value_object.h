@@ -9,32 +9,19 @@
 
 #include <optional>
 
+#include "bridge/win/com_object.h"
+
 namespace wbproof {
 
-class ValueObject final : public IDispatch {
+// Lives on the test's stack: the count is only watched, never acted on.
+class ValueObject final : public wb::win::StackComObject<IDispatch> {
  public:
   explicit ValueObject(std::optional<LONG> value) : value_(value) {}
-  ValueObject(const ValueObject&) = delete;
-  ValueObject& operator=(const ValueObject&) = delete;
 
   // References besides the creator's own.
-  LONG extra_refs() const { return refs_ - 1; }
+  LONG extra_refs() const { return refs(); }
   int default_reads() const { return default_reads_; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr)
-      return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-      *object = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  // Lives on the test's stack: the count is only watched, never acted on.
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs_); }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (count)
       *count = 0;
@@ -67,7 +54,6 @@ class ValueObject final : public IDispatch {
 
  private:
   std::optional<LONG> value_;
-  LONG refs_ = 1;
   int default_reads_ = 0;
 };
 

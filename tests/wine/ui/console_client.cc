@@ -315,7 +315,7 @@ std::wstring Wide(const wb::String& s) {
 }
 
 std::wstring StampNow() {
-  return Wide(wb::DateToText(wb::platform::Now()));
+  return Wide(wb::platform::DateToText(wb::platform::Now()));
 }
 
 // ---- The first opening: everything a tester does ------------------------------

@@ -1,7 +1,5 @@
 #include "tests/wine/ui/console_remote.h"
 
-#include "bridge/text.h"
-
 namespace wbui {
 
 namespace {
@@ -99,16 +97,6 @@ void DumpPopup(HMENU menu, int level, std::vector<MenuEntry>& out, bool& ok) {
 }
 
 }  // namespace
-
-// wchar_t is UTF-16 here: the project's own conversions serve.
-std::string Utf8(const std::wstring& text) {
-  return wb::ToUtf8(wb::StringView(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
-
-std::wstring Wide(const std::string& utf8) {
-  const wb::String text = wb::FromUtf8(utf8);
-  return std::wstring(text.begin(), text.end());
-}
 
 HWND WaitWindow(const wchar_t* cls, const wchar_t* caption, DWORD pid, DWORD timeout_ms) {
   HWND found = nullptr;

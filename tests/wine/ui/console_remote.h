@@ -9,14 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "bridge/win/wide_text.h"
+
 namespace wbui {
 
 inline constexpr wchar_t kConsoleClass[] = L"WorkbenchConsole";
 inline constexpr wchar_t kConsoleCaption[] = L"主界面";
 inline constexpr int kLogBoxId = 100;
 
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& utf8);
+using wb::win::Utf8;
+using wb::win::Wide;
 
 // The top-level window of `cls` and `caption` (of process `pid` when not 0),
 // or nullptr after `timeout_ms`.

@@ -2,6 +2,7 @@
 
 #include "bridge/convert.h"
 #include "bridge/err.h"
+#include "bridge/ref_counted.h"
 #include "bridge/variant.h"
 
 namespace wbui {
@@ -15,17 +16,10 @@ std::string Describe(const wb::Variant& value) {
   return kind + " " + wb::ToUtf8(wb::ToString(value));
 }
 
-class Component final : public wb::ObjectImpl {
+class Component final : public wb::RefCounted<Component> {
  public:
   Component(FakeSuite& suite, std::string prog_id) : suite_(suite), prog_id_(std::move(prog_id)) {
     suite_.Note("new " + prog_id_);
-  }
-  void AddRef() noexcept override { ++refs_; }
-  void Release() noexcept override {
-    if (--refs_ == 0) {
-      suite_.Note("free " + prog_id_);
-      delete this;
-    }
   }
 
   wb::Variant Invoke(wb::StringView name, wb::CallKind kind, wb::Args& args) override {
@@ -50,10 +44,10 @@ class Component final : public wb::ObjectImpl {
   }
 
  private:
-  ~Component() = default;
+  friend class wb::RefCounted<Component>;
+  ~Component() { suite_.Note("free " + prog_id_); }
   FakeSuite& suite_;
   std::string prog_id_;
-  int refs_ = 0;
 };
 
 }  // namespace

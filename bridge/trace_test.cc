@@ -1,0 +1,171 @@
+// The field trace: its lines against the reference suite's journal, its texts
+// whatever they hold, and a trace that is off or cannot write.
+#include "bridge/trace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "bridge/bridge.h"
+#include "bridge/err.h"
+#include "bridge/thread_state.h"
+#include "bridge/trap.h"
+#include "refsuite/native.h"
+
+namespace wb::trace {
+namespace {
+
+class TraceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    refsuite::InstallNative();
+    refsuite::ResetScenario();
+    refsuite::ClearJournal();
+    TeardownThreadState();
+    Err::Clear();
+    path_ = ::testing::TempDir() + "workbench-trace-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".jsonl";
+    std::remove(path_.c_str());
+  }
+  void TearDown() override {
+    ConfigureForTesting("");
+    std::remove(path_.c_str());
+    TeardownThreadState();
+    EXPECT_EQ(refsuite::TotalLive(), 0) << "a component instance was not released";
+    refsuite::ResetScenario();
+  }
+
+  // Every line, parsed strictly (a line that is no valid JSON fails here).
+  std::vector<nlohmann::json> Lines() const {
+    std::vector<nlohmann::json> lines;
+    std::ifstream file(path_);
+    for (std::string line; std::getline(file, line);)
+      lines.push_back(nlohmann::json::parse(line));
+    return lines;
+  }
+
+  std::string path_;
+};
+
+// What the trace and the suite's journal both record of each interaction.
+nlohmann::json Shared(const nlohmann::json& entry) {
+  nlohmann::json out;
+  for (const char* key : {"event", "progid", "member", "args", "written", "result", "error"}) {
+    if (entry.contains(key))
+      out[key] = entry[key];
+  }
+  return out;
+}
+
+TEST_F(TraceTest, RecordsEachInteractionAsTheSuiteSawIt) {
+  refsuite::LoadScenarioText(R"({"components": {
+      "Finder.OneRecordPick": {"Show": {"raise": {"number": 1001, "source": "Finder.OneRecordPick",
+          "description": "会员资料库无法连接", "helpfile": "finder.chm", "helpcontext": 42}}},
+      "CtxStore.SessionBag": {"GetProperty": {"writeback": {"2": "changed"}}}},
+      "uncreatable": ["Loyalty.CPlan"]})");
+  ConfigureForTesting(path_);
+  {
+    const AutomationObject finder = CreateObject(u"Finder.OneRecordPick");
+    LetMember(finder, u"ClassTypeID", Variant::Long(1005001));
+    const AutomationObject bag = CreateObject(u"CtxStore.SessionBag");
+    Variant pid = Variant::Long(4242), name = Variant::Str(u"UserName");
+    GetMember(bag, u"GetProperty", {Arg::Ref(pid), Arg::Ref(name)});
+    // Another component as an argument: the suite gets its own instance.
+    CaptureError([&] { CallMember(finder, u"Show", {Arg::Val(Variant::Object(bag))}); });
+    CaptureError([] { CreateObject(u"Loyalty.CPlan"); });
+  }
+  const int32_t id = 1800201;
+  HostEnter(u"DEVOVIZoruze", &id);
+  HostLeave(u"DEVOVIZoruze", &id, ErrRecord{1001, u"Finder", u"d", u"f.chm", 42});
+  HostRefused(u"DEVOVIZoruze", static_cast<int32_t>(0x80020005));
+  Notice(u"青禾提示", u"您没有设置机构的权限!", 48);
+  ConfigureForTesting("");
+
+  std::vector<nlohmann::json> components, others;
+  for (const nlohmann::json& line : Lines()) {
+    EXPECT_TRUE(line.contains("time") && line.contains("thread") && line.contains("pid")) << line;
+    const std::string event = line["event"];
+    if (event == "notice" || event.rfind("host-", 0) == 0)
+      others.push_back(line);
+    else
+      components.push_back(Shared(line));
+  }
+  std::vector<nlohmann::json> journal;
+  for (const nlohmann::json& entry : refsuite::Journal()) {
+    // An object argument is named by its ProgID; the suite adds its instance.
+    nlohmann::json shared = Shared(entry);
+    for (auto& arg : shared["args"])
+      if (arg["type"] == "Object")
+        arg["value"].erase("instance");
+    if (shared["args"].is_null())
+      shared.erase("args");
+    journal.push_back(shared);
+  }
+  EXPECT_EQ(components, journal);
+  ASSERT_EQ(others.size(), 4u);
+  EXPECT_EQ(others[0]["id"], 1800201);
+  EXPECT_EQ(others[1]["outcome"], "error");
+  EXPECT_EQ(others[1]["error"]["helpcontext"], 42);
+  EXPECT_EQ(others[2]["hresult"], "0x80020005");
+  EXPECT_EQ(others[3]["text"], "您没有设置机构的权限!");
+  EXPECT_EQ(others[3]["icon"], "exclamation");
+}
+
+TEST_F(TraceTest, WritesEveryTextAsValidJsonAndCutsLongOnes) {
+  const String high(1, char16_t{0xD800}), low(1, char16_t{0xDC00});
+  const struct {
+    String text;
+    std::string traced;  // as parsed back
+    int length;          // "text_length", 0: not cut
+  } rows[] = {
+      {u"quote\" back\\ slash/", "quote\" back\\ slash/", 0},
+      {String(u"ctl\x01\b\f\n\r\t\x1f\x7f\0end", 15),
+       std::string("ctl\x01\b\f\n\r\t\x1f\x7f\0end", 15), 0},
+      {high + u"lone" + low, "\xEF\xBF\xBDlone\xEF\xBF\xBD", 0},
+      {u"中文 \U0001F600", "中文 \xF0\x9F\x98\x80", 0},
+      {String(256, u'y'), std::string(256, 'y'), 0},
+      {String(300, u'x'), std::string(256, 'x'), 300},
+      // Never cut inside a surrogate pair.
+      {String(255, u'x') + u"\U0001F600", std::string(255, 'x'), 257},
+  };
+  ConfigureForTesting(path_);
+  for (const auto& row : rows)
+    Notice(u"t", row.text, 0);
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), std::size(rows));
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i]["text"], rows[i].traced) << i;
+    EXPECT_EQ(lines[i].value("text_length", 0), rows[i].length) << i;
+  }
+
+  refsuite::LoadScenarioText(R"({"components": {"Loyalty.CPlan": {"Show": {"raise": {"number": 9,
+      "description": ")" + std::string(300, 'd') +
+                             R"("}}}}})");
+  CaptureError([] { CallMember(CreateObject(u"Loyalty.CPlan"), u"Show"); });
+  const auto show = Lines().at(std::size(rows) + 1);
+  EXPECT_EQ(show["error"]["description"], std::string(256, 'd'));
+  EXPECT_EQ(show["error"]["description_length"], 300);
+}
+
+TEST_F(TraceTest, OffOrUnwritableItChangesNothing) {
+  refsuite::LoadScenarioText(R"({"components": {"Loyalty.CPlan": {"Show": {"raise": {"number": 9,
+      "source": "Plan", "description": "d"}}}}})");
+  const auto call = [] { CallMember(CreateObject(u"Loyalty.CPlan"), u"Show"); };
+  const ErrRecord untraced = CaptureError(call);
+  for (const std::string& path : {std::string(), ::testing::TempDir() + "no/such/dir/t.jsonl"}) {
+    ConfigureForTesting(path);
+    EXPECT_FALSE(Enabled()) << path;
+    EXPECT_EQ(CaptureError(call), untraced) << path;
+  }
+  ConfigureForTesting(path_);
+  EXPECT_EQ(CaptureError(call), untraced);
+  EXPECT_FALSE(Lines().empty());
+}
+
+}  // namespace
+}  // namespace wb::trace

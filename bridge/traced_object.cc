@@ -1,0 +1,114 @@
+#include "bridge/traced_object.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bridge/err.h"
+#include "bridge/trace.h"
+#include "bridge/trace_line.h"
+#include "bridge/variant.h"
+
+namespace wb::trace {
+
+namespace {
+
+using internal::Emit;
+using internal::Trace;
+
+const char* EventName(CallKind kind) {
+  switch (kind) {
+    case CallKind::kGet:
+      return "get";
+    case CallKind::kCall:
+      return "call";
+    case CallKind::kLet:
+      return "let";
+  }
+  return "call";
+}
+
+}  // namespace
+
+TracedObject::TracedObject(String prog_id, AutomationObject inner)
+    : prog_id_(std::move(prog_id)), inner_(std::move(inner)) {}
+
+TracedObject::~TracedObject() {
+  Trace([&] { Emit(std::move(TraceLine("release").Text("progid", prog_id_))); });
+}
+
+const TracedObject* TracedObject::Of(const AutomationObject& object) noexcept {
+  return dynamic_cast<const TracedObject*>(object.get());
+}
+
+Variant TracedObject::Invoke(StringView name, CallKind kind, Args& args) {
+  // The arguments as they go out, other components named by their ProgIDs.
+  Json args_json;
+  std::vector<Variant> before;
+  Trace([&] {
+    before.reserve(args.size());
+    for (const Arg& arg : args)
+      before.push_back(arg.value());
+    args_json = ArgsJson(args);
+  });
+  const auto emit = [&](const Variant* result, const ErrRecord* error) noexcept {
+    // No memory to record the arguments: the line is lost.
+    if (args_json.is_null())
+      return;
+    Trace([&] {
+      TraceLine line(EventName(kind));
+      line.Text("progid", prog_id_).Text("member", name).Field("args", std::move(args_json));
+      Json written = Json::array();
+      for (size_t i = 0; i < args.size() && i < before.size(); ++i) {
+        if (!args[i].by_ref() || args[i].value() == before[i])
+          continue;
+        Json value = ValueJson(args[i].value());
+        value["position"] = i + 1;
+        written.push_back(std::move(value));
+      }
+      if (!written.empty())
+        line.Field("written", std::move(written));
+      if (result)
+        line.Field("result", ValueJson(*result));
+      if (error)
+        line.Field("error", ErrorJson(*error));
+      Emit(std::move(line));
+    });
+  };
+
+  // The component gets the objects that it knows, not their wrappers.
+  // Room for every argument first, so that no argument is left unwrapped
+  // when memory runs out halfway.
+  std::vector<std::pair<size_t, AutomationObject>> unwrapped;
+  unwrapped.reserve(args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    Variant& value = args[i].value();
+    if (!value.IsObject())
+      continue;
+    if (const TracedObject* traced = Of(value.object())) {
+      unwrapped.emplace_back(i, value.object());
+      value = Variant::Object(traced->inner());
+    }
+  }
+  const auto rewrap = [&]() noexcept {
+    for (auto& [i, wrapper] : unwrapped) {
+      Variant& value = args[i].value();
+      if (value.IsObject() && value.object() == Of(wrapper)->inner())
+        value = Variant::Object(std::move(wrapper));
+    }
+  };
+
+  Variant result;
+  try {
+    result = inner_.get()->Invoke(name, kind, args);
+  } catch (const RaisedError&) {
+    rewrap();
+    emit(nullptr, &Err::Get());
+    throw;
+  }
+  rewrap();
+  emit(&result, nullptr);
+  return result;
+}
+
+}  // namespace wb::trace

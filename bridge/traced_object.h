@@ -1,0 +1,35 @@
+// The field trace's wrapper of a component created by ProgID while the trace
+// is on: each member call and the release of the last reference are written,
+// then passed on. The component is handed the objects that it knows, never
+// their wrappers (also once the trace is off); a caller's variable gets its
+// wrapper back afterwards.
+#pragma once
+
+#include "bridge/automation_object.h"
+#include "bridge/ref_counted.h"
+#include "bridge/text.h"
+
+namespace wb::trace {
+
+class TracedObject final : public RefCountedThreadSafe<TracedObject> {
+ public:
+  TracedObject(String prog_id, AutomationObject inner);
+
+  // The wrapper behind `object`, or null for any other object.
+  static const TracedObject* Of(const AutomationObject& object) noexcept;
+
+  const String& prog_id() const noexcept { return prog_id_; }
+  const AutomationObject& inner() const noexcept { return inner_; }
+
+  Variant Invoke(StringView name, CallKind kind, Args& args) override;
+
+ private:
+  friend class RefCountedThreadSafe<TracedObject>;
+  // The last reference is gone: written before the component is let go.
+  ~TracedObject();
+
+  String prog_id_;
+  AutomationObject inner_;
+};
+
+}  // namespace wb::trace
