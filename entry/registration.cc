@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "bridge/win/hresult.h"
 #include "entry/module_state.h"
 #include "entry/reg_key.h"
 #include "entry/type_info.h"
@@ -58,13 +59,9 @@ struct Library {
 };
 
 HRESULT LoadLibraryInfo(Library& library) {
-  HRESULT hr = LoadWorkbenchTypeLib(library.type_lib);
-  if (FAILED(hr))
-    return hr;
+  WB_RETURN_IF_FAILED(LoadWorkbenchTypeLib(library.type_lib));
   TLIBATTR* attr = nullptr;
-  hr = library.type_lib->GetLibAttr(&attr);
-  if (FAILED(hr))
-    return hr;
+  WB_RETURN_IF_FAILED(library.type_lib->GetLibAttr(&attr));
   library.major = attr->wMajorVerNum;
   library.minor = attr->wMinorVerNum;
   library.type_lib->ReleaseTLibAttr(attr);
@@ -240,30 +237,20 @@ HRESULT Register(RegistrationScope scope) {
   if (dll_path.empty())
     return E_FAIL;
   Library library;
-  HRESULT hr = LoadLibraryInfo(library);
-  if (FAILED(hr))
-    return hr;
+  WB_RETURN_IF_FAILED(LoadLibraryInfo(library));
   win::ScopedHKEY root;
-  hr = OpenClassesRoot(scope, root);
-  if (FAILED(hr))
-    return hr;
-  hr = scope == RegistrationScope::kAllUsers
-           ? RegisterTypeLibForAllUsers(dll_path, library)
-           : WriteKeys(root.Get(), TypeLibKeys(dll_path, library));
-  if (FAILED(hr))
-    return hr;
+  WB_RETURN_IF_FAILED(OpenClassesRoot(scope, root));
+  WB_RETURN_IF_FAILED(scope == RegistrationScope::kAllUsers
+                          ? RegisterTypeLibForAllUsers(dll_path, library)
+                          : WriteKeys(root.Get(), TypeLibKeys(dll_path, library)));
   return WriteKeys(root.Get(), ClassKeys(dll_path, library));
 }
 
 HRESULT Unregister(RegistrationScope scope) {
   Library library;
-  HRESULT hr = LoadLibraryInfo(library);
-  if (FAILED(hr))
-    return hr;
+  WB_RETURN_IF_FAILED(LoadLibraryInfo(library));
   win::ScopedHKEY root;
-  hr = OpenClassesRoot(scope, root);
-  if (FAILED(hr))
-    return hr;
+  WB_RETURN_IF_FAILED(OpenClassesRoot(scope, root));
   if (OtherWidthRegistered(scope, ModulePath())) {
     // The other width's hosts keep the ProgID, the interface and the type
     // library's version: only this width's class and platform entry go.
@@ -282,20 +269,10 @@ HRESULT Unregister(RegistrationScope scope) {
   return S_OK;
 }
 
-// Registration's own boundary: the strings it builds may fail to allocate.
-template <class Body>
-HRESULT NoThrow(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-}
-
 }  // namespace
 
 HRESULT RegisterServer(RegistrationScope scope) noexcept {
-  const HRESULT hr = NoThrow([scope] { return Register(scope); });
+  const HRESULT hr = win::ResultFromException([scope] { return Register(scope); });
   // A registration that stops halfway takes back what it wrote; the host
   // hears of the step that failed.
   if (FAILED(hr))
@@ -304,7 +281,7 @@ HRESULT RegisterServer(RegistrationScope scope) noexcept {
 }
 
 HRESULT UnregisterServer(RegistrationScope scope) noexcept {
-  return NoThrow([scope] { return Unregister(scope); });
+  return win::ResultFromException([scope] { return Unregister(scope); });
 }
 
 }  // namespace wb::entry
