@@ -21,14 +21,6 @@ StringView Cut(StringView text) {
   return text.substr(0, end);
 }
 
-// `value`, cut, as `object[key]`; when it is cut, `length_key` (by default
-// "<key>_length") follows with its whole length.
-void PutText(Json& object, const char* key, StringView value, const char* length_key = nullptr) {
-  object[key] = ToUtf8(Cut(value));
-  if (value.size() > kTextLimit)
-    object[length_key ? std::string(length_key) : key + std::string("_length")] = value.size();
-}
-
 Json Number(double value) {
   if (std::isnan(value))
     return "NaN";
@@ -37,102 +29,124 @@ Json Number(double value) {
   return value;
 }
 
-// An empty object with room for `fields` fields: growing it moves them all.
-Json ObjectFor(size_t fields) {
-  Json object = Json::object();
-  object.get_ref<Json::object_t&>().reserve(fields);
-  return object;
-}
-
 }  // namespace
 
-Json ValueJson(const Variant& value) {
-  Json out = ObjectFor(4);
-  out["type"] = KindName(value.kind());
+void JsonText::Key(const char* key) {
+  if (!empty_)
+    text_ += ',';
+  empty_ = false;
+  // Keys are this file's own ASCII names.
+  text_ += '"';
+  text_ += key;
+  text_ += "\":";
+}
+
+JsonText& JsonText::Add(const char* key, const Json& leaf) {
+  Key(key);
+  // The texts are valid UTF-8 already (ToUtf8); replacing, not throwing, is
+  // what a text that somehow held other bytes would get.
+  text_ += leaf.dump(-1, ' ', false, Json::error_handler_t::replace);
+  return *this;
+}
+
+JsonText& JsonText::Add(const char* key, const JsonText& nested) {
+  Key(key);
+  text_ += nested.text_;
+  text_ += nested.close_;
+  return *this;
+}
+
+JsonText& JsonText::AddText(const char* key, StringView value, const char* length_key) {
+  Add(key, ToUtf8(Cut(value)));
+  if (value.size() > kTextLimit) {
+    if (length_key != nullptr)
+      Add(length_key, value.size());
+    else
+      Add((key + std::string("_length")).c_str(), value.size());
+  }
+  return *this;
+}
+
+JsonText& JsonText::Push(const JsonText& nested) {
+  if (!empty_)
+    text_ += ',';
+  empty_ = false;
+  text_ += nested.text_;
+  text_ += nested.close_;
+  return *this;
+}
+
+std::string JsonText::Close() && {
+  text_ += close_;
+  return std::move(text_);
+}
+
+JsonText ValueJson(const Variant& value) {
+  JsonText out = JsonText::Object();
+  out.Add("type", KindName(value.kind()));
   switch (value.kind()) {
     case VarKind::kEmpty:
     case VarKind::kNull:
-      out["value"] = nullptr;
+      out.Add("value", nullptr);
       break;
     case VarKind::kBoolean:
-      out["value"] = value.integral() != 0;
+      out.Add("value", value.integral() != 0);
       break;
     case VarKind::kInteger:
     case VarKind::kLong:
     case VarKind::kByte:
     case VarKind::kError:
-      out["value"] = value.integral();
+      out.Add("value", value.integral());
       break;
     case VarKind::kCurrency:
-      out["value"] = Number(static_cast<double>(value.integral()) / 10000.0);
+      out.Add("value", Number(static_cast<double>(value.integral()) / 10000.0));
       break;
     case VarKind::kSingle:
     case VarKind::kDouble:
     case VarKind::kDate:
-      out["value"] = Number(value.real());
+      out.Add("value", Number(value.real()));
       break;
     case VarKind::kString:
-      PutText(out, "value", value.str(), "length");
+      out.AddText("value", value.str(), "length");
       break;
     case VarKind::kObject:
       if (const TracedObject* traced = TracedObject::Of(value.object())) {
-        Json named;
-        named["progid"] = ToUtf8(traced->prog_id());
-        out["value"] = std::move(named);
+        out.Add("value", JsonText::Object().Add("progid", ToUtf8(traced->prog_id())));
       } else if (value.object().IsNothing()) {
-        out["value"] = nullptr;
+        out.Add("value", nullptr);
       } else {
-        out["value"] = "object";
+        out.Add("value", "object");
       }
       break;
     case VarKind::kUnsupported:
-      out["value"] = value.unsupported_vartype();
+      out.Add("value", value.unsupported_vartype());
       break;
   }
   return out;
 }
 
-Json ArgsJson(const Args& args) {
-  Json out = Json::array();
-  for (const Arg& arg : args) {
-    Json value = ValueJson(arg.value());
-    value["byref"] = arg.by_ref();
-    out.push_back(std::move(value));
-  }
+JsonText ArgsJson(const Args& args) {
+  JsonText out = JsonText::Array();
+  for (const Arg& arg : args)
+    out.Push(ValueJson(arg.value()).Add("byref", arg.by_ref()));
   return out;
 }
 
-Json ErrorJson(const ErrRecord& error) {
-  Json out = ObjectFor(8);
-  out["number"] = error.number;
-  PutText(out, "source", error.source);
-  PutText(out, "description", error.description);
-  PutText(out, "helpfile", error.help_file);
-  out["helpcontext"] = error.help_context;
+JsonText ErrorJson(const ErrRecord& error) {
+  JsonText out = JsonText::Object();
+  out.Add("number", error.number);
+  out.AddText("source", error.source);
+  out.AddText("description", error.description);
+  out.AddText("helpfile", error.help_file);
+  out.Add("helpcontext", error.help_context);
   return out;
 }
 
-TraceLine::TraceLine(const char* event) : fields_(ObjectFor(10)) {
-  fields_["time"] = LocalTimeStamp();
-  fields_["pid"] = platform::CurrentProcessId();
-  fields_["thread"] = CurrentThreadId();
-  fields_["event"] = event;
-}
-
-TraceLine& TraceLine::Text(const char* key, StringView value) {
-  PutText(fields_, key, value);
-  return *this;
-}
-
-TraceLine& TraceLine::Field(const char* key, Json value) {
-  fields_[key] = std::move(value);
-  return *this;
-}
-
-std::string TraceLine::Finish() && {
-  // The texts are valid UTF-8 already (ToUtf8); replacing, not throwing, is
-  // what a line that somehow held other bytes would get.
-  return fields_.dump(-1, ' ', false, Json::error_handler_t::replace);
+TraceLine::TraceLine(const char* event) {
+  fields_.Add("time", LocalTimeStamp());
+  fields_.Add("pid", platform::CurrentProcessId());
+  fields_.Add("thread", CurrentThreadId());
+  fields_.Add("event", event);
 }
 
 }  // namespace wb::trace

@@ -1,5 +1,6 @@
 #include "bridge/traced_object.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,7 +44,7 @@ const TracedObject* TracedObject::Of(const AutomationObject& object) noexcept {
 
 Variant TracedObject::Invoke(StringView name, CallKind kind, Args& args) {
   // The arguments as they go out, other components named by their ProgIDs.
-  Json args_json;
+  std::optional<JsonText> args_json;
   std::vector<Variant> before;
   Trace([&] {
     before.reserve(args.size());
@@ -53,21 +54,19 @@ Variant TracedObject::Invoke(StringView name, CallKind kind, Args& args) {
   });
   const auto emit = [&](const Variant* result, const ErrRecord* error) noexcept {
     // No memory to record the arguments: the line is lost.
-    if (args_json.is_null())
+    if (!args_json)
       return;
     Trace([&] {
       TraceLine line(EventName(kind));
-      line.Text("progid", prog_id_).Text("member", name).Field("args", std::move(args_json));
-      Json written = Json::array();
+      line.Text("progid", prog_id_).Text("member", name).Field("args", *args_json);
+      JsonText written = JsonText::Array();
       for (size_t i = 0; i < args.size() && i < before.size(); ++i) {
         if (!args[i].by_ref() || args[i].value() == before[i])
           continue;
-        Json value = ValueJson(args[i].value());
-        value["position"] = i + 1;
-        written.push_back(std::move(value));
+        written.Push(ValueJson(args[i].value()).Add("position", i + 1));
       }
       if (!written.empty())
-        line.Field("written", std::move(written));
+        line.Field("written", written);
       if (result)
         line.Field("result", ValueJson(*result));
       if (error)
