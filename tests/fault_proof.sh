@@ -35,8 +35,8 @@ fault modal-scope console/modal_scope_win.cc \
   'EnumThreadWindows(GetCurrentThreadId(), &CollectUsable,' 'EnumWindows(&CollectUsable,' console
 fault threading-model entry/registration.cc 'L"ThreadingModel", L"Apartment"' \
   'L"ThreadingModel", L"Both"' entry_registration
-fault trace-switch bridge/trace_file_win.cc 'return Utf8(path);' \
-  'return Utf8(path.empty() ? std::wstring(L"C:\\windows\\temp\\workbench.jsonl") : path);' trace
+fault trace-switch bridge/trace_file_win.cc 'return win::Utf8(path);' \
+  'return win::Utf8(path.empty() ? std::wstring(L"C:\\windows\\temp\\workbench.jsonl") : path);' trace
 fault by-reference bridge/com_backend.cc '    if (args[i].by_ref())
       args[i].value() =' '    if (false)
       args[i].value() =' bridge
