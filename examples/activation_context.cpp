@@ -96,10 +96,8 @@ int main(int argc, char** argv) {
   LONG function_id = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 1800201;
 
   example::ComApartment com;
-  if (FAILED(com.hr)) {
-    std::printf("CoInitializeEx failed: 0x%08lX\n", static_cast<unsigned long>(com.hr));
+  if (!com.Ready())
     return 1;
-  }
 
   // Outside the context: REGDB_E_CLASSNOTREG (0x80040154) where nothing is
   // registered.

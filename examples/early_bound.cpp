@@ -26,10 +26,8 @@ int main(int argc, char** argv) {
   LONG function_id = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1800201;
 
   example::ComApartment com;
-  if (FAILED(com.hr)) {
-    std::printf("CoInitializeEx failed: 0x%08lX\n", static_cast<unsigned long>(com.hr));
+  if (!com.Ready())
     return 1;
-  }
 
   // Workbench.dll must be registered (regsvr32 Workbench.dll), or named by
   // the host's manifest (see manifest_host.cpp).

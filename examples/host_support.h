@@ -24,6 +24,12 @@ struct ComApartment {
     if (SUCCEEDED(hr))
       CoUninitialize();
   }
+  // True when COM came up; otherwise says why.
+  bool Ready() const {
+    if (FAILED(hr))
+      std::printf("CoInitializeEx failed: 0x%08lX\n", static_cast<unsigned long>(hr));
+    return SUCCEEDED(hr);
+  }
 };
 
 // A BSTR that the callee allocated and we free.

@@ -93,10 +93,8 @@ int main(int argc, char** argv) {
   const LONG function_id = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 1800201;
 
   example::ComApartment com;
-  if (FAILED(com.hr)) {
-    std::printf("CoInitializeEx failed: 0x%08lX\n", static_cast<unsigned long>(com.hr));
+  if (!com.Ready())
     return 1;
-  }
   Microsoft::WRL::ComPtr<IDispatch> workbench;
   const HRESULT hr = CreateWorkbench(by_prog_id, workbench);
   if (FAILED(hr))

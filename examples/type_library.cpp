@@ -118,10 +118,8 @@ int main(int argc, char** argv) {
   LONG function_id = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1800201;
 
   example::ComApartment com;
-  if (FAILED(com.hr)) {
-    std::printf("CoInitializeEx failed: 0x%08lX\n", static_cast<unsigned long>(com.hr));
+  if (!com.Ready())
     return 1;
-  }
   if (FAILED(PrintTypeLibrary()))
     return 1;
 
