@@ -65,7 +65,8 @@ while (($#)); do
 done
 
 bash tools/setup.sh >/dev/null
-if [[ $arch == win32 ]] && ! reason=$(bash tools/probe_i386.sh); then
+source tests/wine/harness.sh
+if [[ $arch == win32 ]] && ! reason=$(wb_arch_runnable win32); then
   echo "main: this machine cannot run 32-bit programs ($reason); driving the 64-bit build"
   arch=win64
 fi
@@ -109,7 +110,6 @@ show_notices() {
   done <"$1"
 }
 
-source tests/wine/harness.sh
 wb_use_arch "$arch"
 wb_wine_start
 # Notices are real message boxes on a virtual display. The display must be

@@ -41,7 +41,12 @@ wb_arch_runnable() {
   [[ $1 == win64 ]] && return 0
   local reason
   reason=$(bash "$WB_ROOT/tools/probe_i386.sh") || { echo "$reason"; return 1; }
-  [[ -x $(wb_loader win32) ]] || { echo "32-bit Wine (wine32:i386) is not installed"; return 1; }
+  if [[ ! -x $(wb_loader win32) ]]; then
+    # tools/setup.sh keeps apt's own word when the archive could not supply it.
+    cat "$WB_ROOT/build/wine32-unavailable.txt" 2>/dev/null ||
+      echo "32-bit Wine (wine32:i386) is not installed"
+    return 1
+  fi
 }
 
 # wb_use_arch win32|win64: the architecture that the clients started from
