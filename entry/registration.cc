@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "bridge/win/hresult.h"
+#include "bridge/win/scoped_handle.h"
 #include "entry/module_state.h"
 #include "entry/reg_key.h"
+#include "entry/registry_rows.h"
+#include "entry/registry_transaction.h"
 #include "entry/type_info.h"
 #include "entry/workbench_idl.h"
 
@@ -18,19 +21,13 @@ namespace wb::entry {
 namespace {
 
 constexpr wchar_t kProgId[] = L"Workbench.CWorkbench";
-constexpr wchar_t kInterfaceName[] = L"_CWorkbench";
-constexpr wchar_t kLibraryName[] = L"Workbench";
-// The automation marshaler (PSOAInterface) serves the dual interface.
-constexpr wchar_t kAutomationProxy[] = L"{00020424-0000-0000-C000-000000000046}";
 // This width's platform key under the type library's version, and the
 // registry view of the other width.
 #ifdef _WIN64
 constexpr wchar_t kPlatform[] = L"win64";
-constexpr SYSKIND kSysKind = SYS_WIN64;
 constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
 #else
 constexpr wchar_t kPlatform[] = L"win32";
-constexpr SYSKIND kSysKind = SYS_WIN32;
 constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
 #endif
 
@@ -69,34 +66,42 @@ HRESULT LoadLibraryInfo(Library& library) {
   return S_OK;
 }
 
-// One key with its default value, and optionally one named value.
-struct KeyEntry {
-  KeyEntry(std::wstring key_path,
-           std::wstring default_value,
-           const wchar_t* value_name = nullptr,
-           std::wstring named = {})
-      : path(std::move(key_path)),
-        value(std::move(default_value)),
-        name(value_name),
-        named_value(std::move(named)) {}
-  std::wstring path;
-  std::wstring value;
-  const wchar_t* name;
-  std::wstring named_value;
+// What the table's placeholders stand for in this DLL.
+struct Placeholders {
+  std::wstring clsid = GuidText(CLSID_CWorkbench);
+  std::wstring libid = GuidText(LIBID_Workbench);
+  std::wstring iid = GuidText(IID__CWorkbench);
+  std::wstring version;
+  std::wstring file;
+  std::wstring folder;
 };
 
-// Writes the keys in order and stops at the first one that fails.
-HRESULT WriteKeys(HKEY root, const std::vector<KeyEntry>& keys) {
-  for (const KeyEntry& entry : keys) {
-    win::ScopedHKEY key;
-    LSTATUS status = CreateRegKey(root, entry.path, key);
-    if (status == ERROR_SUCCESS)
-      status = SetRegString(key.Get(), nullptr, entry.value);
-    if (status == ERROR_SUCCESS && entry.name != nullptr)
-      status = SetRegString(key.Get(), entry.name, entry.named_value);
-    if (status != ERROR_SUCCESS)
-      return FromStatus(status);
+std::wstring Expand(const wchar_t* text, const Placeholders& with) {
+  const std::pair<const wchar_t*, const std::wstring*> tokens[] = {
+      {L"{CLSID}", &with.clsid},     {L"{LIBID}", &with.libid}, {L"{IID}", &with.iid},
+      {L"{VERSION}", &with.version}, {L"[FILE]", &with.file},   {L"[FOLDER]", &with.folder},
+  };
+  std::wstring out = text;
+  const std::wstring platform = kPlatform;
+  for (size_t at = out.find(L"{PLATFORM}"); at != std::wstring::npos; at = out.find(L"{PLATFORM}"))
+    out.replace(at, wcslen(L"{PLATFORM}"), platform);
+  for (const auto& [token, value] : tokens) {
+    const size_t length = wcslen(token);
+    for (size_t at = out.find(token); at != std::wstring::npos; at = out.find(token, at))
+      out.replace(at, length, *value), at += value->size();
   }
+  return out;
+}
+
+// Writes every row of the table; a row that fails takes back the rows before
+// it, and only what this call created or replaced.
+HRESULT WriteRows(HKEY root, const Placeholders& with) {
+  RegistryTransaction transaction(root);
+  for (const RegistryRow& row : kRegistryRows) {
+    WB_RETURN_IF_FAILED(
+        FromStatus(transaction.SetString(Expand(row.key, with), row.name, Expand(row.value, with))));
+  }
+  transaction.Commit();
   return S_OK;
 }
 
@@ -110,41 +115,6 @@ std::wstring VersionKey(const Library& library) {
 
 std::wstring InterfaceKey() {
   return L"Interface\\" + GuidText(IID__CWorkbench);
-}
-
-std::vector<KeyEntry> ClassKeys(const std::wstring& dll_path, const Library& library) {
-  const std::wstring clsid_key = ClassKey();
-  return {
-      {clsid_key, kProgId},
-      {clsid_key + L"\\InprocServer32", dll_path, L"ThreadingModel", L"Apartment"},
-      {clsid_key + L"\\ProgID", kProgId},
-      {clsid_key + L"\\TypeLib", GuidText(LIBID_Workbench)},
-      {clsid_key + L"\\Version", library.version},
-      {kProgId, kProgId},
-      {std::wstring(kProgId) + L"\\CLSID", GuidText(CLSID_CWorkbench)},
-  };
-}
-
-// The keys that RegisterTypeLib writes, for a root that it cannot write to.
-std::vector<KeyEntry> TypeLibKeys(const std::wstring& dll_path, const Library& library) {
-  const std::wstring lib_key = VersionKey(library);
-  const std::wstring if_key = InterfaceKey();
-  return {
-      {lib_key, kLibraryName},
-      {lib_key + L"\\0\\" + kPlatform, dll_path},
-      {lib_key + L"\\FLAGS", L"0"},
-      {lib_key + L"\\HELPDIR", DirectoryOf(dll_path)},
-      {if_key, kInterfaceName},
-      {if_key + L"\\ProxyStubClsid", kAutomationProxy},
-      {if_key + L"\\ProxyStubClsid32", kAutomationProxy},
-      {if_key + L"\\TypeLib", GuidText(LIBID_Workbench), L"Version", library.version},
-  };
-}
-
-HRESULT RegisterTypeLibForAllUsers(const std::wstring& dll_path, const Library& library) {
-  std::wstring path = dll_path;  // the call takes non-const strings
-  std::wstring help_dir = DirectoryOf(dll_path);
-  return RegisterTypeLib(library.type_lib.Get(), path.data(), help_dir.data());
 }
 
 // The classes of the scope: HKLM's for all users (where HKCR writes go), the
@@ -170,21 +140,50 @@ bool HasOtherView() {
 #endif
 }
 
+// Whether two paths name one file: the same text, or the same file reached
+// another way (a short name, another drive letter for the same folder).
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+  if (_wcsicmp(a.c_str(), b.c_str()) == 0)
+    return true;
+  BY_HANDLE_FILE_INFORMATION info[2] = {};
+  const std::wstring* paths[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    win::ScopedHandle file(CreateFileW(paths[i]->c_str(), 0,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info[i]))
+      return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+// The file that the class key of a classes root names as its server, in
+// this width's view or (with `view`) another one; empty when none.
+std::wstring RegisteredServer(HKEY classes, REGSAM view) {
+  win::ScopedHKEY key;
+  if (OpenRegKey(classes, ClassKey() + L"\\InprocServer32", KEY_READ | view, key) !=
+      ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  return GetRegString(key.Get(), nullptr);
+}
+
 // Whether the other width's DLL is registered in this scope: its class key
 // in its own view, naming another file than this one. (Where a scope has one
 // view for both widths, as the user's classes under Wine, that key is this
-// DLL's own.) The two views share the ProgID and the type library's keys,
-// and the type library's interface keys are written into both.
+// DLL's own.) The two views share the type library's keys.
 bool OtherWidthRegistered(RegistrationScope scope, const std::wstring& dll_path) {
   if (!HasOtherView())
     return false;
-  win::ScopedHKEY key;
-  if (OpenRegKey(ScopeRoot(scope), L"Software\\Classes\\" + ClassKey() + L"\\InprocServer32",
-                 KEY_READ | kOtherView, key) != ERROR_SUCCESS) {
+  win::ScopedHKEY classes;
+  if (OpenRegKey(ScopeRoot(scope), L"Software\\Classes", KEY_READ | kOtherView, classes) !=
+      ERROR_SUCCESS) {
     return false;
   }
-  const std::wstring server = GetRegString(key.Get(), nullptr);
-  return !server.empty() && _wcsicmp(server.c_str(), dll_path.c_str()) != 0;
+  const std::wstring server = RegisteredServer(classes.Get(), kOtherView);
+  return !server.empty() && !SameFile(server, dll_path);
 }
 
 // Deletes `path` and everything below it; a missing key is no failure.
@@ -203,8 +202,9 @@ bool DeleteIfNoSubkeys(HKEY root, const std::wstring& path) {
   return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS;
 }
 
-// The interface's keys in the other width's view, which the platform's
-// RegisterTypeLib writes from either width.
+// The interface's keys in the other width's view, which an earlier version's
+// registration wrote from either width (through the platform's
+// RegisterTypeLib).
 void DeleteOtherViewInterfaceKey(RegistrationScope scope) {
   if (!HasOtherView())
     return;
@@ -233,17 +233,17 @@ void DeleteTypeLibKeys(HKEY root, RegistrationScope scope, const Library& librar
 }
 
 HRESULT Register(RegistrationScope scope) {
-  const std::wstring dll_path = ModulePath();
-  if (dll_path.empty())
+  Placeholders with;
+  with.file = ModulePath();
+  if (with.file.empty())
     return E_FAIL;
+  with.folder = DirectoryOf(with.file) + L"\\";
   Library library;
   WB_RETURN_IF_FAILED(LoadLibraryInfo(library));
+  with.version = library.version;
   win::ScopedHKEY root;
   WB_RETURN_IF_FAILED(OpenClassesRoot(scope, root));
-  WB_RETURN_IF_FAILED(scope == RegistrationScope::kAllUsers
-                          ? RegisterTypeLibForAllUsers(dll_path, library)
-                          : WriteKeys(root.Get(), TypeLibKeys(dll_path, library)));
-  return WriteKeys(root.Get(), ClassKeys(dll_path, library));
+  return WriteRows(root.Get(), with);
 }
 
 HRESULT Unregister(RegistrationScope scope) {
@@ -251,17 +251,20 @@ HRESULT Unregister(RegistrationScope scope) {
   WB_RETURN_IF_FAILED(LoadLibraryInfo(library));
   win::ScopedHKEY root;
   WB_RETURN_IF_FAILED(OpenClassesRoot(scope, root));
-  if (OtherWidthRegistered(scope, ModulePath())) {
+  const std::wstring dll_path = ModulePath();
+  // Another copy of this width is the registered one (an installed one, say,
+  // while an old folder's copy is being unregistered): its hosts keep
+  // everything.
+  if (const std::wstring server = RegisteredServer(root.Get(), 0);
+      !server.empty() && !SameFile(server, dll_path)) {
+    return S_FALSE;
+  }
+  if (OtherWidthRegistered(scope, dll_path)) {
     // The other width's hosts keep the ProgID, the interface and the type
     // library's version: only this width's class and platform entry go.
     DeleteTree(root.Get(), VersionKey(library) + L"\\0\\" + kPlatform);
     DeleteTree(root.Get(), ClassKey());
     return S_OK;
-  }
-  if (scope == RegistrationScope::kAllUsers) {
-    // Fails when it is not registered, which is no failure here; what it
-    // leaves behind is swept below.
-    UnRegisterTypeLib(LIBID_Workbench, library.major, library.minor, LOCALE_NEUTRAL, kSysKind);
   }
   DeleteTypeLibKeys(root.Get(), scope, library);
   DeleteTree(root.Get(), ClassKey());
@@ -272,12 +275,7 @@ HRESULT Unregister(RegistrationScope scope) {
 }  // namespace
 
 HRESULT RegisterServer(RegistrationScope scope) noexcept {
-  const HRESULT hr = win::ResultFromException([scope] { return Register(scope); });
-  // A registration that stops halfway takes back what it wrote; the host
-  // hears of the step that failed.
-  if (FAILED(hr))
-    UnregisterServer(scope);
-  return hr;
+  return win::ResultFromException([scope] { return Register(scope); });
 }
 
 HRESULT UnregisterServer(RegistrationScope scope) noexcept {

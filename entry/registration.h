@@ -2,23 +2,17 @@
 // DllRegisterServer does) or for the current user only (HKCU\Software\Classes,
 // what `regsvr32 /n /i:user` asks through DllInstall).
 //
-// Written under the classes root:
-//   CLSID\{CLSID}                     "Workbench.CWorkbench"
-//     InprocServer32                  the DLL's path; ThreadingModel "Apartment"
-//     ProgID                          "Workbench.CWorkbench"
-//     TypeLib                         {LIBID}
-//     Version                         "1.0"
-//   Workbench.CWorkbench              "Workbench.CWorkbench"
-//     CLSID                           {CLSID}
-//   TypeLib\{LIBID}\1.0 and Interface\{IID}: the type library and the dual
-//     interface (automation marshaling), by RegisterTypeLib for all users and
-//     written by hand for the current user (the platform's per-user call
-//     registers for all users under Wine).
-// Registration stops at the first key it cannot write, removes what it wrote
-// and reports that failure. Unregistration removes exactly these keys; while
-// the other width's DLL stays registered (its class key in the other
-// registry view), only this width's class key and its platform entry under
-// the type library go, and the keys the two views share stay for it.
+// The keys and values are the rows of entry/registry_rows.h, which the
+// Windows Installer packages write too. A registration that stops halfway
+// takes back what it created or replaced, and nothing else, and reports the
+// write that failed.
+//
+// Unregistration of a copy that is not the registered one (its width's class
+// key names another file) removes nothing and returns S_FALSE. Otherwise it
+// removes the table's keys; while the other width's DLL stays registered
+// (its class key in the other registry view), only this width's class key and
+// its platform entry under the type library go, and the keys the two views
+// share stay for it.
 #pragma once
 
 #include <windows.h>

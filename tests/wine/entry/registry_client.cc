@@ -123,7 +123,7 @@ void CheckPresent(Checks& t, HKEY root, const std::wstring& dll) {
   ExpectValue(t, root, L"Workbench.CWorkbench\\CLSID", nullptr, GuidText(CLSID_CWorkbench));
   ExpectValue(t, root, lib + L"\\0\\" + kPlatform, nullptr, dll);
   ExpectFlags(t, root, lib + L"\\FLAGS");
-  ExpectValue(t, root, lib + L"\\HELPDIR", nullptr, Directory(dll));
+  ExpectValue(t, root, lib + L"\\HELPDIR", nullptr, Directory(dll) + L"\\");
   ExpectValue(t, root, iface, nullptr, L"_CWorkbench");
   ExpectValue(t, root, iface + L"\\ProxyStubClsid32", nullptr, automation_proxy);
   ExpectValue(t, root, iface + L"\\TypeLib", nullptr, libid);
