@@ -3,6 +3,7 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "entry/registry_transaction.h"
 #include "entry/type_info.h"
 #include "entry/workbench_idl.h"
+#include "registry_row_count.h"
 
 namespace wb::entry {
 
@@ -92,6 +94,9 @@ std::wstring Expand(const wchar_t* text, const Placeholders& with) {
   }
   return out;
 }
+
+static_assert(std::size(kRegistryRows) == WB_PACKAGE_REGISTRY_ROWS,
+              "the installer packages read every row of the registry table");
 
 // Writes every row of the table; a row that fails takes back the rows before
 // it, and only what this call created or replaced.
