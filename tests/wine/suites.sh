@@ -66,3 +66,8 @@ WB_WINE_SUITES+=(trace)
 # built from dist/ alone and run. Defined in tests/wine/examples/suites.sh.
 source "$WB_ROOT/tests/wine/examples/suites.sh"
 WB_WINE_SUITES+=(examples)
+
+# The release as store IT deploys it: the Windows Installer packages of
+# tools/package.sh. Defined in tests/wine/install/suite.sh.
+source "$WB_ROOT/tests/wine/install/suite.sh"
+WB_WINE_SUITES+=(install)

@@ -8,12 +8,22 @@
 //   registry_client.exe blocked <Workbench.dll>
 //                                          a registration that meets a key it
 //                                          cannot write fails and leaves nothing
+//   registry_client.exe stray machine|user <registered.dll> <copy.dll>
+//                                          another copy's unregistration and
+//                                          failing registration leave the
+//                                          registered one whole (for the user,
+//                                          registered.dll is registered first
+//                                          and unregistered at the end)
+//   registry_client.exe class-not-registered
+//                                          a host of this width cannot create
+//                                          the class
 #include <windows.h>
 
 #include <initguid.h>
 #include <oleauto.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -152,6 +162,14 @@ void CheckUsable(Checks& t) {
     lib->ReleaseTLibAttr(attr);
 }
 
+// What CoCreateInstance of the class answers a host of this width.
+void ExpectCreation(Checks& t, HRESULT want, const char* name) {
+  Microsoft::WRL::ComPtr<IDispatch> object;
+  t.ExpectEq(
+      CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object)),
+      want, name);
+}
+
 // This width's DLL was unregistered while the other width's stays: this
 // width's own keys are gone, the keys both views share are kept for the
 // other width's hosts, and a host of this width cannot create the class.
@@ -165,10 +183,7 @@ void CheckOtherWidthOnly(Checks& t, HKEY root) {
   ExpectValue(t, root, L"Interface\\" + GuidText(IID__CWorkbench) + L"\\TypeLib", nullptr,
               GuidText(LIBID_Workbench));
   t.Expect(Key(root, lib).exists(), "the type library's version key stays", "missing");
-  Microsoft::WRL::ComPtr<IDispatch> object;
-  t.ExpectEq(CoCreateInstance(CLSID_CWorkbench, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&object)),
-             REGDB_E_CLASSNOTREG, "a host of this width gets REGDB_E_CLASSNOTREG");
+  ExpectCreation(t, REGDB_E_CLASSNOTREG, "a host of this width gets REGDB_E_CLASSNOTREG");
 }
 
 void CheckAbsent(Checks& t, HKEY root) {
@@ -213,6 +228,55 @@ void CheckBlocked(Checks& t, HKEY root, const wchar_t* dll) {
   CheckAbsent(t, root);
 }
 
+// Calls an export of a DLL loaded from its own path.
+HRESULT CallExport(const wchar_t* dll, const char* name, const wchar_t* user = nullptr) {
+  const wb::win::ScopedHMODULE module(LoadLibraryW(dll));
+  FARPROC proc = module ? GetProcAddress(module.Get(), name) : nullptr;
+  if (proc == nullptr)
+    return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+  if (user != nullptr) {
+    using Install = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+    const bool install = std::strcmp(name, "DllRegisterServer") == 0;
+    return reinterpret_cast<Install>(reinterpret_cast<void*>(GetProcAddress(
+        module.Get(), "DllInstall")))(install ? TRUE : FALSE, user);
+  }
+  using Export = HRESULT(STDAPICALLTYPE*)();
+  return reinterpret_cast<Export>(reinterpret_cast<void*>(proc))();
+}
+
+// Another copy of the DLL, of this width, against the registered one: its
+// unregistration removes nothing and says so; its registration, stopped by a
+// key it cannot write, puts back the registered one's values.
+void CheckStray(Checks& t, HKEY root, bool user, const wchar_t* registered, const wchar_t* copy) {
+  const wchar_t* scope = user ? L"user" : nullptr;
+  const std::wstring server = L"CLSID\\" + GuidText(CLSID_CWorkbench) + L"\\InprocServer32";
+  if (user)
+    t.ExpectEq(CallExport(registered, "DllRegisterServer", scope), S_OK, "registered for the user");
+  t.ExpectEq(CallExport(copy, "DllUnregisterServer", scope), S_FALSE,
+             "the copy's unregistration removes nothing and returns S_FALSE");
+  ExpectValue(t, root, server, nullptr, registered);
+  // A volatile key where the interface's keys go takes no lasting subkeys.
+  const std::wstring iface = L"Interface\\" + GuidText(IID__CWorkbench);
+  RegDeleteTreeW(root, iface.c_str());
+  wb::win::ScopedHKEY blocker;
+  RegCreateKeyExW(root, iface.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                  blocker.Receive(), nullptr);
+  t.ExpectEq(CallExport(copy, "DllRegisterServer", scope),
+             HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE),
+             "the copy's registration fails at the blocked key");
+  ExpectValue(t, root, server, nullptr, registered);
+  blocker.Reset();
+  RegDeleteTreeW(root, iface.c_str());
+  t.ExpectEq(CallExport(registered, user ? "DllUnregisterServer" : "DllRegisterServer", scope),
+             S_OK, user ? "the registered copy unregisters" : "the registered copy registers again");
+  if (user) {
+    t.Expect(!Key(root, L"CLSID\\" + GuidText(CLSID_CWorkbench)).exists(),
+             "the user's class key is gone", "still present");
+    return;
+  }
+  ExpectCreation(t, S_OK, "a host still creates the registered class");
+}
+
 int wmain(int argc, wchar_t** argv) {
   Checks t;
   const std::wstring mode = argc > 1 ? argv[1] : L"";
@@ -220,15 +284,29 @@ int wmain(int argc, wchar_t** argv) {
   const bool absent = argc == 3 && mode == L"absent";
   const bool other_only = argc == 2 && mode == L"other-width-only";
   const bool blocked = argc == 3 && mode == L"blocked";
-  if (!present && !absent && !other_only && !blocked) {
+  const bool stray = argc == 5 && mode == L"stray";
+  const bool not_registered = argc == 2 && mode == L"class-not-registered";
+  if (!present && !absent && !other_only && !blocked && !stray && !not_registered) {
     t.Expect(false, "arguments",
              "usage: registry_client present|absent machine|user [<Workbench.dll>], "
-             "other-width-only, blocked <Workbench.dll>");
+             "other-width-only, blocked <Workbench.dll>, stray machine|user <registered> "
+             "<copy>, class-not-registered");
     return t.Finish();
   }
-  const bool user = (present || absent) && std::wcscmp(argv[2], L"user") == 0;
+  const bool user = (present || absent || stray) && std::wcscmp(argv[2], L"user") == 0;
   // The root, then the mode's keys (and for the machine a host's use of them).
-  t.Plan(1 + (present ? 14 + (user ? 0 : 2) : other_only ? 6 : blocked ? 2 + 5 : 5));
+  t.Plan(1 + (present          ? 14 + (user ? 0 : 2)
+              : other_only     ? 6
+              : blocked        ? 2 + 5
+              : stray          ? (user ? 7 : 6)
+              : not_registered ? 1
+                               : 5));
+  if (stray && user) {
+    // A new profile has no classes of its own yet.
+    wb::win::ScopedHKEY classes;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, REG_OPTION_NON_VOLATILE,
+                    KEY_READ, nullptr, classes.Receive(), nullptr);
+  }
   const Key root(user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, L"Software\\Classes");
   t.Expect(root.exists(), "classes root opens");
   if (!root.exists())
@@ -242,6 +320,10 @@ int wmain(int argc, wchar_t** argv) {
     CheckOtherWidthOnly(t, root.get());
   } else if (blocked) {
     CheckBlocked(t, root.get(), argv[2]);
+  } else if (stray) {
+    CheckStray(t, root.get(), user, argv[3], argv[4]);
+  } else if (not_registered) {
+    ExpectCreation(t, REGDB_E_CLASSNOTREG, "a host of this width gets REGDB_E_CLASSNOTREG");
   } else {
     CheckAbsent(t, root.get());
   }
