@@ -7,8 +7,11 @@
 #   symbols/<arch>/Workbench.pdb  each DLL's public symbols, matched to it by
 #                                 the DLL's debug directory (not packaged)
 #   SHA256SUMS
-# and prints one line per artefact with its size. <version> is the type
-# library's major.minor (entry/Workbench.idl) and the patch number.
+# and prints one line per artefact with its size (and for a package its
+# ProductCode and UpgradeCode, what deployment tools detect it by).
+# <version> is the type library's major.minor (entry/Workbench.idl) and the
+# patch number (a new one for every release: the ProductCode is new for every
+# build, and a package of the same version does not replace an installed one).
 #
 #   bash tools/package.sh [--patch N] [--out DIR]
 #
@@ -33,7 +36,7 @@ while (($#)); do
       patch=$((10#$2))
       shift 2 ;;
     --out) out=$(readlink -m -- "${2:?package: --out takes a folder}"); shift 2 ;;
-    -h | --help) sed -n '2,23p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,25p' "$0"; exit 0 ;;
     *) echo "package: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -120,6 +123,12 @@ cd "$out"
 artefacts=("Workbench-$version-x64.msi" "Workbench-$version-x86.msi" "Workbench-$version-sdk.zip"
   symbols/win32/Workbench.pdb symbols/win64/Workbench.pdb)
 sha256sum -- "${artefacts[@]}" >SHA256SUMS
+# property MSI NAME: a value of the package's Property table.
+property() { msiinfo export "$1" Property | tr -d '\r' | awk -v name="$2" '$1 == name { print $2 }'; }
 for file in "${artefacts[@]}" SHA256SUMS; do
-  printf '%-32s %9d bytes\n' "$file" "$(stat -c %s -- "$file")"
+  printf '%-32s %9d bytes' "$file" "$(stat -c %s -- "$file")"
+  # What IT's deployment tools detect the product by.
+  [[ $file == *.msi ]] && printf '  ProductCode %s  UpgradeCode %s' \
+    "$(property "$file" ProductCode)" "$(property "$file" UpgradeCode)"
+  printf '\n'
 done
