@@ -33,7 +33,7 @@ fault notice-style launchers/right_checked_launchers.cc \
 fault log-tab console/log_box.cc "line += u'\\t';" "line += u' ';" console
 fault modal-scope console/modal_scope_win.cc \
   'EnumThreadWindows(GetCurrentThreadId(), &CollectUsable,' 'EnumWindows(&CollectUsable,' console
-fault threading-model entry/registration.cc 'L"ThreadingModel", L"Apartment"' \
+fault threading-model entry/registry_rows.h 'L"ThreadingModel", L"Apartment"' \
   'L"ThreadingModel", L"Both"' entry_registration
 fault trace-switch bridge/trace_file_win.cc 'return win::Utf8(path);' \
   'return win::Utf8(path.empty() ? std::wstring(L"C:\\windows\\temp\\workbench.jsonl") : path);' trace
