@@ -53,10 +53,10 @@ run_ctest() {
     failed=$((failed + f))
     echo "$line"
     ((f == 0)) || grep -E '^\s+[0-9]+ - ' "$log"
-  elif grep -q 'No tests were found' "$log" && ((rc == 0)); then
-    echo "no tests"
   else
+    # No count: ctest found no tests (an error in every test preset) or died.
     tail -n 40 "$log"
+    echo "ctest $preset: no tests ran (exit $rc)"
     failed=$((failed + 1))
   fi
 }
@@ -86,6 +86,29 @@ if build fuzz --target translate_fuzz convert_fuzz; then
     fi
     rm -rf -- "$corpus"
   done
+else
+  failed=$((failed + 1))
+fi
+# counted LOG: adds a plan-first client's ok / not ok lines, and one failure
+# when it reported another number of checks than it planned.
+counted() {
+  local ok bad plan
+  ok=$(grep -c '^ok - ' "$1") bad=$(grep -c '^not ok - ' "$1")
+  plan=$(sed -n 's/^1\.\.\([0-9]*\)$/\1/p' "$1" | head -n 1)
+  passed=$((passed + ok))
+  failed=$((failed + bad))
+  grep -E '^(not ok - |ok - )' "$1" || true
+  if [[ $plan != "$((ok + bad))" ]]; then
+    echo "planned ${plan:-no} checks, reported $((ok + bad))"
+    failed=$((failed + 1))
+  fi
+}
+# The cost gate: Workbench's own instructions per call against the floor,
+# by callgrind, within committed limits (docs/performance.md).
+if build bench --target dispatch_bench; then
+  note "cost gate"
+  bash tests/bench/cost_gate.sh >"$logs/cost-gate.log" 2>&1
+  counted "$logs/cost-gate.log"
 else
   failed=$((failed + 1))
 fi
