@@ -32,6 +32,7 @@ TEST_F(RightCheckedTest, BranchSetupGranted) {
                                           "release BranchLink.ClsLink",
                                       }));
   const auto calls = Calls();
+  ASSERT_GT(calls.size(), 2u);
   EXPECT_EQ(calls[2], "create Gatekeeper.RightsDesk") << "the right is asked after the setting";
   EXPECT_TRUE(notices.empty());
 }
@@ -117,7 +118,9 @@ TEST_F(RightCheckedTest, ARaisingRightCheckReleasesTheBranchComponent) {
   EXPECT_EQ(error.number, rt::kCannotCreateObject);
   EXPECT_EQ(error.source, u"Err_CheckAccessRight");
   EXPECT_TRUE(notices.empty());
-  EXPECT_EQ(On("BranchLink.ClsLink").back(), "release BranchLink.ClsLink");
+  const auto branch = On("BranchLink.ClsLink");
+  ASSERT_FALSE(branch.empty());
+  EXPECT_EQ(branch.back(), "release BranchLink.ClsLink");
 }
 
 }  // namespace

@@ -405,11 +405,59 @@ const Kept* FindKept(const std::string& label, Target target) {
   return nullptr;
 }
 
+// The value as the platform holds it, built with VariantInit and its fields,
+// not with the bridge's own conversion to a VARIANT, which is what the rows
+// would otherwise take for granted.
+wb::win::ScopedVariant PlatformVariant(const Variant& value) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = static_cast<VARTYPE>(value.kind());
+  switch (value.kind()) {
+    case wb::VarKind::kEmpty:
+    case wb::VarKind::kNull:
+      break;
+    case wb::VarKind::kBoolean:
+      v.boolVal = value.integral() != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+      break;
+    case wb::VarKind::kInteger:
+      v.iVal = static_cast<SHORT>(value.integral());
+      break;
+    case wb::VarKind::kLong:
+      v.lVal = static_cast<LONG>(value.integral());
+      break;
+    case wb::VarKind::kByte:
+      v.bVal = static_cast<BYTE>(value.integral());
+      break;
+    case wb::VarKind::kCurrency:
+      v.cyVal.int64 = value.integral();
+      break;
+    case wb::VarKind::kSingle:
+      v.fltVal = static_cast<float>(value.real());
+      break;
+    case wb::VarKind::kDouble:
+      v.dblVal = value.real();
+      break;
+    case wb::VarKind::kDate:
+      v.date = value.real();
+      break;
+    case wb::VarKind::kString:
+      v.bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(value.str().data()),
+                                    static_cast<UINT>(value.str().size()));
+      break;
+    default:
+      v.vt = VT_ERROR;
+      v.scode = E_NOTIMPL;
+  }
+  wb::win::ScopedVariant held;
+  held.Reset(v);
+  return held;
+}
+
 void CompareAll() {
   std::vector<const Kept*> seen;
   for (const Variant& value : Values()) {
     const std::string label = Label(value);
-    const wb::win::ScopedVariant answer = wb::ToComVariant(value);
+    const wb::win::ScopedVariant answer = PlatformVariant(value);
     for (const TargetInfo& target : kTargets) {
       const Outcome bridge = BridgeSays(answer.Get(), target.target);
       const Outcome platform = PlatformSays(answer.Get(), target);

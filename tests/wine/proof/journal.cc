@@ -48,8 +48,11 @@ std::vector<Entry> ReadJournal(const std::wstring& path) {
     if (end > start) {
       Entry entry = Entry::parse(text.begin() + static_cast<std::ptrdiff_t>(start),
                                  text.begin() + static_cast<std::ptrdiff_t>(end), nullptr, false);
-      if (!entry.is_discarded())
-        entries.push_back(std::move(entry));
+      // A line that does not parse is kept as such: a lost creation must not
+      // pass for no creation (Leftovers reports it).
+      if (entry.is_discarded())
+        entry = Entry{{"event", "unreadable"}, {"text", text.substr(start, end - start)}};
+      entries.push_back(std::move(entry));
     }
     start = end + 1;
   }
@@ -77,6 +80,8 @@ Lives LivesIn(const std::vector<Entry>& entries, size_t from, size_t to) {
   for (size_t i = from; i < entries.size() && i < to; ++i) {
     const Entry& e = entries[i];
     const std::string event = Text(e, "event");
+    if (event == "unreadable")
+      ++lives.unreadable;
     if (event != "create" && event != "release")
       continue;
     const std::string prog_id = Text(e, "progid");
@@ -89,6 +94,8 @@ Lives LivesIn(const std::vector<Entry>& entries, size_t from, size_t to) {
 
 std::string Leftovers(const Lives& lives) {
   std::string out;
+  if (lives.unreadable != 0)
+    out += std::to_string(lives.unreadable) + " journal lines could not be read; ";
   for (const auto& [prog_id, created] : lives.created) {
     auto released = lives.released.find(prog_id);
     const int gone = released == lives.released.end() ? 0 : released->second;

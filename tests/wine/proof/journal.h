@@ -19,6 +19,8 @@ std::wstring SuiteJournalPath();
 // The suite reads the variable at every entry.
 void SetSuiteJournal(const std::wstring& path);
 
+// Every line, in order; a line that does not parse is an entry
+// {"event":"unreadable","text":...}.
 std::vector<Entry> ReadJournal(const std::wstring& path);
 // Appends {"event":"mark","mark":text}: lets a reader tell what happened
 // before and after a point of the host's run.
@@ -32,10 +34,11 @@ struct Lives {
   std::map<std::string, int> created;
   std::map<std::string, int> released;
   std::map<std::string, int> last_live;
+  int unreadable = 0;  // lines that did not parse
 };
 Lives LivesIn(const std::vector<Entry>& entries, size_t from = 0, size_t to = SIZE_MAX);
-// "" when every creation was released and every ProgID ended at live 0;
-// otherwise what is left, for a message.
+// "" when every creation was released, every ProgID ended at live 0 and every
+// line could be read; otherwise what is left, for a message.
 std::string Leftovers(const Lives& lives);
 
 // The entries of [from, to) that are component calls (get, call, let).
