@@ -17,6 +17,9 @@ WB_CLIENT_TIMEOUT=${WB_CLIENT_TIMEOUT:-60}
 WB_WINE_PASSED=0
 WB_WINE_FAILED=0
 WB_WINE_SKIPPED=0
+# Clients that the suite under way ran, or skipped with wb_skip; run.sh
+# compares them with the suite's count in tests/wine/clients.txt.
+WB_SUITE_CLIENTS=0
 WB_XVFB_PID=
 WB_WINE_STARTED=
 WB_WINE_TMP=
@@ -137,25 +140,27 @@ wb_wine_start() {
   wb_need_display || return 1
 }
 
-# Starts Xvfb on a free display (once per run; wb_wine_start calls it).
+# Starts Xvfb on a display of its own choosing (once per run; wb_wine_start
+# calls it): with -displayfd, Xvfb claims a free display itself and writes
+# its number when it is ready, so two runs never take the same one.
 wb_need_display() {
   [[ -n $WB_XVFB_PID ]] && return 0
-  local n
-  for n in $(seq 90 130); do
-    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    WB_XVFB_PID=$!
-    local i
-    for i in $(seq 50); do
-      [[ -e /tmp/.X11-unix/X$n ]] && break
-      sleep 0.1
-    done
-    if kill -0 "$WB_XVFB_PID" 2>/dev/null; then
-      export DISPLAY=":$n"
-      return 0
-    fi
-    WB_XVFB_PID=
+  local file=$WB_WINE_TMP/display n= i fd
+  exec {fd}>"$file"
+  Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  WB_XVFB_PID=$!
+  exec {fd}>&-
+  for i in $(seq 100); do
+    n=$(head -n 1 "$file" 2>/dev/null)
+    [[ -n $n ]] && break
+    kill -0 "$WB_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
+  if [[ $n =~ ^[0-9]+$ ]] && kill -0 "$WB_XVFB_PID" 2>/dev/null; then
+    export DISPLAY=":$n"
+    return 0
+  fi
+  WB_XVFB_PID=
   wb_log "no display could be started"
   return 1
 }
@@ -177,11 +182,13 @@ wb_register() {
   fi
 }
 
-# wb_skip NAME REASON: a suite that cannot run on this machine, counted as
-# skipped (never as passed), on a line of its own.
+# wb_skip NAME REASON [CLIENTS]: what cannot run on this machine, counted as
+# skipped (never as passed), on a line of its own; it stands for CLIENTS
+# clients of the suite's count (default 0: the suite's clients still run).
 wb_skip() {
   printf 'skipped - %s/%s: %s\n' "$WB_ARCH" "$1" "$2"
   WB_WINE_SKIPPED=$((WB_WINE_SKIPPED + 1))
+  WB_SUITE_CLIENTS=$((WB_SUITE_CLIENTS + ${3:-0}))
 }
 
 # Counts one failure that no client reported (a step of a suite failed).
@@ -196,7 +203,22 @@ wb_run_client() {
   local name=$1
   shift
   local out=$WB_WINE_TMP/$name.out rc=0
-  timeout -k 5 "$WB_CLIENT_TIMEOUT" "$@" >"$out" 2>"$WB_WINE_TMP/$name.err" </dev/null || rc=$?
+  WB_SUITE_CLIENTS=$((WB_SUITE_CLIENTS + 1))
+  # The client runs in a session of its own, so that a timeout stops all that
+  # it started with it (timeout alone stops the client only). The prefix's
+  # Wine programs go too: a Wine program may have left the session.
+  local session=$WB_WINE_TMP/$name.session
+  : >"$session"
+  timeout -k 5 "$WB_CLIENT_TIMEOUT" setsid bash -c 'echo $$ >"$0"; exec "$@"' "$session" "$@" \
+    >"$out" 2>"$WB_WINE_TMP/$name.err" </dev/null || rc=$?
+  if ((rc == 124 || rc == 137)); then
+    [[ -s $session ]] && kill -KILL -- "-$(cat "$session")" 2>/dev/null
+    if [[ -n $WB_WINE_STARTED ]]; then
+      "$WB_WINESERVER" -k >/dev/null 2>&1
+      "$WB_WINESERVER" -w >/dev/null 2>&1
+      "$WB_WINESERVER" -p >/dev/null 2>&1
+    fi
+  fi
   tr -d '\r' <"$out" >"$out.txt"
   local passed=0 failed=0 plan= late= line
   while IFS= read -r line; do

@@ -23,7 +23,19 @@ row() {
   wb_report "$name: counted as $failures failures, one for \"$problem\"" $? "see above"
 }
 
-wb_plan 6
+# client_row NAME FAILURES PROBLEM SCRIPT: the same for a bash client.
+client_row() {
+  local name=$1 failures=$2 problem=$3 out
+  printf '%s\n' "$4" >"$tmp/body_$name.sh"
+  out=$(WB_WINE_PASSED=0 WB_WINE_FAILED=0 WB_CLIENT_TIMEOUT=3
+    wb_run_client "$name" bash "$tmp/body_$name.sh"
+    echo "failures: $WB_WINE_FAILED")
+  sed 's/^/  /' <<<"$out"
+  [[ $out == *"not ok - $WB_ARCH/$name: $problem"* && $out == *"failures: $failures" ]]
+  wb_report "$name: counted as $failures failures, one for \"$problem\"" $? "see above"
+}
+
+wb_plan 9
 row stops_halfway vbs 1 "planned 3 checks, reported 1" 'Plan 3
 Report "before", True, ""
 On Error GoTo 0
@@ -53,4 +65,16 @@ row failing_check_stops js 2 "planned 2 checks, reported 1" 'plan(2);
 report("fails", false, "on purpose");
 null.member;
 report("never", true, "");'
+client_row exits_without_failing 1 "exited with 3 but reported no failure" 'echo 1..1
+echo "ok - fine"
+exit 3'
+# A client that hangs is stopped, and what it started goes with it.
+client_row times_out 1 "timed out after 3s" "echo 1..1
+sleep 300 &
+echo \$! >'$tmp/child.pid'
+sleep 300"
+sleep 0.5
+# Gone, or a zombie that nothing waits for any more.
+! ps -o stat= -p "$(cat "$tmp/child.pid")" | grep -qv '^Z'
+wb_report "times_out: the client's own child was stopped with it" $? "pid $(cat "$tmp/child.pid") lives"
 wb_finish

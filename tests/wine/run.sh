@@ -7,13 +7,32 @@
 # suites are skipped, never passed). Exits non-zero when any check failed.
 #   bash tests/wine/run.sh [suite...]
 #   WB_ARCHES=win32 bash tests/wine/run.sh bridge    # one architecture only
+# Each suite runs as many clients on each width as tests/wine/clients.txt
+# says (a client skipped with wb_skip counts); any other number is a failure.
 # Not `set -e`: a failing step is counted, and the closing line always comes.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 source "$WB_ROOT/tests/wine/suites.sh"
 
+missing=()
 suites=("$@")
 ((${#suites[@]})) || suites=("${WB_WINE_SUITES[@]}")
+
+# The committed count of clients of each suite on each width: a suite, or a
+# client in it, that goes missing is a failure with its name, not a smaller
+# total.
+declare -A expected=()
+counted=()
+while read -r name win64 win32; do
+  [[ -z $name || $name == \#* ]] && continue
+  expected[$name:win64]=$win64 expected[$name:win32]=$win32
+  counted+=("$name")
+done <"$WB_ROOT/tests/wine/clients.txt"
+if (($# == 0)); then
+  for name in "${counted[@]}"; do
+    [[ " ${WB_WINE_SUITES[*]} " == *" $name "* ]] || missing+=("$name")
+  done
+fi
 read -r -a arches <<<"${WB_ARCHES:-win64 win32}"
 if ! wb_wine_start; then
   wb_fail "the Wine prefix could not be prepared"
@@ -27,12 +46,24 @@ for arch in "${arches[@]}"; do
     continue
   fi
   passed=$WB_WINE_PASSED failed=$WB_WINE_FAILED skipped=$WB_WINE_SKIPPED
+  for name in "${missing[@]}"; do
+    wb_fail "$name: a suite of tests/wine/clients.txt that the run does not list"
+  done
   for suite in "${suites[@]}"; do
     if ! declare -F "suite_$suite" >/dev/null; then
       wb_fail "no such suite: $suite"
       continue
     fi
+    WB_SUITE_CLIENTS=0
     "suite_$suite"
+    want=${expected[$suite:$arch]-}
+    if [[ -z $want ]]; then
+      wb_fail "$suite: no count of clients in tests/wine/clients.txt"
+    elif ((WB_SUITE_CLIENTS != want)); then
+      wb_fail "$suite: ran $WB_SUITE_CLIENTS clients, tests/wine/clients.txt says $want"
+    else
+      printf 'clients - %s/%s: %d, as expected\n' "$arch" "$suite" "$want"
+    fi
   done
   printf 'Wine checks (%s): %d ok, %d not ok' "$arch" \
     $((WB_WINE_PASSED - passed)) $((WB_WINE_FAILED - failed))

@@ -25,8 +25,10 @@ suite_entry_static() {
 }
 
 # The type library and version resource of both DLLs, read back as data, and
-# the standalone type library of each architecture that hosts import.
+# the standalone type library of each architecture that hosts import. Both
+# widths' files are read at once, in the 64-bit pass, which always runs.
 suite_entry_typelib() {
+  [[ $WB_ARCH == win64 ]] || return 0
   local win64=$WB_ROOT/dist/win64 win32=$WB_ROOT/dist/win32
   wb_run_exe entry_typelib "$WB_BUILD/tests/wine/entry/typelib_client.exe" \
     "$(wb_winpath "$win64/Workbench.dll")" "$(wb_winpath "$win32/Workbench.dll")" \
