@@ -214,17 +214,16 @@ Ratio Compare(int blocks, const std::function<bool()>& op, const std::function<b
   return r;
 }
 
-// The goal is 1.10; the check allows for the noise of a shared machine.
-void Report(Checks& t, const std::string& name, const Ratio& r, double limit) {
+// The ratio is a measurement, printed and not counted as a check: under
+// Wine, Workbench's own share of a call is a few per cent, well inside the
+// noise of a shared machine. The native instruction counts gate the cost
+// (tests/bench/cost_gate.sh). That both sides did their work is a check.
+void Report(Checks& t, const std::string& name, const Ratio& r) {
   std::printf(
-      "# %s: DEVOVIZoruze %.1f us, floor %.1f us, ratio %.3f (median of blocks; goal "
-      "1.10 %s)\n",
+      "# measurement: %s: DEVOVIZoruze %.1f us, floor %.1f us, ratio %.3f (median of blocks; "
+      "goal 1.10 %s)\n",
       name.c_str(), r.op_us, r.floor_us, r.median_ratio, r.median_ratio <= 1.10 ? "met" : "missed");
   t.Expect(r.all_ok, name + ": both sides did their work every time");
-  char text[64];
-  std::snprintf(text, sizeof text, "ratio %.3f", r.median_ratio);
-  t.Expect(r.median_ratio <= limit,
-           name + ": within " + std::to_string(limit).substr(0, 4) + " of the floor", text);
 }
 
 // ---- Calls per operation ------------------------------------------------------------
@@ -337,7 +336,7 @@ int wmain(int argc, wchar_t** argv) {
     return t.Finish();
   }
   // The set-up, two timings, the calls of five operations.
-  t.Plan(2 + 2 * 2 + 5);
+  t.Plan(2 + 2 + 5);
   const std::wstring journal = wbproof::SuiteJournalPath();
   t.Expect(!journal.empty(), "WB_SUITE_JOURNAL is set");
   wbproof::SetSuiteJournal(L"");
@@ -359,11 +358,11 @@ int wmain(int argc, wchar_t** argv) {
             return wb_ptr->DEVOVIZoruze(&id) == S_OK;
           },
           LookupFloor);
-      Report(t, "member lookup 1800201", lookup, 1.25);
+      Report(t, "member lookup 1800201", lookup);
       const Ratio failing = Compare(
           blocks, [wb_ptr] { return PlanFailureDispatch(wb_ptr); },
           [loader_ptr] { return PlanFailureFloor(loader_ptr); });
-      Report(t, "failing call translated in ENG 1800301", failing, 1.25);
+      Report(t, "failing call translated in ENG 1800301", failing);
       std::printf("# ops per side per block: %d, blocks: %d\n", kOpsPerBlock, blocks);
     }
   }
