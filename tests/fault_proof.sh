@@ -1,25 +1,35 @@
 #!/usr/bin/env bash
 # Proves that the checks bite: puts one deliberate fault at a time into a copy
-# of the product tree, rebuilds the copy (win64), runs the Wine suites that
-# cover the fault and lists the checks that caught it. The same suites must
-# pass on the copy without a fault, and every fault must be caught; the exit
-# code says whether both held. Run by hand, not by CI:
+# of the product tree, rebuilds the copy, runs the Wine suites that cover the
+# fault and requires the checks the fault names to turn red. The same suites
+# must pass on the copy without a fault, before the faults and after them,
+# with at least one check. Reports as a client of the harness: the plan, then
+# one line per fault and per clean run, `ok - ` or `not ok - `; exits with the
+# failures. A fault whose run failed for the harness's own reasons (a client
+# timed out, the prefix or the display could not be had) is inconclusive,
+# and an inconclusive fault is a failure. tools/test.sh runs it:
 #   bash tests/fault_proof.sh [NAME...]     (default: every fault below)
-# The copy is build/fault-proof (WB_FAULT_DIR), with its own build tree and
-# Wine prefix, refreshed from this tree at each run; its logs are in logs/.
+#   WB_ARCHES=win32 bash tests/fault_proof.sh
+# The copy is build/fault-proof-<arch> (WB_FAULT_DIR), with its own build tree
+# and Wine prefix, refreshed from this tree at each run; its logs are in logs/.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-copy=${WB_FAULT_DIR:-$root/build/fault-proof}
+export WB_ARCHES=${WB_ARCHES:-win64}
+copy=${WB_FAULT_DIR:-$root/build/fault-proof-$WB_ARCHES}
 logs=$copy/logs
-export WB_SOAK_CALLS=${WB_SOAK_CALLS:-20000} WB_ARCHES=${WB_ARCHES:-win64}
+export WB_SOAK_CALLS=${WB_SOAK_CALLS:-20000}
 
-# fault NAME FILE FIND REPLACE SUITE...: FIND (exact text) in FILE becomes
-# REPLACE; SUITEs are the Wine suites that must catch it.
-names=() files=() finds=() replaces=() suites=()
+# fault NAME FILE FIND REPLACE SUITES RED...: FIND (exact text) in FILE
+# becomes REPLACE; SUITES (one word, comma-separated) are the Wine suites that
+# must catch it, and each RED is the start of a failing check's line that
+# must appear, "<client>: not ok - <check>" (the width's prefix left out).
+names=() files=() finds=() replaces=() suites=() reds=()
 fault() {
-  names+=("$1") files+=("$2") finds+=("$3") replaces+=("$4")
-  shift 4
-  suites+=("$*")
+  names+=("$1") files+=("$2") finds+=("$3") replaces+=("$4") suites+=("${5//,/ }")
+  shift 5
+  local red
+  red=$(printf '%s\n' "$@")
+  reds+=("$red")
 }
 fault prefix entry/dispatch.cc 'mmts::TranslateText(u"调用门店函数出错。原因：")' \
   'String(u"调用门店函数出错。原因：")' entry_scripts
@@ -51,62 +61,90 @@ sync_copy() {
     done
 }
 build() {
-  (cd "$copy" && cmake --preset win64 && cmake --build --preset win64 -j2) >"$logs/build-$1.txt" 2>&1
+  (cd "$copy" && cmake --preset "$WB_ARCHES" && cmake --build --preset "$WB_ARCHES" -j2) \
+    >"$logs/build-$1.txt" 2>&1
 }
-# run LABEL SUITE...: the checks that failed, one a line.
+# run LABEL SUITE...: the suites' log, logs/run-LABEL.txt.
 run() {
   local label=$1
   shift
   (cd "$copy" && bash tests/wine/run.sh "$@") >"$logs/run-$label.txt" 2>&1
-  grep -E '^([a-z0-9_/-]+: )?not ok - ' "$logs/run-$label.txt"
+}
+# reds LABEL: the failing checks of a run, without the width's prefix.
+reds() {
+  grep -E '^([a-z0-9_]+/)?[a-z0-9_-]+: not ok - |^not ok - ' "$logs/run-$1.txt" |
+    sed -E 's#^[a-z0-9_]+/##'
+}
+# harness_trouble LABEL: what, in a run, failed for the harness's own reasons.
+harness_trouble() {
+  grep -E 'timed out after|prefix still busy|could not be prepared|no display could be started|is missing$' \
+    "$logs/run-$1.txt" | head -n 3
+}
+# clean WHEN: the suites pass on the copy as it is, with some checks.
+clean() {
+  local when=$1 line
+  run "clean-$when" "${all_suites[@]}"
+  line=$(grep -E '^Wine checks: ' "$logs/run-clean-$when.txt" | tail -n 1)
+  [[ $line =~ ^Wine\ checks:\ ([0-9]+)\ ok,\ 0\ not\ ok ]] && ((BASH_REMATCH[1] > 0))
+  wb_report "the copy without a fault, $when the faults: ${line:-no count}" $? \
+    "$(reds "clean-$when" | head -n 5 | tr '\n' ' ')"
 }
 
+source "$root/tests/wine/lib/checks.sh"
 selected=("$@")
 ((${#selected[@]})) || selected=("${names[@]}")
+chosen=()
+for i in "${!names[@]}"; do
+  [[ " ${selected[*]} " == *" ${names[i]} "* ]] && chosen+=("$i")
+done
+wb_plan $((${#chosen[@]} + 2))
 mkdir -p "$copy" "$logs"
 sync_copy
-status=0
 all_suites=()
-for i in "${!names[@]}"; do
-  [[ " ${selected[*]} " == *" ${names[i]} "* ]] && read -ra s <<<"${suites[i]}" && all_suites+=("${s[@]}")
+for i in "${chosen[@]}"; do
+  read -ra s <<<"${suites[i]}"
+  all_suites+=("${s[@]}")
 done
 read -ra all_suites <<<"$(printf '%s\n' "${all_suites[@]}" | sort -u | tr '\n' ' ')"
-echo "without a fault: ${all_suites[*]}"
+echo "# $WB_ARCHES, suites: ${all_suites[*]}"
 if ! build clean; then
-  echo "  the copy does not build (see $logs/build-clean.txt)"
+  wb_report "the copy builds" 1 "see $logs/build-clean.txt"
   exit 1
 fi
-caught=$(run clean "${all_suites[@]}")
-if [[ -n $caught ]]; then
-  echo "  NOT CLEAN:"
-  sed 's/^/    /' <<<"$caught"
-  status=1
-else
-  echo "  $(tail -n 1 "$logs/run-clean.txt")"
-fi
+clean before
 
-for i in "${!names[@]}"; do
+for i in "${chosen[@]}"; do
   name=${names[i]} file=${files[i]}
-  [[ " ${selected[*]} " == *" $name "* ]] || continue
   read -ra s <<<"${suites[i]}"
-  echo "fault $name ($file), suites ${s[*]}:"
+  label="fault $name ($file)"
   if ! FIND=${finds[i]} REPLACE=${replaces[i]} perl -0777 -i -pe \
     '$n += s/\Q$ENV{FIND}\E/$ENV{REPLACE}/; END { exit($n ? 0 : 1) }' "$copy/$file"; then
-    echo "  NOT APPLIED: the text to change is not in $file"
-    status=1
+    wb_report "$label" 1 "not applied: the text to change is not in $file"
   elif ! build "$name"; then
-    echo "  the faulty copy does not build (see $logs/build-$name.txt)"
-    status=1
+    wb_report "$label" 1 "the faulty copy does not build (see $logs/build-$name.txt)"
   else
-    caught=$(run "$name" "${s[@]}")
-    if [[ -z $caught ]]; then
-      echo "  NOT CAUGHT"
-      status=1
+    run "$name" "${s[@]}"
+    got=$(reds "$name")
+    trouble=$(harness_trouble "$name")
+    missed=()
+    while IFS= read -r red; do
+      [[ -z $red ]] && continue
+      grep -qF -- "$red" <<<"$got" || missed+=("$red")
+    done <<<"${reds[i]}"
+    if [[ -n $trouble ]]; then
+      wb_report "$label" 1 "inconclusive, the harness failed: $(tr '\n' ' ' <<<"$trouble")"
+    elif ((${#missed[@]})); then
+      wb_report "$label" 1 "NOT CAUGHT by: ${missed[*]} (red: $(grep -c . <<<"$got"))"
     else
-      echo "  caught by $(grep -c . <<<"$caught") checks:"
-      LC_ALL=C.UTF-8 sed -E 's/^(.{150}).*/\1/; s/^/    /' <<<"$caught"
+      wb_report "$label: caught by $(grep -c . <<<"$got") checks, the $(grep -c . <<<"${reds[i]}") named among them" 0 ""
     fi
+    echo "$got" | LC_ALL=C.UTF-8 sed -E 's/^(.{150}).*/\1/; s/^/# /'
   fi
   cp "$root/$file" "$copy/$file"
 done
-exit "$status"
+if build after; then
+  clean after
+else
+  wb_report "the copy without a fault, after the faults" 1 "it does not build"
+fi
+wb_finish
