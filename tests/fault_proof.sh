@@ -32,24 +32,30 @@ fault() {
   reds+=("$red")
 }
 fault prefix entry/dispatch.cc 'mmts::TranslateText(u"调用门店函数出错。原因：")' \
-  'String(u"调用门店函数出错。原因：")' entry_scripts
+  'String(u"调用门店函数出错。原因：")' entry_scripts \
+  'entry_errors_eng_vbs: not ok - ' 'entry_errors_eng: not ok - '
 fault argument-order bridge/com_backend.cc 'const size_t slot = count - 1 - i;' \
-  'const size_t slot = i;' bridge
+  'const size_t slot = i;' bridge 'bridge: not ok - '
 fault release bridge/thread_state.cc '  if (--Store().users == 0)
-    TeardownThreadState();' '  --Store().users;' entry_scripts proof_soak
+    TeardownThreadState();' '  --Store().users;' entry_scripts,proof_soak \
+  'entry_errors_chs: not ok - ' 'proof_soak: not ok - '
 fault notice-style launchers/right_checked_launchers.cc \
   'ShowNotice(u"您没有设置机构的权限!", kStyleExclamation' \
-  'ShowNotice(u"您没有设置机构的权限!", kStyleInformation' notices
-fault log-tab console/log_box.cc "line += u'\\t';" "line += u' ';" console
+  'ShowNotice(u"您没有设置机构的权限!", kStyleInformation' notices 'notices: not ok - '
+fault log-tab console/log_box.cc "line += u'\\t';" "line += u' ';" console \
+  'console_ui: not ok - ' 'console_com: not ok - '
 fault modal-scope console/modal_scope_win.cc \
-  'EnumThreadWindows(GetCurrentThreadId(), &CollectUsable,' 'EnumWindows(&CollectUsable,' console
+  'EnumThreadWindows(GetCurrentThreadId(), &CollectUsable,' 'EnumWindows(&CollectUsable,' console \
+  'console_ui: not ok - ' 'console_com: not ok - '
 fault threading-model entry/registry_rows.h 'L"ThreadingModel", L"Apartment"' \
-  'L"ThreadingModel", L"Both"' entry_registration
+  'L"ThreadingModel", L"Both"' entry_registration \
+  'entry_registered: not ok - ' 'entry_user_registered: not ok - '
 fault trace-switch bridge/trace_file_win.cc 'return win::Utf8(path);' \
-  'return win::Utf8(path.empty() ? std::wstring(L"C:\\windows\\temp\\workbench.jsonl") : path);' trace
+  'return win::Utf8(path.empty() ? std::wstring(L"C:\\windows\\temp\\workbench.jsonl") : path);' trace \
+  'trace: not ok - '
 fault by-reference bridge/com_backend.cc '    if (args[i].by_ref())
       args[i].value() =' '    if (false)
-      args[i].value() =' bridge
+      args[i].value() =' bridge 'bridge: not ok - '
 
 # The tree's files, copied where they differ (a fresh time stamp: rebuilt).
 sync_copy() {

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every test: the native unit tests (plain and
-# under ASan/UBSan) through ctest, a short run of each fuzz target, and the
-# Windows programs under Wine through tests/wine/run.sh, once for the 64-bit
-# build and once for the 32-bit one. Ends with one line, `N passed, M failed`,
-# summed over the ctest tests and both architectures' Wine checks (a preset
+# under ASan/UBSan) through ctest, a short run of each fuzz target, the cost
+# gate (tests/bench/cost_gate.sh), the Windows programs under Wine through
+# tests/wine/run.sh, once for the 64-bit build and once for the 32-bit one,
+# and the fault proof (tests/fault_proof.sh) on each width that runs here.
+# Ends with one line, `N passed, M failed`, summed over all of them (a preset
 # that fails to build counts as one failure); where this machine cannot run
-# 32-bit programs, their suites are skipped and the line ends `, K skipped`.
+# 32-bit programs, their suites and fault proof are skipped and the line ends
+# `, K skipped`.
 # Exits non-zero when anything failed.
 #   bash tools/test.sh
 set -uo pipefail
@@ -127,6 +129,19 @@ if build win64; then
 else
   failed=$((failed + 1))
 fi
+
+# The fault proof: one deliberate fault at a time in a copy of the tree must
+# turn its named checks red, on each width that runs here.
+for arch in win64 win32; do
+  if ! reason=$(source tests/wine/harness.sh && wb_arch_runnable "$arch"); then
+    echo "fault proof ($arch) skipped: $reason"
+    skipped=$((skipped + 1))
+    continue
+  fi
+  note "fault proof ($arch)"
+  WB_ARCHES=$arch bash tests/fault_proof.sh >"$logs/fault-proof-$arch.log" 2>&1
+  counted "$logs/fault-proof-$arch.log"
+done
 
 if ((skipped)); then
   echo "$passed passed, $failed failed, $skipped skipped"
