@@ -33,29 +33,37 @@ fault() {
 }
 fault prefix entry/dispatch.cc 'mmts::TranslateText(u"调用门店函数出错。原因：")' \
   'String(u"调用门店函数出错。原因：")' entry_scripts \
-  'entry_errors_eng_vbs: not ok - ' 'entry_errors_eng: not ok - '
+  "entry_errors_eng_vbs: not ok - 1800301 raises the component's error behind the prefix" \
+  'entry_errors_eng: not ok - dispatch 1800301: Description'
 fault argument-order bridge/com_backend.cc 'const size_t slot = count - 1 - i;' \
-  'const size_t slot = i;' bridge 'bridge: not ok - '
+  'const size_t slot = i;' bridge "bridge: not ok - arguments arrive in the member's order"
 fault release bridge/thread_state.cc '  if (--Store().users == 0)
     TeardownThreadState();' '  --Store().users;' entry_scripts,proof_soak \
-  'entry_errors_chs: not ok - ' 'proof_soak: not ok - '
+  "entry_errors_chs: not ok - state: released with the thread's last instance" \
+  'proof_soak: not ok - lives: Phrasebook.Catalog released with the CWorkbench'
 fault notice-style launchers/right_checked_launchers.cc \
   'ShowNotice(u"您没有设置机构的权限!", kStyleExclamation' \
-  'ShowNotice(u"您没有设置机构的权限!", kStyleInformation' notices 'notices: not ok - '
+  'ShowNotice(u"您没有设置机构的权限!", kStyleInformation' notices \
+  'notices: not ok - refused_chs: notices shown' 'notices: not ok - refused_eng: notices shown'
 fault log-tab console/log_box.cc "line += u'\\t';" "line += u' ';" console \
-  'console_ui: not ok - ' 'console_com: not ok - '
+  'console_ui: not ok - click mnuVIP writes one log line' \
+  'console_com: not ok - click mnuVIP writes one log line' \
+  'console_uidriver: not ok - menu commands log their clicks'
 fault modal-scope console/modal_scope_win.cc \
   'EnumThreadWindows(GetCurrentThreadId(), &CollectUsable,' 'EnumWindows(&CollectUsable,' console \
-  'console_ui: not ok - ' 'console_com: not ok - '
+  'console_ui: not ok - two threads: the other console disables its own host window' \
+  'console_com: not ok - two threads: the other console disables its own host window'
 fault threading-model entry/registry_rows.h 'L"ThreadingModel", L"Apartment"' \
   'L"ThreadingModel", L"Both"' entry_registration \
-  'entry_registered: not ok - ' 'entry_user_registered: not ok - '
+  'entry_registered: not ok - ' 'entry_user_registered: not ok - ' \
+  'InprocServer32 [ThreadingModel]: got "Both", want "Apartment"'
 fault trace-switch bridge/trace_file_win.cc 'return win::Utf8(path);' \
   'return win::Utf8(path.empty() ? std::wstring(L"C:\\windows\\temp\\workbench.jsonl") : path);' trace \
-  'trace: not ok - '
+  'trace: not ok - off: nothing is written'
 fault by-reference bridge/com_backend.cc '    if (args[i].by_ref())
       args[i].value() =' '    if (false)
-      args[i].value() =' bridge 'bridge: not ok - '
+      args[i].value() =' bridge 'bridge: not ok - a Long variable is written back' \
+  'bridge: not ok - a value written before a raise reaches the variable'
 
 # The tree's files, copied where they differ (a fresh time stamp: rebuilt).
 sync_copy() {
