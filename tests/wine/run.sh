@@ -38,6 +38,9 @@ if ! wb_wine_start; then
   wb_fail "the Wine prefix could not be prepared"
   arches=()
 fi
+for name in "${missing[@]}"; do
+  wb_fail "$name: a suite of tests/wine/clients.txt that the run does not list"
+done
 for arch in "${arches[@]}"; do
   wb_use_arch "$arch" || { wb_fail "no such architecture: $arch"; continue; }
   if ! reason=$(wb_arch_runnable "$arch"); then
@@ -46,9 +49,6 @@ for arch in "${arches[@]}"; do
     continue
   fi
   passed=$WB_WINE_PASSED failed=$WB_WINE_FAILED skipped=$WB_WINE_SKIPPED
-  for name in "${missing[@]}"; do
-    wb_fail "$name: a suite of tests/wine/clients.txt that the run does not list"
-  done
   for suite in "${suites[@]}"; do
     if ! declare -F "suite_$suite" >/dev/null; then
       wb_fail "no such suite: $suite"
