@@ -66,3 +66,9 @@ WB_WINE_SUITES+=(trace)
 # built from dist/ alone and run. Defined in tests/wine/examples/suites.sh.
 source "$WB_ROOT/tests/wine/examples/suites.sh"
 WB_WINE_SUITES+=(examples)
+
+# Store traces replayed against the reference suite: round trips over the
+# main job's scenarios, the hand-made store trace, what cannot be replayed.
+# Defined in tests/wine/replay/suites.sh.
+source "$WB_ROOT/tests/wine/replay/suites.sh"
+WB_WINE_SUITES+=(replay)
