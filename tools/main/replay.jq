@@ -33,6 +33,7 @@ def blocks:
 def heading($events):
   (map($events[.]) | map(select(starts_call)) | first // null) as $call
   | if $call == null then "== the host lets Workbench go"
+    elif $call.event == "host-refused" then "== \($call.method) refused (\($call.hresult))"
     else "== " + ($call | host_call) end;
 
 ($store | map(comparable)) as $s

@@ -2,7 +2,7 @@
 # (the same shape where the two meet), as short readable lines: `readable`.
 # Used by format.jq and replay.jq.
 def val:
-  if .type == "String" then "\"" + .value + "\"" + (if has("length") then "... (" + (.length | tostring) + " characters)" else "" end)
+  if .type == "String" then "\"" + (.value | gsub("\r"; "\\r") | gsub("\n"; "\\n")) + "\"" + (if has("length") then "... (" + (.length | tostring) + " characters)" else "" end)
   elif .type == "Object" then (if (.value | type) == "object" then "<" + .value.progid + ">" else "<object>" end)
   elif .value == null then .type
   else (.value | tostring) + " (" + .type + ")" end;
