@@ -79,7 +79,7 @@ while (($#)); do
         shift
       fi
       shift ;;
-    -h | --help) sed -n '2,39p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,38p' "$0"; exit 0 ;;
     *) echo "main: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done

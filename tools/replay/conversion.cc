@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <ostream>
+#include <set>
 #include <utility>
 
 #include "bridge/text.h"
@@ -415,8 +416,13 @@ Conversion Convert(const std::string& path, const Options& options, std::ostream
         out.error += pick.pid || pick.thread ? "no host call of that process or thread"
                                              : "no host call at all";
       } else {
-        out.error += "host calls of " + std::to_string(candidates.size()) +
-                     " threads; pick one with --process PID --thread TID";
+        std::set<int64_t> pids;
+        for (const ThreadCalls* thread : candidates)
+          pids.insert(thread->pid);
+        out.error += "host calls from " + std::to_string(candidates.size()) + " threads of " +
+                     std::to_string(pids.size()) +
+                     " processes; pick one with --process PID, and --thread TID where a process "
+                     "has several";
       }
       out.error += "; the trace holds:";
       for (const std::string& line : FormatListing(listing))

@@ -110,7 +110,8 @@ const Row kRows[] = {
          R"({"time":"2026-11-27 11:00:00.000","pid":8,"thread":9,"event":"host-refused","method":"DEVOVIZoruze","hresult":"0x80020005"}
 )"),
      .error =
-         "host calls of 2 threads; pick one with --process PID --thread TID; the trace holds:\n"
+         "host calls from 2 threads of 2 processes; pick one with --process PID, and --thread TID "
+         "where a process has several; the trace holds:\n"
          "  process 7, thread 9: 2026-11-27 10:00:00.000 to 2026-11-27 10:00:00.000, 1 host "
          "calls: DEVOVIZoruze 1800401\n"
          "  process 8, thread 9: 2026-11-27 11:00:00.000 to 2026-11-27 11:00:00.000, 1 host "

@@ -73,9 +73,9 @@ cat "$tmp/default.jsonl" "$tmp/english.jsonl" >"$tmp/two.jsonl"
 replay two-unpicked "$tmp/two.jsonl"
 rc=$?
 wb_expect_eq "two processes: the replay lists them and asks for one" \
-  "2 2 host calls of 2 threads; pick one" \
+  "2 2 host calls from 2 threads of 2 processes; pick one" \
   "$rc $(grep -c '^  process [0-9]*, thread [0-9]*: .*, 6 host calls: DEVOVIZoruze 1800101' \
-    "$tmp/two-unpicked.txt") $(grep -o 'host calls of 2 threads; pick one' "$tmp/two-unpicked.txt")"
+    "$tmp/two-unpicked.txt") $(grep -o 'host calls from 2 threads of 2 processes; pick one' "$tmp/two-unpicked.txt")"
 replay two "$tmp/two.jsonl" --process "$(head -n 1 "$tmp/english.jsonl" | jq .pid)"
 wb_expect_eq "two processes: --process replays the one picked" \
   "$(same "$(grep -c . "$tmp/english.jsonl")")" "$(got two)"
