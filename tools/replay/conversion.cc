@@ -152,6 +152,9 @@ class Converter {
         return true;
       case EventKind::kHostRefused:
         if (call_) {
+          if (!call_->console)
+            Skip("nested", "a host call made while another ran (" + call_->enter.HostCallName() +
+                               ") is not replayed");
           Hold(std::move(event));
         } else {
           Refused(std::move(event));
@@ -184,7 +187,7 @@ class Converter {
     if (call_) {
       notes_.Add("cut", call_->enter.line,
                  "the trace ends inside " + call_->enter.HostCallName() +
-                     " (cut at its size limit, or the process ended during the call): "
+                     " (cut at a size limit, or the process ended during the call): "
                      "that call is not replayed");
       call_.reset();
     }

@@ -91,7 +91,7 @@ const Row kRows[] = {
      .trace = Trace(kReceipt + R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800201}
 @"event":"create","progid":"Finder.OneRe)"),
      .notes = {"line 7: the last line is cut short",
-               "line 6: the trace ends inside DEVOVIZoruze(1800201) (cut at its size limit"},
+               "line 6: the trace ends inside DEVOVIZoruze(1800201) (cut at a size limit"},
      .plan = "call 1800401\n"},
     {.name = "several gigabytes, a hole of zeros first",
      .trace = Trace("\n" + kReceipt),
