@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "bridge/text.h"
+#include "refsuite/scenario_json.h"
 #include "refsuite/test_support.h"
 
 namespace refsuite::testing {
@@ -137,6 +138,44 @@ TEST_F(ScenarioTest, ScenarioIsLaidOverTheDefaultUnlessBaseIsNone) {
   EXPECT_TRUE(read(u"UserName").IsEmpty());
   EXPECT_TRUE(
       wb::GetMember(wb::CreateObject(u"Polyglot.LocaleState"), u"CurrentLanguage").str().empty());
+}
+
+// A scenario written back reads as itself: each value keeps its kind, each
+// error its five fields and its style.
+TEST(ScenarioJsonTest, WritesWhatItReadsBackTheSame) {
+  const struct {
+    const char* written;  // a session value, or with "raise:" a member's error
+    const char* expected;
+  } rows[] = {
+      {"5", "5"},
+      {R"({"type": "Integer", "value": -5})", R"({"type": "Integer", "value": -5})"},
+      {"2.5", R"({"type": "Double", "value": 2.5})"},
+      {R"({"type": "Currency", "value": 1.2345})", R"({"type": "Currency", "value": 1.2345})"},
+      {R"({"type": "Date", "value": 46000.5})", R"({"type": "Date", "value": 46000.5})"},
+      {R"({"type": "Missing"})", R"({"type": "Missing"})"},
+      {R"({"type": "Error", "value": 7})", R"({"type": "Error", "value": 7})"},
+      {R"({"type": "Object", "default": "p=1"})", R"({"type": "Object", "default": "p=1"})"},
+      {R"({"type": "Array"})", R"({"type": "Array"})"},
+      {"null", "null"},
+      {R"({"type": "Empty"})", R"({"type": "Empty"})"},
+      {R"(raise:{"number": "0x80004005", "style": "hresult"})",
+       R"({"number": "0x80004005", "source": "", "description": "", "helpfile": "",
+           "helpcontext": 0, "style": "hresult"})"},
+      {R"(raise:{"number": 1001, "source": "S", "helpcontext": 4})",
+       R"({"number": 1001, "source": "S", "description": "", "helpfile": "", "helpcontext": 4})"},
+  };
+  for (const auto& row : rows) {
+    const std::string_view written = row.written;
+    const bool raise = written.starts_with("raise:");
+    const std::string text = raise ? R"({"components": {"loyalty.cplan": {"show": {"raise": )" +
+                                         std::string(written.substr(6)) + "}}}}"
+                                   : R"({"session": {"v": )" + std::string(written) + "}}";
+    const OrderedJson once = ScenarioJson(ParseScenario(text, "case.json", {}));
+    const OrderedJson& value =
+        raise ? once["components"]["Loyalty.CPlan"]["Show"]["raise"] : once["session"]["v"];
+    EXPECT_EQ(value, OrderedJson::parse(row.expected)) << row.written;
+    EXPECT_EQ(ScenarioJson(ParseScenario(once.dump(), "again.json", {})), once) << row.written;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #
 #   bash tools/main.sh [--arch win32|win64] [--scenario NAME|FILE.json] [--trace]
 #                      [--console [SHOT.png]]
+#   bash tools/main.sh [--arch win32|win64] --replay FILE.jsonl [--process PID] [--thread TID]
 #
 # --arch win64 drives the 64-bit build of the same source instead. Where this
 # machine cannot run 32-bit programs, the job says so and uses win64.
@@ -26,6 +27,15 @@
 # display, clicks every tool of its menu, saves a screenshot with a menu open
 # (default build/console.png), prints the console's log and the notices, and
 # closes it through its exit tool.
+#
+# --replay reproduces a store's failure from its field trace: the trace is
+# turned into a scenario (tools/trace-to-scenario), the recorded DEVOVIZoruze
+# calls are made again in order against the suite with the trace on, and the
+# store's trace and the replay's are shown side by side, the first difference
+# marked. With several processes or threads in the file, --process (and
+# --thread) picks one; `bash tools/trace-to-scenario --list FILE.jsonl` lists
+# them. The files of the replay stay in build/replay/. Exits 1 when the
+# replay differs from the store's trace, 2 when nothing could be replayed.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
@@ -33,6 +43,8 @@ root=$PWD
 scenario=
 console=
 trace=
+replay=
+picks=()
 arch=win32
 while (($#)); do
   case $1 in
@@ -52,6 +64,14 @@ while (($#)); do
       fi
       shift 2 ;;
     --trace) trace=1; shift ;;
+    --replay)
+      [[ $# -ge 2 && -f $2 ]] || { echo "main: --replay needs a trace file" >&2; exit 2; }
+      replay=$(readlink -f -- "$2")
+      shift 2 ;;
+    --process | --thread)
+      [[ ${2-} =~ ^[0-9]+$ ]] || { echo "main: $1 takes a number" >&2; exit 2; }
+      picks+=("$1" "$2")
+      shift 2 ;;
     --console)
       console=$root/build/console.png
       if [[ $# -ge 2 && $2 == *.png ]]; then
@@ -59,10 +79,18 @@ while (($#)); do
         shift
       fi
       shift ;;
-    -h | --help) sed -n '2,29p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,38p' "$0"; exit 0 ;;
     *) echo "main: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
+if [[ -n $replay && -n $scenario$trace$console ]]; then
+  echo "main: --replay makes its own scenario and trace; it takes no --scenario, --trace or --console" >&2
+  exit 2
+fi
+if [[ -z $replay && ${#picks[@]} -gt 0 ]]; then
+  echo "main: --process and --thread pick from the trace of --replay" >&2
+  exit 2
+fi
 
 bash tools/setup.sh >/dev/null
 source tests/wine/harness.sh
@@ -119,6 +147,13 @@ wb_need_display
 export LANG=zh_CN.UTF-8
 wb_register "$WB_DIST/RefSuite.dll"
 wb_register "$WB_DIST/Workbench.dll"
+
+if [[ -n $replay ]]; then
+  echo "Replay of $replay against the reference suite ($arch)"
+  rc=0
+  bash tools/main/replay.sh replay "$replay" "$root/build/replay" "${picks[@]}" || rc=$?
+  exit "$rc"
+fi
 
 journal=$WB_WINE_TMP/journal.jsonl
 report=$WB_WINE_TMP/report.txt

@@ -71,3 +71,9 @@ WB_WINE_SUITES+=(examples)
 # tools/package.sh. Defined in tests/wine/install/suite.sh.
 source "$WB_ROOT/tests/wine/install/suite.sh"
 WB_WINE_SUITES+=(install)
+
+# Store traces replayed against the reference suite: round trips over the
+# main job's scenarios, the hand-made store trace, what cannot be replayed.
+# Defined in tests/wine/replay/suites.sh.
+source "$WB_ROOT/tests/wine/replay/suites.sh"
+WB_WINE_SUITES+=(replay)

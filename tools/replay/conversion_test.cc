@@ -1,0 +1,256 @@
+// The converter against traces that are bad, odd or partly unreplayable:
+// each row is a trace file, and what must come of it.
+#include "tools/replay/conversion.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "refsuite/scenario_json.h"
+
+namespace replay {
+namespace {
+
+// "@" opens a trace line of process 7, thread 9.
+std::string Trace(std::string text) {
+  std::string out;
+  for (char c : text)
+    out += c == '@' ? std::string(R"({"time":"2026-11-27 10:00:00.000","pid":7,"thread":9,)")
+                    : std::string(1, c);
+  return out;
+}
+
+const std::string kReceipt = R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800401}
+@"event":"create","progid":"ReceiptRoll.CReceiptRoll"}
+@"event":"call","progid":"ReceiptRoll.CReceiptRoll","member":"Showform","args":[],"result":{"type":"Empty","value":null}}
+@"event":"release","progid":"ReceiptRoll.CReceiptRoll"}
+@"event":"host-leave","method":"DEVOVIZoruze","id":1800401,"outcome":"ok"}
+)";
+const std::string kLanguage = R"(@"event":"create","progid":"Polyglot.LocaleState"}
+@"event":"get","progid":"Polyglot.LocaleState","member":"CurrentLanguage","args":[],"result":{"type":"String","value":"ENG"}}
+)";
+const std::string kProps = std::string(256, 'p');
+// The session (its text cut at 256), a right, the language, a phrase.
+const std::string kStoreDay = Trace(
+    R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800101}
+@"event":"get","progid":"CtxStore.SessionBag","member":"GetProperty","args":[{"type":"Long","value":7,"byref":true},{"type":"String","value":"PropsString","byref":true}],"result":{"type":"String","value":")" +
+    kProps + R"(","length":300}}
+@"event":"get","progid":"Gatekeeper.RightsDesk","member":"AccessCheck","args":[{"type":"String","value":"p","byref":false},{"type":"Long","value":2812,"byref":true}],"result":{"type":"Boolean","value":false}}
+)" + kLanguage +
+    R"(@"event":"let","progid":"Phrasebook.Catalog","member":"LanguageID","args":[{"type":"String","value":"eng","byref":false}],"result":{"type":"Empty","value":null}}
+@"event":"get","progid":"Phrasebook.Catalog","member":"LoadString","args":[{"type":"String","value":"日结完成","byref":true}],"result":{"type":"String","value":"Day closed"}}
+@"event":"host-leave","method":"DEVOVIZoruze","id":1800101,"outcome":"ok"}
+)");
+
+struct Row {
+  const char* name;
+  std::string trace;
+  Pick pick = {};
+  uint64_t hole = 0;  // zero bytes (a sparse hole) before the trace
+  size_t max_calls = 10000;
+  const char* error = nullptr;  // nothing replayable: the message has it
+  std::vector<const char*> notes = {};
+  const char* plan = "";
+  // A JSON pointer into the scenario and the value it must hold there.
+  const char* at = nullptr;
+  const char* value = nullptr;
+};
+
+const Row kRows[] = {
+    {.name = "empty file", .trace = "", .error = "the file is empty"},
+    {.name = "not JSON lines",
+     .trace = "<html>\n<body>a store</body>\n",
+     .error = "not a field trace (JSON lines): no line of it is a trace line (line 1: not JSON)"},
+    {.name = "one JSON document, not lines",
+     .trace = "[\n{\"event\": \"create\"}\n]\n",
+     .error = "no line of it is a trace line"},
+    {.name = "lines of another log",
+     .trace = "{\"level\":\"info\",\"msg\":\"started\"}\n",
+     .error = "(line 1: /event: expected a text)"},
+    {.name = "a newer trace: unknown fields and events",
+     .trace = Trace(R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800401,"session":3}
+@"event":"create","progid":"ReceiptRoll.CReceiptRoll"}
+@"event":"call","progid":"ReceiptRoll.CReceiptRoll","member":"Showform","args":[],"result":{"type":"Empty","value":null,"vt":0},"elapsed":4}
+@"event":"gc-pause","ms":3}
+@"event":"release","progid":"ReceiptRoll.CReceiptRoll"}
+@"event":"host-leave","method":"DEVOVIZoruze","id":1800401,"outcome":"ok"}
+)"),
+     .notes = {"line 1: unknown field \"host-enter.session\"",
+               "line 3: unknown field \"call.elapsed\"", "line 3: unknown field \"call.result.vt\"",
+               "line 4: unknown event \"gc-pause\""},
+     .plan = "call 1800401\n",
+     .at = "/components/ReceiptRoll.CReceiptRoll/Showform/value/type",
+     .value = "\"Empty\""},
+    {.name = "a truncated last line, inside a call",
+     .trace = Trace(kReceipt + R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800201}
+@"event":"create","progid":"Finder.OneRe)"),
+     .notes = {"line 7: the last line is cut short",
+               "line 6: the trace ends inside DEVOVIZoruze(1800201) (cut at a size limit"},
+     .plan = "call 1800401\n"},
+    {.name = "several gigabytes, a hole of zeros first",
+     .trace = Trace("\n" + kReceipt),
+     .pick = {7, 9},
+     .hole = uint64_t{4} << 30,
+     .notes = {"line 1: a line longer than 1 MiB is no trace line"},
+     .plan = "call 1800401\n"},
+    {.name = "more host calls than replayed",
+     .trace = Trace(kReceipt + kReceipt + kReceipt),
+     .max_calls = 2,
+     .notes = {"line 11: the trace goes on past 2 host calls"},
+     .plan = "call 1800401\ncall 1800401\n"},
+    {.name = "two processes and no pick",
+     .trace = Trace(
+         kReceipt +
+         R"({"time":"2026-11-27 11:00:00.000","pid":8,"thread":9,"event":"host-refused","method":"DEVOVIZoruze","hresult":"0x80020005"}
+)"),
+     .error =
+         "host calls from 2 threads of 2 processes; pick one with --process PID, and --thread TID "
+         "where a process has several; the trace holds:\n"
+         "  process 7, thread 9: 2026-11-27 10:00:00.000 to 2026-11-27 10:00:00.000, 1 host "
+         "calls: DEVOVIZoruze 1800401\n"
+         "  process 8, thread 9: 2026-11-27 11:00:00.000 to 2026-11-27 11:00:00.000, 1 host "
+         "calls: DEVOVIZoruze refused"},
+    {.name = "a console session, a ProgID outside the catalogue, refusals",
+     .trace = Trace(R"(@"event":"host-enter","method":"ShowWorkbenchForm"}
+@"event":"create","progid":"Loyalty.CPlan"}
+@"event":"host-leave","method":"ShowWorkbenchForm","outcome":"ok"}
+@"event":"host-enter","method":"DEVOVIZoruze","id":1800201}
+@"event":"create","progid":"Vendor.Gadget"}
+@"event":"host-leave","method":"DEVOVIZoruze","id":1800201,"outcome":"ok"}
+@"event":"host-refused","method":"DEVOVIZoruze","hresult":"0x8002000A"}
+@"event":"host-refused","method":"DEVOVIZoruze","hresult":"0x80004003"}
+)" + kReceipt),
+     .notes = {"line 1: ShowWorkbenchForm, a console session: its clicks are not host calls",
+               "line 4: \"Vendor.Gadget\" is outside the reference suite's catalog: the host call "
+               "that uses it (DEVOVIZoruze(1800201)) is not replayed",
+               "line 8: a call of DEVOVIZoruze refused with 0x80004003"},
+     .plan = "refuse overflow\ncall 1800401\n"},
+    {.name = "the session, a right, the language, a phrase, a text cut at 256",
+     .trace = kStoreDay,
+     .notes = {"line 2: the answer of CtxStore.SessionBag.GetProperty is cut at 256 of 300 "
+               "characters: the replay fills the rest with \"~\"",
+               "the trace ends while its host still held Workbench"},
+     .plan = "call 1800101\nhold\n"},
+    {.name = "answers by the number of the call, a failed and a good creation",
+     .trace = Trace(R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800601}
+@"event":"create-failed","progid":"Tabulate.ClsTable","error":{"number":429,"source":"Workbench","description":"ActiveX component can't create object","helpfile":"","helpcontext":0}}
+@"event":"create","progid":"Tabulate.ClsTable"}
+@"event":"get","progid":"Tabulate.ClsTable","member":"Result","args":[{"type":"String","value":"OK","byref":false}],"result":{"type":"Boolean","value":false}}
+@"event":"get","progid":"Tabulate.ClsTable","member":"Result","args":[{"type":"String","value":"Error","byref":false}],"result":{"type":"String","value":"x"}}
+@"event":"get","progid":"Tabulate.ClsTable","member":"Result","args":[{"type":"String","value":"Error","byref":false}],"result":{"type":"String","value":"x"}}
+@"event":"release","progid":"Tabulate.ClsTable"}
+@"event":"host-leave","method":"DEVOVIZoruze","id":1800601,"outcome":"ok"}
+)"),
+     .plan = "call 1800601\n",
+     .at = "/components/Tabulate.ClsTable/Result",
+     .value = R"({"value":"x","when":[{"nthOverall":1,"value":false}]})"},
+    {.name = "the host lets Workbench go between calls, and holds it at the end",
+     .trace = Trace(R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800201}
+)" + kLanguage + R"(@"event":"host-leave","method":"DEVOVIZoruze","id":1800201,"outcome":"ok"}
+@"event":"release","progid":"Polyglot.LocaleState"}
+@"event":"host-enter","method":"DEVOVIZoruze","id":1800201}
+)" + kLanguage + R"(@"event":"host-leave","method":"DEVOVIZoruze","id":1800201,"outcome":"ok"}
+)"),
+     .notes = {"the trace ends while its host still held Workbench: the replay's closing releases "
+               "(Polyglot.LocaleState) are not compared"},
+     .plan = "call 1800201\nrenew\ncall 1800201\nhold\n",
+     .at = "/components/Polyglot.LocaleState"},
+};
+
+void PrintTo(const Row& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class ConversionTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(ConversionTest, ConvertsWhatIsReadableAndNamesTheRest) {
+  const Row& row = GetParam();
+  const std::string path = ::testing::TempDir() + "replay-" + std::to_string(getpid()) + ".jsonl";
+  {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.seekp(static_cast<std::streamoff>(row.hole));
+    file << row.trace;
+  }
+  Options options;
+  options.pick = row.pick;
+  options.max_calls = row.max_calls;
+  std::ostringstream expect;
+  const Conversion conversion = Convert(path, options, expect);
+  std::remove(path.c_str());
+
+  std::string notes;
+  for (const std::string& note : conversion.notes)
+    notes += note + "\n";
+  if (row.error) {
+    EXPECT_FALSE(conversion.ok);
+    EXPECT_NE(conversion.error.find(row.error), std::string::npos) << conversion.error;
+    return;
+  }
+  ASSERT_TRUE(conversion.ok) << conversion.error;
+  for (const char* note : row.notes)
+    EXPECT_NE(notes.find(note), std::string::npos) << "missing: " << note << "\nnotes:\n" << notes;
+  EXPECT_EQ(conversion.notes.size(), row.notes.size()) << notes;
+
+  std::string plan;
+  for (const std::string& step : conversion.plan)
+    plan += step + "\n";
+  EXPECT_EQ(plan, row.plan);
+  // Every line to repeat is a trace line as read, unknown fields left out.
+  size_t lines = 0;
+  std::istringstream expected(expect.str());
+  for (std::string line; std::getline(expected, line); ++lines) {
+    const auto event = nlohmann::json::parse(line);
+    EXPECT_TRUE(event.contains("event") && !event.contains("elapsed")) << line;
+  }
+  EXPECT_EQ(lines, conversion.events);
+
+  const auto json = refsuite::ScenarioJson(conversion.scenario);
+  EXPECT_NO_THROW(refsuite::ParseScenario(json.dump(), "converted", {}));
+  if (row.at && row.value) {
+    EXPECT_EQ(json.at(refsuite::OrderedJson::json_pointer(row.at)),
+              refsuite::OrderedJson::parse(row.value));
+  } else if (row.at) {
+    EXPECT_FALSE(json.contains(refsuite::OrderedJson::json_pointer(row.at))) << json.dump();
+  }
+  // A file of gigabytes is read past, never held.
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  EXPECT_LT(usage.ru_maxrss, 512L << 10) << "KiB at most";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows,
+                         ConversionTest,
+                         ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row>& param) {
+                           std::string name;
+                           for (const char* c = param.param.name; *c; ++c)
+                             name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+                           return name;
+                         });
+
+// The session, the rights, the language and the phrases are where a reader
+// looks for them, and the cut text is filled to its whole length.
+TEST(ConversionScenario, PutsTheStoreDayWhereTheSuiteAnswersIt) {
+  const std::string path = ::testing::TempDir() + "replay-day-" + std::to_string(getpid());
+  std::ofstream(path) << kStoreDay;
+  std::ostringstream expect;
+  const Conversion conversion = Convert(path, {}, expect);
+  std::remove(path.c_str());
+  ASSERT_TRUE(conversion.ok) << conversion.error;
+  const auto json = refsuite::ScenarioJson(conversion.scenario);
+  EXPECT_EQ(json["language"], "ENG");
+  EXPECT_EQ(json["rights"], refsuite::OrderedJson::parse(R"({"2812": false, "*": true})"));
+  EXPECT_EQ(json["phrases"],
+            refsuite::OrderedJson::parse(R"({"ENG": {"日结完成": "Day closed"}})"));
+  EXPECT_EQ(json["session"]["PropsString"], kProps + std::string(44, '~'));
+  EXPECT_FALSE(json["components"].contains("CtxStore.SessionBag")) << json.dump();
+}
+
+}  // namespace
+}  // namespace replay
