@@ -2,10 +2,14 @@
 // whatever they hold, and a trace that is off or cannot write.
 #include "bridge/trace.h"
 
+#include "bridge/trace_file.h"
+#include "bridge/trace_path.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -165,6 +169,114 @@ TEST_F(TraceTest, OffOrUnwritableItChangesNothing) {
   ConfigureForTesting(path_);
   EXPECT_EQ(CaptureError(call), untraced);
   EXPECT_FALSE(Lines().empty());
+}
+
+}  // namespace
+}  // namespace wb::trace
+
+namespace wb::trace {
+namespace {
+
+TEST_F(TraceTest, StopsWithOneLastLineAtItsLimitAndNeverWritesOntoATornLine) {
+  const auto call = [] { CaptureError([] { CallMember(CreateObject(u"Loyalty.CPlan"), u"Show"); }); };
+  const auto write = [this](const std::string& text) { std::ofstream(path_) << text; };
+  const auto read = [this] {
+    std::ifstream file(path_);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  };
+  // Unlimited: how many lines a call writes.
+  ConfigureForTesting(path_);
+  call();
+  const size_t per_call = Lines().size();
+  const size_t one_call = read().size();
+  ASSERT_GE(per_call, 3u);
+
+  struct Row {
+    const char* name;
+    std::string before;  // the file's text before the process opens it
+    uint64_t limit;
+    size_t calls;
+    size_t lines;        // parsed lines afterwards, the last one "trace-full" unless 0
+    bool full;
+  };
+  const Row rows[] = {
+      {"room for one call and a bit", "", one_call + 10, 3, per_call + 1, true},
+      {"room for every call", "", 100 * one_call, 3, 3 * per_call, false},
+      {"full before it started", std::string(200, 'x') + "\n", 200, 2, 0, false},
+      {"a torn line is ended first", "{\"event\": \"torn", 100 * one_call, 1, 0, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    write(row.before);
+    ConfigureForTesting(path_, row.limit);
+    for (size_t i = 0; i < row.calls; ++i)
+      call();
+    const std::string text = read();
+    ASSERT_TRUE(text.starts_with(row.before));
+    std::string after = text.substr(row.before.size());
+    if (row.before.ends_with("torn")) {
+      // The torn line keeps its own line; every line after it is whole.
+      ASSERT_TRUE(after.starts_with("\n"));
+      std::remove(path_.c_str());
+      std::ofstream(path_) << after.substr(1);
+      EXPECT_EQ(Lines().size(), per_call);
+      continue;
+    }
+    std::remove(path_.c_str());
+    std::ofstream(path_) << after;
+    const auto lines = Lines();
+    EXPECT_EQ(lines.size(), row.lines);
+    if (row.full) {
+      EXPECT_EQ(lines.back()["event"], "trace-full");
+      EXPECT_EQ(lines.back()["limit"], row.limit);
+      EXPECT_FALSE(Enabled());
+    }
+  }
+}
+
+TEST_F(TraceTest, ParsesItsLimitAsAPlainDecimalNumber) {
+  const std::pair<const char*, uint64_t> rows[] = {
+      {"1048576", 1048576}, {" 42 ", 42}, {"", 0}, {"-5", 0}, {"10MB", 0}, {"0x10", 0},
+      {"99999999999999999999", 0},
+  };
+  for (const auto& [text, limit] : rows)
+    EXPECT_EQ(ParseLimit(text), limit) << text;
+}
+
+TEST_F(TraceTest, RefusesEveryNameThatIsNoLocalFileByItsTextAlone) {
+  const std::pair<std::u16string_view, PathProblem> rows[] = {
+      {u"C:\\Temp\\trace.jsonl", PathProblem::kNone},
+      {u"c:/temp/trace.jsonl", PathProblem::kNone},
+      {u"\\\\?\\C:\\Temp\\trace.jsonl", PathProblem::kNone},
+      {u"C:\\Temp\\console.log", PathProblem::kNone},
+      {u"C:\\Temp\\com10.jsonl", PathProblem::kNone},
+      {u"trace.jsonl", PathProblem::kRelative},
+      {u"logs\\trace.jsonl", PathProblem::kRelative},
+      {u"C:trace.jsonl", PathProblem::kRelative},
+      {u"\\trace.jsonl", PathProblem::kRelative},
+      {u"", PathProblem::kRelative},
+      {u"\\\\server\\share\\trace.jsonl", PathProblem::kShare},
+      {u"//server/share/trace.jsonl", PathProblem::kShare},
+      {u"\\\\?\\UNC\\server\\share\\trace.jsonl", PathProblem::kShare},
+      {u"\\\\.\\pipe\\workbench", PathProblem::kNamespace},
+      {u"\\\\.\\C:\\trace.jsonl", PathProblem::kNamespace},
+      {u"\\\\?\\GLOBALROOT\\Device\\Null", PathProblem::kNamespace},
+      {u"\\??\\C:\\trace.jsonl", PathProblem::kNamespace},
+      {u"COM1", PathProblem::kRelative},
+      {u"C:\\Temp\\COM1", PathProblem::kDevice},
+      {u"C:\\Temp\\lpt1.jsonl", PathProblem::kDevice},
+      {u"C:\\Temp\\nul", PathProblem::kDevice},
+      {u"C:\\Temp\\Con .txt", PathProblem::kDevice},
+      {u"C:\\Temp\\CONOUT$", PathProblem::kDevice},
+      {u"C:\\Temp\\com\u00B9", PathProblem::kDevice},
+      {u"C:\\aux\\trace.jsonl", PathProblem::kDevice},
+      {u"C:\\Temp\\trace.jsonl:hidden", PathProblem::kBadName},
+      {u"C:\\Temp\\*.jsonl", PathProblem::kBadName},
+      {u"C:\\Temp\\", PathProblem::kBadName},
+      {u"C:\\Temp\\tr\nace", PathProblem::kBadName},
+  };
+  for (const auto& [path, problem] : rows)
+    EXPECT_EQ(CheckTracePath(path), problem) << ToUtf8(String(path));
 }
 
 }  // namespace

@@ -69,7 +69,9 @@ suite_proof_hostile() {
 }
 
 # The fault sweep: every interaction of each run failing in turn, then every
-# task allocation of Workbench.dll in the run (through a malloc spy).
+# task allocation of Workbench.dll in the run (through a malloc spy); for the
+# runs that end in an error, also through IDispatch::Invoke, whose EXCEPINFO
+# takes allocations of its own.
 WB_PROOF_SWEEPS=(1800101 1800201 1800301 1800401 1800601 1800301-failing 1800101-check-failing)
 suite_proof_sweep() {
   wb_proof_register proof_sweep || return 0
@@ -79,6 +81,10 @@ suite_proof_sweep() {
       wb_proof_run "proof_${kind}_$sweep" "$WB_BUILD/tests/wine/proof/sweep_client.exe" \
         "$kind" "$sweep"
     done
+  done
+  for sweep in 1800301-failing 1800101-check-failing; do
+    wb_proof_run "proof_allocations_invoke_$sweep" "$WB_BUILD/tests/wine/proof/sweep_client.exe" \
+      allocations-invoke "$sweep"
   done
 }
 
