@@ -68,6 +68,22 @@ suite_proof_hostile() {
   wb_proof_run proof_hostile_answers "$WB_BUILD/tests/wine/proof/hostile_client.exe" answers
 }
 
+# The host inside a component's call (the suite's host hook): it lets go of
+# its last object, or calls in again 65 levels deep; with and without the
+# field trace.
+suite_proof_host_frame() {
+  wb_proof_register proof_host_frame || return 0
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/host_frame.json") \
+    WB_SUITE_JOURNAL=$(wb_proof_journal host_frame) \
+    wb_proof_run proof_host_frame "$WB_BUILD/tests/wine/proof/host_frame_client.exe"
+  local trace=$WB_WINE_TMP/host-frame-trace.jsonl
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/host_frame.json") \
+    WB_SUITE_JOURNAL=$(wb_proof_journal host_frame_traced) \
+    WORKBENCH_TRACE=$(wb_winpath "$trace") \
+    wb_proof_run proof_host_frame_traced "$WB_BUILD/tests/wine/proof/host_frame_client.exe"
+  [[ -s $trace ]] || wb_fail "proof_host_frame_traced: nothing was traced"
+}
+
 # The fault sweep: every interaction of each run failing in turn, then every
 # task allocation of Workbench.dll in the run (through a malloc spy); for the
 # runs that end in an error, also through IDispatch::Invoke, whose EXCEPINFO
