@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Static checks of a built Workbench.dll, without running it: the file format,
 # the five exports by their plain names (and nothing else exported), the
-# system DLLs it imports, and its TYPELIB and VERSION resources.
+# system DLLs it imports, its TYPELIB and VERSION resources, and its
+# hardening: ASLR and NX in its header, the stack protector's and the
+# checked buffer functions' failure handlers linked in.
 #   static_checks.sh <Workbench.dll> win32|win64
 # Prints the plan and `ok - ` / `not ok - ` lines; exits with the failures.
 set -u
@@ -25,7 +27,7 @@ if [[ ! -f $dll ]]; then
   wb_finish
 fi
 
-wb_plan 9
+wb_plan 12
 kind=$(file -b "$dll")
 check "file format" "$kind" contains "$kind" "^$format"
 
@@ -38,6 +40,20 @@ imports=$(awk '/DLL Name:/ {print toupper($3)}' <<<"$dump" | sort | tr '\n' ' ')
 check "imports the system's DLLs alone, OLE automation among them (no mingw runtime DLLs)" \
   "got: $imports" test "$imports" = \
   "ADVAPI32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL OLEAUT32.DLL USER32.DLL "
+
+# The header's DllCharacteristics, one flag a line after the value.
+flags=$(awk '/^DllCharacteristics/ {on = 1; next} on && /^\t\t/ {print $1; next} on {exit}' \
+  <<<"$dump" | sort | tr '\n' ' ')
+want_flags="DYNAMIC_BASE NX_COMPAT "
+[[ $arch == win64 ]] && want_flags="DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT "
+check "ASLR and NX in the header (high-entropy ASLR on 64-bit)" "got: $flags" \
+  test "$flags" = "$want_flags"
+# Stripped, the DLL keeps the handlers' messages: linked in only when code
+# compiled with the protector (or a checked buffer function) calls them.
+check "the stack protector is in it" "no stack_chk_fail" \
+  grep -q "stack smashing detected" "$dll"
+check "checked buffer functions (_FORTIFY_SOURCE) are in it" "no chk_fail" \
+  grep -q "buffer overflow detected" "$dll"
 
 resources=$("$prefix-windres" -i "$dll" -O rc 2>/dev/null)
 check "TYPELIB resource 1" "not found" contains "$resources" '^1 "TYPELIB"'
