@@ -56,6 +56,8 @@ suite_proof_threads() {
     wb_proof_run proof_threads "$WB_BUILD/tests/wine/proof/threads_client.exe" languages \
     "${WB_THREAD_CALLS:-2000}"
   wb_proof_run proof_thread_alone "$WB_BUILD/tests/wine/proof/threads_client.exe" alone
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/threads.json") \
+    wb_proof_run proof_apartments "$WB_BUILD/tests/wine/proof/threads_client.exe" apartments
 }
 
 # Hostile input at the COM boundary (arguments, DISPPARAMS, flags, null

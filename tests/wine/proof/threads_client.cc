@@ -12,6 +12,14 @@
 // One host thread in a process that has no other apartment: it calls the
 // class (no component involved), uninitializes COM, so that COM lets
 // Workbench.dll go, and ends; the process must end cleanly.
+//   threads_client.exe apartments
+// with WB_SUITE_SCENARIO naming scenarios/threads.json: a host thread of the
+// multithreaded apartment creates the class (COM makes it in an apartment of
+// its own and hands back a proxy, marshaled through the registered type
+// library), and an object made here reaches another apartment through the
+// global interface table; each calls with success and with an error whose
+// five fields must arrive whole, through the table of methods and through
+// IDispatch::Invoke, and releases it.
 #include <windows.h>
 
 #include <cguid.h>
@@ -234,6 +242,89 @@ void RunAlone(Checks& t) {
            "alone: the thread ended after COM let Workbench.dll go");
 }
 
+// scenarios/threads.json's Loyalty.CPlan error in its own language, FRA,
+// which has no translations.
+const HostError kPlanError = {static_cast<HRESULT>(0x800A04D2), u"Loyalty",
+                              u"**WaitToBeTranslated****WaitToBeTranslated**", u"loyalty.chm", 42};
+
+struct Use {
+  const char* label;
+  bool multithreaded;  // the using thread's apartment
+  DWORD cookie = 0;  // in the global interface table; 0: the thread creates it
+  Checks* t = nullptr;
+};
+
+DWORD WINAPI UseThread(void* param) {
+  Use& use = *static_cast<Use*>(param);
+  Checks& t = *use.t;
+  const std::string label = use.label;
+  CoInitializeEx(nullptr, use.multithreaded ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED);
+  {
+    ComPtr<_CWorkbench> workbench;
+    if (use.cookie == 0) {
+      workbench = wbproof::NewWorkbench();
+    } else {
+      ComPtr<IGlobalInterfaceTable> table;
+      if (SUCCEEDED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_PPV_ARGS(&table))))
+        table->GetInterfaceFromGlobal(use.cookie, IID_PPV_ARGS(&workbench));
+    }
+    // A proxy answers for its channel's security: the calls cross apartments.
+    ComPtr<IClientSecurity> proxy;
+    t.Expect(workbench && SUCCEEDED(workbench.As(&proxy)),
+             label + ": the object arrives as a proxy");
+    const HostError ok = workbench ? wbproof::CallVtable(workbench.Get(), wbproof::kNoFunction)
+                                   : HostError{E_POINTER, {}, {}, {}, 0};
+    t.Expect(ok == HostError{}, label + ": a call succeeds", wbproof::Show(ok));
+    const HostError vtable =
+        workbench ? wbproof::CallVtable(workbench.Get(), wbproof::kLoyaltyPlan) : ok;
+    // Wine's channel carries no IErrorInfo from one apartment to another (on
+    // Windows it does): here the status alone is the vtable caller's.
+    t.Expect(vtable.hr == kPlanError.hr, label + ": an error's status, by the table of methods",
+             wbproof::Show(vtable));
+    const HostError late =
+        workbench ? wbproof::CallDispatch(workbench.Get(), wbproof::kLoyaltyPlan) : ok;
+    t.Expect(late == kPlanError, label + ": an error arrives whole, by IDispatch::Invoke",
+             wbproof::Show(late));
+  }
+  CoUninitialize();
+  return 0;
+}
+
+// Waits for `thread` while this apartment serves the calls made into it.
+void PumpUntilEnded(HANDLE thread) {
+  const ULONGLONG deadline = GetTickCount64() + 60000;
+  while (GetTickCount64() < deadline &&
+         MsgWaitForMultipleObjects(1, &thread, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageW(&msg);
+  }
+}
+
+void RunApartments(Checks& t) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  Use created{"a thread of the multithreaded apartment", true, 0, &t};
+  ScopedHandle thread(CreateThread(nullptr, 0, UseThread, &created, 0, nullptr));
+  PumpUntilEnded(thread.Get());
+
+  ComPtr<IGlobalInterfaceTable> table;
+  CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                   IID_PPV_ARGS(&table));
+  ComPtr<_CWorkbench> mine = wbproof::NewWorkbench();
+  Use handed{"another apartment, through the global interface table", false, 0, &t};
+  if (table && mine)
+    table->RegisterInterfaceInGlobal(mine.Get(), IID__CWorkbench, &handed.cookie);
+  mine.Reset();
+  thread.Reset(CreateThread(nullptr, 0, UseThread, &handed, 0, nullptr));
+  PumpUntilEnded(thread.Get());
+  if (table && handed.cookie)
+    table->RevokeInterfaceFromGlobal(handed.cookie);
+  table.Reset();
+  t.Expect(wbproof::WorkbenchCanUnloadNow() == S_OK, "apartments: every object was released");
+  CoUninitialize();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -241,11 +332,14 @@ int wmain(int argc, wchar_t** argv) {
   if (argc >= 2 && std::wcscmp(argv[1], L"alone") == 0) {
     t.Plan(2);
     RunAlone(t);
+  } else if (argc >= 2 && std::wcscmp(argv[1], L"apartments") == 0) {
+    t.Plan(2 * 4 + 1);
+    RunApartments(t);
   } else if (argc >= 2 && std::wcscmp(argv[1], L"languages") == 0) {
     t.Plan(3 + 3 * kThreads + 6);  // the run, each thread, the journal
     RunLanguages(t, argc > 2 ? std::wcstol(argv[2], nullptr, 10) : kDefaultCalls);
   } else {
-    t.Expect(false, "arguments", "usage: threads_client languages [calls] | alone");
+    t.Expect(false, "arguments", "usage: threads_client languages [calls] | alone | apartments");
   }
   // The harness fails a non-zero exit and anything from Wine's crash handler.
   return t.Finish();
