@@ -242,60 +242,55 @@ void RunAlone(Checks& t) {
            "alone: the thread ended after COM let Workbench.dll go");
 }
 
-// scenarios/threads.json's Loyalty.CPlan error in its own language, FRA,
-// which has no translations.
-const HostError kPlanError = {static_cast<HRESULT>(0x800A04D2), u"Loyalty",
-                              u"**WaitToBeTranslated****WaitToBeTranslated**", u"loyalty.chm", 42};
-
+// Uses an object of another apartment: made by COM for this thread of the
+// multithreaded apartment (`cookie` 0), or handed on through the global
+// interface table. scenarios/threads.json's language, FRA, has no texts.
 struct Use {
   const char* label;
-  bool multithreaded;  // the using thread's apartment
-  DWORD cookie = 0;  // in the global interface table; 0: the thread creates it
-  Checks* t = nullptr;
+  DWORD cookie;
+  Checks* t;
 };
 
 DWORD WINAPI UseThread(void* param) {
-  Use& use = *static_cast<Use*>(param);
-  Checks& t = *use.t;
-  const std::string label = use.label;
-  CoInitializeEx(nullptr, use.multithreaded ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED);
+  const Use& use = *static_cast<Use*>(param);
+  const HostError plan = {static_cast<HRESULT>(0x800A04D2), u"Loyalty",
+                          u"**WaitToBeTranslated****WaitToBeTranslated**", u"loyalty.chm", 42};
+  CoInitializeEx(nullptr, use.cookie ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED);
   {
-    ComPtr<_CWorkbench> workbench;
-    if (use.cookie == 0) {
-      workbench = wbproof::NewWorkbench();
-    } else {
-      ComPtr<IGlobalInterfaceTable> table;
-      if (SUCCEEDED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_PPV_ARGS(&table))))
-        table->GetInterfaceFromGlobal(use.cookie, IID_PPV_ARGS(&workbench));
-    }
-    // A proxy answers for its channel's security: the calls cross apartments.
+    ComPtr<_CWorkbench> workbench = use.cookie ? nullptr : wbproof::NewWorkbench();
+    ComPtr<IGlobalInterfaceTable> table;
+    if (use.cookie && SUCCEEDED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr,
+                                                 CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&table))))
+      table->GetInterfaceFromGlobal(use.cookie, IID_PPV_ARGS(&workbench));
+    // A proxy answers for its channel's security.
     ComPtr<IClientSecurity> proxy;
-    t.Expect(workbench && SUCCEEDED(workbench.As(&proxy)),
-             label + ": the object arrives as a proxy");
-    const HostError ok = workbench ? wbproof::CallVtable(workbench.Get(), wbproof::kNoFunction)
-                                   : HostError{E_POINTER, {}, {}, {}, 0};
-    t.Expect(ok == HostError{}, label + ": a call succeeds", wbproof::Show(ok));
-    const HostError vtable =
-        workbench ? wbproof::CallVtable(workbench.Get(), wbproof::kLoyaltyPlan) : ok;
-    // Wine's channel carries no IErrorInfo from one apartment to another (on
-    // Windows it does): here the status alone is the vtable caller's.
-    t.Expect(vtable.hr == kPlanError.hr, label + ": an error's status, by the table of methods",
-             wbproof::Show(vtable));
-    const HostError late =
-        workbench ? wbproof::CallDispatch(workbench.Get(), wbproof::kLoyaltyPlan) : ok;
-    t.Expect(late == kPlanError, label + ": an error arrives whole, by IDispatch::Invoke",
-             wbproof::Show(late));
+    const std::string label = use.label;
+    use.t->Expect(workbench && SUCCEEDED(workbench.As(&proxy)), label + ": arrives as a proxy");
+    const auto call = [&](LONG id, bool late) {
+      return !workbench ? HostError{E_POINTER, {}, {}, {}, 0}
+             : late     ? wbproof::CallDispatch(workbench.Get(), id)
+                        : wbproof::CallVtable(workbench.Get(), id);
+    };
+    use.t->Expect(call(wbproof::kNoFunction, false) == HostError{}, label + ": a call succeeds");
+    // Wine's channel carries no IErrorInfo between apartments (Windows' does):
+    // by the table of methods the status alone is checked here.
+    const HostError vtable = call(wbproof::kLoyaltyPlan, false), late = call(wbproof::kLoyaltyPlan, true);
+    use.t->Expect(vtable.hr == plan.hr, label + ": an error's status by the table of methods",
+                  wbproof::Show(vtable));
+    use.t->Expect(late == plan, label + ": an error's five fields by IDispatch::Invoke",
+                  wbproof::Show(late));
   }
   CoUninitialize();
   return 0;
 }
 
-// Waits for `thread` while this apartment serves the calls made into it.
-void PumpUntilEnded(HANDLE thread) {
+// Runs `use` on a thread of its own while this apartment serves its calls.
+void RunUse(Use use) {
+  const ScopedHandle thread(CreateThread(nullptr, 0, UseThread, &use, 0, nullptr));
+  HANDLE waited = thread.Get();
   const ULONGLONG deadline = GetTickCount64() + 60000;
-  while (GetTickCount64() < deadline &&
-         MsgWaitForMultipleObjects(1, &thread, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0) {
+  while (thread && GetTickCount64() < deadline &&
+         MsgWaitForMultipleObjects(1, &waited, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0) {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
       DispatchMessageW(&msg);
@@ -304,22 +299,16 @@ void PumpUntilEnded(HANDLE thread) {
 
 void RunApartments(Checks& t) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  Use created{"a thread of the multithreaded apartment", true, 0, &t};
-  ScopedHandle thread(CreateThread(nullptr, 0, UseThread, &created, 0, nullptr));
-  PumpUntilEnded(thread.Get());
-
+  RunUse({"a thread of the multithreaded apartment", 0, &t});
   ComPtr<IGlobalInterfaceTable> table;
   CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
                    IID_PPV_ARGS(&table));
-  ComPtr<_CWorkbench> mine = wbproof::NewWorkbench();
-  Use handed{"another apartment, through the global interface table", false, 0, &t};
-  if (table && mine)
-    table->RegisterInterfaceInGlobal(mine.Get(), IID__CWorkbench, &handed.cookie);
-  mine.Reset();
-  thread.Reset(CreateThread(nullptr, 0, UseThread, &handed, 0, nullptr));
-  PumpUntilEnded(thread.Get());
-  if (table && handed.cookie)
-    table->RevokeInterfaceFromGlobal(handed.cookie);
+  DWORD cookie = 0;
+  if (ComPtr<_CWorkbench> mine = wbproof::NewWorkbench(); table && mine)
+    table->RegisterInterfaceInGlobal(mine.Get(), IID__CWorkbench, &cookie);
+  RunUse({"another apartment, through the global interface table", cookie, &t});
+  if (cookie)
+    table->RevokeInterfaceFromGlobal(cookie);
   table.Reset();
   t.Expect(wbproof::WorkbenchCanUnloadNow() == S_OK, "apartments: every object was released");
   CoUninitialize();
