@@ -145,8 +145,9 @@ void RaiseFromInvoke(HRESULT hr, win::ScopedExcepInfo& excep) {
   RaiseWith(number, std::move(reported));
 }
 
-void RaiseCannotCreate(HRESULT) {
-  RaiseWith(rt::kCannotCreateObject, TakeErrorInfo());
+void RaiseCannotCreate(HRESULT hr) {
+  // Lack of memory is no fault of the registration: the host is told so.
+  RaiseWith(hr == E_OUTOFMEMORY ? rt::kOutOfMemory : rt::kCannotCreateObject, TakeErrorInfo());
 }
 
 HRESULT HResultFromErr(const ErrRecord& err) noexcept {

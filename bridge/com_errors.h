@@ -56,7 +56,8 @@ String DescribeErrNumber(int32_t number);
 [[noreturn]] void RaiseFromInvoke(HRESULT hr, win::ScopedExcepInfo& excep);
 
 // Raises the runtime's 429 for a ProgID that cannot be resolved or created,
-// with the IErrorInfo texts that the failed creation left, if any.
+// with the IErrorInfo texts that the failed creation left, if any; or 7, out
+// of memory, when that is why the creation failed (E_OUTOFMEMORY).
 [[noreturn]] void RaiseCannotCreate(HRESULT hr);
 
 // ---- Outgoing reports -----------------------------------------------------

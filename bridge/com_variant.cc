@@ -10,6 +10,7 @@
 #include "bridge/com_errors.h"
 #include "bridge/err.h"
 #include "bridge/runtime_errors.h"
+#include "bridge/traced_object.h"
 #include "bridge/win/scoped_bstr.h"
 
 namespace wb {
@@ -143,7 +144,9 @@ ScopedVariant ToComVariant(const Variant& value) {
       break;
     }
     case VarKind::kObject: {
-      const AutomationObject& object = value.object();
+      // A component created while the trace was on goes as itself, also
+      // to one created after the trace went off or left untraced.
+      const AutomationObject& object = trace::TracedObject::Unwrap(value.object());
       if (!IsComBacked(object))
         Err::RaiseRuntime(rt::kTypeMismatch);
       V_VT(&out) = VT_DISPATCH;

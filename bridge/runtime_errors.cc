@@ -12,6 +12,8 @@ String Describe(int32_t number) {
       return u"Out of memory";
     case kTypeMismatch:
       return u"Type mismatch";
+    case kOutOfStackSpace:
+      return u"Out of stack space";
     case kInternalError:
       return u"Internal error";
     case kObjectNotSet:

@@ -12,6 +12,7 @@ inline constexpr int32_t kInvalidProcedureCall = 5;
 inline constexpr int32_t kOverflow = 6;
 inline constexpr int32_t kOutOfMemory = 7;
 inline constexpr int32_t kTypeMismatch = 13;
+inline constexpr int32_t kOutOfStackSpace = 28;
 inline constexpr int32_t kInternalError = 51;
 inline constexpr int32_t kObjectNotSet = 91;
 inline constexpr int32_t kInvalidUseOfNull = 94;

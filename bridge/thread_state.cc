@@ -1,16 +1,26 @@
 #include "bridge/thread_state.h"
 
+#include <atomic>
 #include <utility>
 #include <vector>
 
 namespace wb {
 
-namespace {
+namespace internal {
 
 struct ThreadStore {
-  std::vector<std::pair<std::type_index, std::unique_ptr<internal::ThreadSlot>>> slots;
-  int users = 0;
+  std::vector<std::pair<std::type_index, std::unique_ptr<ThreadSlot>>> slots;
+  // Lowered from other threads too (see ThreadStateUser).
+  std::atomic<int> users{0};
+  // A user was let go on another thread since the state was last torn down.
+  std::atomic<bool> released_elsewhere{false};
 };
+
+}  // namespace internal
+
+namespace {
+
+using internal::ThreadStore;
 
 // A plain pointer: nothing runs at thread exit (see the header).
 thread_local ThreadStore* t_store = nullptr;
@@ -52,23 +62,34 @@ void TeardownThreadState() noexcept {
   t_store->slots.clear();
   while (!slots.empty())
     slots.pop_back();
-  if (t_store->users == 0 && t_store->slots.empty()) {
+  if (t_store->users.load() == 0 && t_store->slots.empty()) {
     delete t_store;
     t_store = nullptr;
   }
 }
 
-ThreadStateUser::ThreadStateUser() {
-  ++Store().users;
+ThreadStateUser::ThreadStateUser() : store_(&Store()) {
+  // The last user went on another thread: what it left behind is released
+  // here, on its own thread, so that this user starts with fresh state.
+  if (store_->users.load() == 0 && store_->released_elsewhere.exchange(false))
+    TeardownThreadState();
+  store_ = &Store();
+  store_->users.fetch_add(1);
 }
 
 ThreadStateUser::~ThreadStateUser() {
-  if (--Store().users == 0)
+  if (store_ != t_store) {
+    // Another thread's state: its components belong to that thread.
+    store_->released_elsewhere.store(true);
+    store_->users.fetch_sub(1);
+    return;
+  }
+  if (store_->users.fetch_sub(1) == 1)
     TeardownThreadState();
 }
 
 int ThreadStateUser::LiveOnThisThread() noexcept {
-  return t_store ? t_store->users : 0;
+  return t_store ? t_store->users.load() : 0;
 }
 
 }  // namespace wb

@@ -42,7 +42,15 @@ T& PerThread() {
 // Destroys the calling thread's module state, newest first.
 void TeardownThreadState() noexcept;
 
-// Held by each object whose life keeps the thread's module state alive.
+namespace internal {
+struct ThreadStore;
+}  // namespace internal
+
+// Held by each object whose life keeps the thread's module state alive, and
+// by each host call while it runs. It counts on the thread that made it.
+// Let go on another thread (a host that breaks the apartment rule), it only
+// lowers its own thread's count: that thread's state is not touched from
+// here, and is torn down on its own thread when the next user comes there.
 class ThreadStateUser {
  public:
   ThreadStateUser();
@@ -52,6 +60,9 @@ class ThreadStateUser {
 
   // Objects alive on the calling thread.
   static int LiveOnThisThread() noexcept;
+
+ private:
+  internal::ThreadStore* store_;
 };
 
 }  // namespace wb

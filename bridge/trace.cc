@@ -22,12 +22,20 @@ using internal::g_state;
 using internal::Trace;
 
 std::atomic<TraceFile*> g_file{nullptr};
+std::atomic<uint64_t> g_limit{kDefaultTraceLimit};
 
-void Install(const std::string& path) {
+void Install(const std::string& path, uint64_t limit) {
   // Every file installed stays open for the life of the process: another
   // thread may still be writing to an earlier one (tests reconfigure).
   static std::vector<std::unique_ptr<TraceFile>> files;
   std::unique_ptr<TraceFile> file = path.empty() ? nullptr : OpenTraceFile(path);
+  // A file that is full already stays as it is: its last line says so.
+  if (file) {
+    const std::optional<uint64_t> size = file->Size();
+    if (!size || *size >= limit)
+      file.reset();
+  }
+  g_limit.store(limit, std::memory_order_relaxed);
   TraceFile* raw = file.get();
   if (file)
     files.push_back(std::move(file));
@@ -58,7 +66,8 @@ bool ReadConfiguration() noexcept {
   // Once per process, whichever thread comes first.
   static const bool read = [] {
     try {
-      Install(ConfiguredPath());
+      const std::string path = ConfiguredPath();
+      Install(path, path.empty() ? kDefaultTraceLimit : ConfiguredLimit());
     } catch (...) {
       g_state.store(kOff, std::memory_order_release);
     }
@@ -73,8 +82,26 @@ void Emit(TraceLine&& line) noexcept {
     TraceFile* file = g_file.load(std::memory_order_acquire);
     if (file == nullptr || g_state.load(std::memory_order_acquire) != kOn)
       return;
-    if (!file->AppendLine(std::move(line).Finish()))
-      g_state.store(kOff, std::memory_order_release);
+    const std::string text = std::move(line).Finish();
+    const uint64_t limit = g_limit.load(std::memory_order_relaxed);
+    const std::optional<uint64_t> size = file->Size();
+    if (size && *size + text.size() + 2 <= limit) {
+      if (!file->AppendLine(text))
+        g_state.store(kOff, std::memory_order_release);
+      return;
+    }
+    // Full (or its size unknown): one thread writes the last line, past the
+    // limit by that line alone, and the trace stops.
+    int on = kOn;
+    if (!g_state.compare_exchange_strong(on, kOff, std::memory_order_acq_rel))
+      return;
+    if (size) {
+      file->AppendLine(std::move(TraceLine("trace-full")
+                                     .Field("limit", limit)
+                                     .Text("note", u"the trace stopped here: the file reached "
+                                                   u"its size limit"))
+                           .Finish());
+    }
   } catch (...) {
     // Out of memory: the line is lost, the call goes on.
   }
@@ -144,8 +171,24 @@ void Notice(StringView title, StringView text, int32_t style) noexcept {
   });
 }
 
-void ConfigureForTesting(const std::string& path) {
-  Install(path);
+uint64_t ParseLimit(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+    text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+    text.remove_suffix(1);
+  if (text.empty() || text.size() > 19)
+    return 0;
+  uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9')
+      return 0;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return value;
+}
+
+void ConfigureForTesting(const std::string& path, uint64_t limit) {
+  Install(path, limit);
 }
 
 }  // namespace wb::trace

@@ -24,7 +24,13 @@
 // Component events have the shape of the reference suite's journal lines, so
 // that one renderer serves both. A text longer than 256 characters is cut
 // there, and its full length kept beside it. A file that cannot be opened or
-// written switches the trace off for the process; the host sees nothing of it.
+// written, or whose name is refused (bridge/trace_file.h), switches the trace
+// off for the process; the host sees nothing of it. A line that would take
+// the file past its size limit is replaced by a last one:
+//
+//   trace-full                the file reached its limit ("limit", in bytes);
+//                             the trace stopped for this process, and a
+//                             process that finds the file full writes nothing
 //
 // Three files: this one is the switch and the file, and the events; the
 // wrapper of traced components is bridge/traced_object.h; each line is
@@ -90,7 +96,7 @@ void CreateFailed(StringView prog_id, const ErrRecord& error) noexcept;
 void Notice(StringView title, StringView text, int32_t style) noexcept;
 
 // Tests: from now on the trace goes to `path` (empty: off), as if the
-// process had been configured with it.
-void ConfigureForTesting(const std::string& path);
+// process had been configured with it (and with the size limit `limit`).
+void ConfigureForTesting(const std::string& path, uint64_t limit = 64ull << 20);
 
 }  // namespace wb::trace

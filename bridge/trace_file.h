@@ -2,10 +2,18 @@
 // opened for appending and shared for reading, one whole line per write.
 // Windows (trace_file_win.cc) and the native build (trace_file_posix.cc) each
 // provide it, with the time and thread stamps that every line carries.
+//
+// The configured name may come from anyone who can write the user's
+// environment or registry, and the process that opens it may be elevated:
+// on Windows only an absolute path to a file on a local disk is opened
+// (bridge/trace_path.h), never a device, a pipe, a share or a link, and the
+// file must be the user's own. A name that is refused switches the trace off,
+// as one that cannot be opened does.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +24,14 @@ namespace wb::trace {
 // HKEY_CURRENT_USER\Software\Workbench. Empty when neither names a file.
 std::string ConfiguredPath();
 
+// The size past which the trace stops, in bytes: WORKBENCH_TRACE_LIMIT, or
+// else (Windows) the string value TraceLimit beside TraceFile, as a decimal
+// number; kDefaultTraceLimit when neither gives a number above zero.
+inline constexpr uint64_t kDefaultTraceLimit = 64ull << 20;
+uint64_t ConfiguredLimit();
+// The decimal number in `text` (spaces around it allowed), or 0.
+uint64_t ParseLimit(std::string_view text);
+
 class TraceFile {
  public:
   virtual ~TraceFile() = default;
@@ -24,9 +40,15 @@ class TraceFile {
   // write failed; std::bad_alloc when there was no memory to make the line,
   // which loses the line and nothing more.
   virtual bool AppendLine(std::string_view line) = 0;
+  // The file's size now, other processes' lines included; nullopt when it
+  // cannot be read.
+  virtual std::optional<uint64_t> Size() = 0;
 };
 
-// Opens (creating) `path` (UTF-8) for appending; null when it cannot be opened.
+// Opens (creating) `path` (UTF-8) for appending; null when it cannot be
+// opened or is refused. A file that ends inside a line (a write that failed
+// halfway, in this process or another) gets a line end first, so that no
+// line is ever appended onto a torn one.
 std::unique_ptr<TraceFile> OpenTraceFile(const std::string& path);
 
 // The local date and time with milliseconds: "2026-12-08 21:34:25.123".

@@ -1,6 +1,7 @@
 #include "bridge/trace_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -21,6 +22,24 @@ class PosixTraceFile final : public TraceFile {
   ~PosixTraceFile() override { ::close(fd_); }
   PosixTraceFile(const PosixTraceFile&) = delete;
   PosixTraceFile& operator=(const PosixTraceFile&) = delete;
+
+  std::optional<uint64_t> Size() override {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+      return std::nullopt;
+    return static_cast<uint64_t>(info.st_size);
+  }
+
+  // A file that ends inside a line gets its line end.
+  bool EndTornLine() {
+    const std::optional<uint64_t> size = Size();
+    if (!size)
+      return false;
+    char last = '\n';
+    if (*size != 0 && ::pread(fd_, &last, 1, static_cast<off_t>(*size - 1)) != 1)
+      return false;
+    return last == '\n' || AppendLine({});
+  }
 
   bool AppendLine(std::string_view line) override {
     std::string whole(line);
@@ -52,11 +71,21 @@ std::string ConfiguredPath() {
   return path ? std::string(path) : std::string();
 }
 
+uint64_t ConfiguredLimit() {
+  const char* text = std::getenv("WORKBENCH_TRACE_LIMIT");
+  const uint64_t limit = text ? ParseLimit(text) : 0;
+  return limit != 0 ? limit : kDefaultTraceLimit;
+}
+
 std::unique_ptr<TraceFile> OpenTraceFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  // Readable by its owner alone: it holds the session's properties.
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   if (fd < 0)
     return nullptr;
-  return std::make_unique<PosixTraceFile>(fd);
+  auto file = std::make_unique<PosixTraceFile>(fd);
+  if (!file->EndTornLine())
+    return nullptr;
+  return file;
 }
 
 std::string LocalTimeStamp() {

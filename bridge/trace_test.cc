@@ -2,10 +2,15 @@
 // whatever they hold, and a trace that is off or cannot write.
 #include "bridge/trace.h"
 
+#include "bridge/trace_file.h"
+#include "bridge/trace_path.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -165,6 +170,84 @@ TEST_F(TraceTest, OffOrUnwritableItChangesNothing) {
   ConfigureForTesting(path_);
   EXPECT_EQ(CaptureError(call), untraced);
   EXPECT_FALSE(Lines().empty());
+}
+
+}  // namespace
+}  // namespace wb::trace
+
+namespace wb::trace {
+namespace {
+
+TEST_F(TraceTest, StopsWithOneLastLineAtItsLimitAndNeverWritesOntoATornLine) {
+  const auto call = [] { CaptureError([] { CallMember(CreateObject(u"Loyalty.CPlan"), u"Show"); }); };
+  const auto text = [this] {
+    std::ifstream file(path_);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  };
+  ConfigureForTesting(path_);
+  call();
+  const size_t per_call = Lines().size(), one_call = text().size();
+  const struct {
+    std::string before;  // the file as the process finds it
+    uint64_t limit;
+    std::string after;   // the events appended, one letter each (f: trace-full)
+  } rows[] = {
+      {"", one_call + 10, std::string(per_call, '.') + "f"},
+      {"", 9 * one_call, std::string(3 * per_call, '.')},
+      {std::string(200, 'x') + "\n", 200, ""},
+      {"{\"event\": \"torn", 9 * one_call, "\n" + std::string(3 * per_call, '.')},
+  };
+  for (const auto& row : rows) {
+    std::ofstream(path_) << row.before;
+    ConfigureForTesting(path_, row.limit);
+    for (int i = 0; i < 3; ++i)
+      call();
+    const std::string all = text();
+    ASSERT_TRUE(all.starts_with(row.before)) << row.before;
+    std::string events = all.size() > row.before.size() && all[row.before.size()] == '\n' ? "\n" : "";
+    std::istringstream lines(all.substr(row.before.size() + events.size()));
+    for (std::string line; std::getline(lines, line);)
+      events += nlohmann::json::parse(line)["event"] == "trace-full" ? 'f' : '.';
+    EXPECT_EQ(events, row.after) << row.before << " " << row.limit;
+  }
+  EXPECT_EQ(ParseLimit(" 1048576 "), 1048576u);
+  EXPECT_EQ(ParseLimit("10MB"), 0u);
+}
+
+TEST_F(TraceTest, RefusesEveryNameThatIsNoLocalFileByItsTextAlone) {
+  const std::pair<std::u16string_view, PathProblem> rows[] = {
+      {u"C:\\Temp\\trace.jsonl", PathProblem::kNone},
+      {u"c:/temp/trace.jsonl", PathProblem::kNone},
+      {u"\\\\?\\C:\\Temp\\trace.jsonl", PathProblem::kNone},
+      {u"C:\\Temp\\console.log", PathProblem::kNone},
+      {u"C:\\Temp\\com10.jsonl", PathProblem::kNone},
+      {u"trace.jsonl", PathProblem::kRelative},
+      {u"logs\\trace.jsonl", PathProblem::kRelative},
+      {u"C:trace.jsonl", PathProblem::kRelative},
+      {u"\\trace.jsonl", PathProblem::kRelative},
+      {u"", PathProblem::kRelative},
+      {u"\\\\server\\share\\trace.jsonl", PathProblem::kShare},
+      {u"//server/share/trace.jsonl", PathProblem::kShare},
+      {u"\\\\?\\UNC\\server\\share\\trace.jsonl", PathProblem::kShare},
+      {u"\\\\.\\pipe\\workbench", PathProblem::kNamespace},
+      {u"\\\\.\\C:\\trace.jsonl", PathProblem::kNamespace},
+      {u"\\\\?\\GLOBALROOT\\Device\\Null", PathProblem::kNamespace},
+      {u"\\??\\C:\\trace.jsonl", PathProblem::kNamespace},
+      {u"COM1", PathProblem::kRelative},
+      {u"C:\\Temp\\COM1", PathProblem::kDevice},
+      {u"C:\\Temp\\lpt1.jsonl", PathProblem::kDevice},
+      {u"C:\\Temp\\nul", PathProblem::kDevice},
+      {u"C:\\Temp\\Con .txt", PathProblem::kDevice},
+      {u"C:\\Temp\\CONOUT$", PathProblem::kDevice},
+      {u"C:\\Temp\\com\u00B9", PathProblem::kDevice},
+      {u"C:\\aux\\trace.jsonl", PathProblem::kDevice},
+      {u"C:\\Temp\\trace.jsonl:hidden", PathProblem::kBadName},
+      {u"C:\\Temp\\*.jsonl", PathProblem::kBadName},
+      {u"C:\\Temp\\", PathProblem::kBadName},
+      {u"C:\\Temp\\tr\nace", PathProblem::kBadName},
+  };
+  for (const auto& [path, problem] : rows)
+    EXPECT_EQ(CheckTracePath(path), problem) << ToUtf8(String(path));
 }
 
 }  // namespace

@@ -42,6 +42,11 @@ const TracedObject* TracedObject::Of(const AutomationObject& object) noexcept {
   return dynamic_cast<const TracedObject*>(object.get());
 }
 
+const AutomationObject& TracedObject::Unwrap(const AutomationObject& object) noexcept {
+  const TracedObject* traced = Of(object);
+  return traced ? traced->inner() : object;
+}
+
 Variant TracedObject::Invoke(StringView name, CallKind kind, Args& args) {
   // The arguments as they go out, other components named by their ProgIDs.
   std::optional<JsonText> args_json;

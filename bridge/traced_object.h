@@ -17,6 +17,10 @@ class TracedObject final : public RefCountedThreadSafe<TracedObject> {
 
   // The wrapper behind `object`, or null for any other object.
   static const TracedObject* Of(const AutomationObject& object) noexcept;
+  // The component that `object` stands for: the wrapped one, or `object`.
+  // Whoever hands a component to another (a backend passing an argument)
+  // hands this, whether or not the trace is still on.
+  static const AutomationObject& Unwrap(const AutomationObject& object) noexcept;
 
   const String& prog_id() const noexcept { return prog_id_; }
   const AutomationObject& inner() const noexcept { return inner_; }

@@ -136,8 +136,11 @@ void ConsoleForm::Load() {
   AdjustWindowRectEx(&frame, kStyle, TRUE, 0);
 
   win::ScopedHMENU menu = BuildMenuBar();
+  // Owned by the host's window that it disables, as a dialog box is: it stays
+  // above that window and never falls behind it.
+  const HWND owner = modal_ ? modal_->owner() : nullptr;
   hwnd_ = CreateWindowExW(0, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                          frame.right - frame.left, frame.bottom - frame.top, nullptr, menu.Get(),
+                          frame.right - frame.left, frame.bottom - frame.top, owner, menu.Get(),
                           ThisModule(), this);
   // A failure is read before the menu goes with its owner; once the window
   // exists, the menu is the window's.

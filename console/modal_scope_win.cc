@@ -35,6 +35,9 @@ ModalScope::ModalScope() : was_active_(GetActiveWindow()) {
   EnumThreadWindows(GetCurrentThreadId(), &CollectUsable, reinterpret_cast<LPARAM>(&found));
   if (!found.complete)
     Err::RaiseRuntime(rt::kOutOfMemory);
+  owner_ = was_active_ != nullptr ? GetAncestor(was_active_, GA_ROOT) : nullptr;
+  if (owner_ == nullptr && !found.windows.empty())
+    owner_ = found.windows.front();
   // Room for every one before the first is disabled: nothing below throws.
   disabled_.reserve(found.windows.size());
   for (const HWND hwnd : found.windows) {

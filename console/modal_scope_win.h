@@ -35,9 +35,16 @@ class ModalScope {
   // runs returns at once.
   void End(HWND modal) noexcept;
 
+  // The owner for the modal window, as DialogBox's: the top-level window
+  // that was active when the scope began, else the first one it disabled
+  // (the host's main window, when the host made the call without one
+  // active); null when the thread has no window at all.
+  HWND owner() const noexcept { return owner_; }
+
  private:
   std::vector<HWND> disabled_;
   HWND was_active_ = nullptr;
+  HWND owner_ = nullptr;
   bool open_ = true;
 };
 

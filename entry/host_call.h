@@ -6,7 +6,8 @@
 // of methods get the error's status. Both find the error as the thread's
 // IErrorInfo for `_CWorkbench`. `Err` is left clear, as the runtime clears it
 // when a method returns. The field trace records the call's entry and its
-// outcome here.
+// outcome here, around the call's frame (bridge/host_scope.h), which keeps
+// what the call runs on alive and refuses re-entry beyond a fixed depth.
 #pragma once
 
 #include <oaidl.h>
@@ -17,6 +18,7 @@
 #include <utility>
 
 #include "bridge/com_errors.h"
+#include "bridge/host_scope.h"
 #include "bridge/trace.h"
 #include "bridge/trap.h"
 #include "entry/workbench_idl.h"
@@ -33,7 +35,7 @@ template <class Body>
 HRESULT RunForHost(const HostCall& call, EXCEPINFO* excep_info, Body&& body) noexcept {
   const int32_t* id = call.id ? &*call.id : nullptr;
   trace::HostEnter(call.method, id);
-  const ErrRecord error = CaptureError(std::forward<Body>(body));
+  const ErrRecord error = CaptureHostCall(std::forward<Body>(body));
   trace::HostLeave(call.method, id, error);
   if (error.number == 0)
     return S_OK;

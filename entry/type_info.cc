@@ -17,7 +17,16 @@ HRESULT LoadWorkbenchTypeLib(Microsoft::WRL::ComPtr<ITypeLib>& type_lib) noexcep
       const DWORD error = GetLastError();
       return error != 0 ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
-    return LoadTypeLibEx(path.c_str(), REGKIND_NONE, type_lib.ReleaseAndGetAddressOf());
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, type_lib.ReleaseAndGetAddressOf());
+    if (SUCCEEDED(hr) || path.size() < MAX_PATH)
+      return hr;
+    // A folder deeper than MAX_PATH: the long form of the path, where the
+    // system takes it; else a status that says why, not the loader's own.
+    if (!path.starts_with(L"\\\\?\\")) {
+      hr = LoadTypeLibEx((L"\\\\?\\" + path).c_str(), REGKIND_NONE,
+                         type_lib.ReleaseAndGetAddressOf());
+    }
+    return SUCCEEDED(hr) ? hr : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   });
 }
 

@@ -1,5 +1,6 @@
 #include "refsuite/com_object.h"
 
+#include <utility>
 #include <vector>
 
 #include "bridge/err.h"
@@ -10,6 +11,7 @@
 #include "bridge/win/wide_text.h"
 #include "refsuite/com_error.h"
 #include "refsuite/com_variant.h"
+#include "refsuite/host_hook.h"
 #include "refsuite/instance.h"
 #include "refsuite/raise_style.h"
 #include "refsuite/suite.h"
@@ -261,4 +263,22 @@ wb::AutomationObject ObjectFromUnknown(IUnknown* unknown) {
 // so that a test failing the caller's allocations can leave the suite's alone.
 extern "C" int RefSuiteInvoking() {
   return refsuite::com::t_invoking;
+}
+
+// Exported: sets the calling thread's host hook (refsuite/host_hook.h), a
+// function of the host that a member script with "callHost" calls with
+// `context` in the middle of its call; null removes it. While the hook runs,
+// the thread counts as outside the suite (RefSuiteInvoking answers 0).
+extern "C" void __stdcall RefSuiteSetHostHook(void(__stdcall* hook)(void*), void* context) {
+  if (hook == nullptr) {
+    refsuite::InstallHostHook(nullptr);
+    return;
+  }
+  refsuite::InstallHostHook([hook, context] {
+    struct Outside {
+      int saved = std::exchange(refsuite::com::t_invoking, 0);
+      ~Outside() { refsuite::com::t_invoking = saved; }
+    } outside;
+    hook(context);
+  });
 }

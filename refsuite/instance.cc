@@ -3,6 +3,7 @@
 #include "bridge/err.h"
 #include "bridge/runtime_errors.h"
 #include "bridge/text.h"
+#include "refsuite/host_hook.h"
 #include "refsuite/raise_style.h"
 #include "refsuite/suite.h"
 #include "refsuite/values.h"
@@ -171,6 +172,8 @@ wb::Variant Instance::Perform(wb::StringView name,
   if (answer) {
     if (answer->missing)
       RaiseNoSuchMember();
+    if (answer->call_host)
+      CallHostHook();
     for (const auto& [position, scripted] : answer->write_back) {
       if (position < args.size() && args[position].by_ref()) {
         args[position].value() = Suite::Get().Materialize(scripted);

@@ -1,11 +1,13 @@
 #include "refsuite/native.h"
 
 #include <memory>
+#include <utility>
 
 #include "bridge/native_registry.h"
 #include "bridge/ref_counted.h"
 #include "bridge/text.h"
 #include "refsuite/catalog.h"
+#include "refsuite/host_hook.h"
 #include "refsuite/instance.h"
 #include "refsuite/suite.h"
 
@@ -96,6 +98,25 @@ int TotalLive() {
 
 bool InsideNativeBinding() {
   return t_inside > 0;
+}
+
+}  // namespace refsuite
+
+namespace refsuite {
+
+void SetHostHook(std::function<void()> hook) {
+  if (!hook) {
+    InstallHostHook(nullptr);
+    return;
+  }
+  InstallHostHook([hook = std::move(hook)] {
+    // The host's code, not the suite's.
+    struct Outside {
+      int saved = std::exchange(t_inside, 0);
+      ~Outside() { t_inside = saved; }
+    } outside;
+    hook();
+  });
 }
 
 }  // namespace refsuite

@@ -3,6 +3,7 @@
 // journal of every call and a count of live instances per ProgID.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,5 +41,10 @@ int TotalLive();
 // a member call or release of a suite object. Tests that fail the product's
 // allocations leave the suite's alone.
 bool InsideNativeBinding();
+
+// Sets (null: removes) the calling thread's host hook, which a member script
+// with "callHost" runs in the middle of its call (refsuite/host_hook.h).
+// While it runs, the thread counts as outside the suite.
+void SetHostHook(std::function<void()> hook);
 
 }  // namespace refsuite

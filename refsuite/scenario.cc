@@ -231,7 +231,7 @@ class Parser {
 
   MemberScript Member(const json& value, const std::string& at) const {
     Object(value, at);
-    CheckKeys(value, at, {"value", "raise", "missing", "writeback", "when"});
+    CheckKeys(value, at, {"value", "raise", "missing", "writeback", "callHost", "when"});
     MemberScript script;
     script.answer = AnswerOf(value, at);
     if (value.contains("when")) {
@@ -246,7 +246,8 @@ class Parser {
 
   Rule RuleOf(const json& value, const std::string& at) const {
     Object(value, at);
-    CheckKeys(value, at, {"args", "nth", "nthOverall", "value", "raise", "missing", "writeback"});
+    CheckKeys(value, at,
+              {"args", "nth", "nthOverall", "value", "raise", "missing", "writeback", "callHost"});
     Rule rule;
     if (value.contains("args")) {
       const json& args = value["args"];
@@ -271,6 +272,8 @@ class Parser {
     Answer answer;
     if (value.contains("missing"))
       answer.missing = Bool(value["missing"], at + "/missing");
+    if (value.contains("callHost"))
+      answer.call_host = Bool(value["callHost"], at + "/callHost");
     if (value.contains("value"))
       answer.value = Value(value["value"], at + "/value", false);
     if (value.contains("raise"))

@@ -54,15 +54,19 @@ struct ScriptedValue {
   std::shared_ptr<const ScriptedValue> default_value;  // kObject: null when it has none
 };
 
-// What one member call does. Write-backs happen first, then the raise or
-// the value; a member with none of them behaves as by default.
+// What one member call does. The call of the host's hook comes first, then
+// the write-backs, then the raise or the value; a member with none of them
+// behaves as by default.
 struct Answer {
   bool missing = false;
+  bool call_host = false;  // runs the calling thread's host hook (host_hook.h)
   std::optional<ScriptedValue> value;
   std::optional<ScriptedError> raise;
   std::map<size_t, ScriptedValue> write_back;  // by 0-based argument position
 
-  bool IsDefault() const { return !missing && !value && !raise && write_back.empty(); }
+  bool IsDefault() const {
+    return !missing && !call_host && !value && !raise && write_back.empty();
+  }
 };
 
 // An answer chosen by the call's arguments and/or its ordinal.

@@ -37,8 +37,8 @@ fault prefix entry/dispatch.cc 'mmts::TranslateText(u"调用门店函数出错�
   'entry_errors_eng: not ok - dispatch 1800301: Description'
 fault argument-order bridge/com_backend.cc 'const size_t slot = count - 1 - i;' \
   'const size_t slot = i;' bridge "bridge: not ok - arguments arrive in the member's order"
-fault release bridge/thread_state.cc '  if (--Store().users == 0)
-    TeardownThreadState();' '  --Store().users;' entry_scripts,proof_soak \
+fault release bridge/thread_state.cc '  if (store_->users.fetch_sub(1) == 1)
+    TeardownThreadState();' '  store_->users.fetch_sub(1);' entry_scripts,proof_soak \
   "entry_errors_chs: not ok - state: released with the thread's last instance" \
   'proof_soak: not ok - lives: Phrasebook.Catalog released with the CWorkbench'
 fault notice-style launchers/right_checked_launchers.cc \

@@ -133,7 +133,7 @@ run_console() {
 show_notices() {
   echo
   echo "notices shown:"
-  while IFS=$'\t' read -r title text icon; do
+  while IFS=$'\t' read -r title text icon _; do
     printf '  [%s] %s: %s\n' "$icon" "$title" "${text//\\n/ / }"
   done <"$1"
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bridge/bridge.h"
+#include "bridge/host_scope.h"
 #include "bridge/thread_state.h"
 #include "bridge/trace.h"
 #include "entry/dispatch.h"
@@ -95,6 +96,22 @@ void BM_TranslatePlainFloor(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_TranslatePlainFloor);
+
+// The frame of a host's call (depth limit, thread state held) around an
+// empty body, against the trap alone: the frame's own cost per call.
+void BM_HostCallFrame(benchmark::State& state) {
+  ThreadStateUser user;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(CaptureHostCall([] {}));
+}
+BENCHMARK(BM_HostCallFrame);
+
+void BM_HostCallFrameFloor(benchmark::State& state) {
+  ThreadStateUser user;
+  for (auto _ : state)
+    benchmark::DoNotOptimize(CaptureError([] {}));
+}
+BENCHMARK(BM_HostCallFrameFloor);
 
 }  // namespace
 

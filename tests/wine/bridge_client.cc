@@ -77,6 +77,9 @@ void CreationAndMembers() {
   e = wb::CaptureError([] { wb::CreateObject(u"TillGuide.CKeyMap"); });
   checks.Expect(e.number == 429 && !e.source.empty() && !e.description.empty(),
                 "a component whose creation fails raises 429", std::to_string(e.number));
+  e = wb::CaptureError([] { wb::CreateObject(u"ReceiptRoll.CReceiptRoll"); });
+  checks.Expect(e.number == 7, "a creation that ran out of memory raises 7, not 429",
+                std::to_string(e.number));
 
   e = wb::CaptureError([] {
     wb::AutomationObject plan = wb::CreateObject(u"loyalty.cplan");
@@ -201,7 +204,7 @@ void LiveCountBackToZero() {
 }  // namespace
 
 int main() {
-  checks.Plan(7 + 4 + 7 + 6 + 2);  // the checks of each part below, in order
+  checks.Plan(7 + 5 + 7 + 6 + 2);  // the checks of each part below, in order
   if (FAILED(CoInitialize(nullptr))) {
     checks.Expect(false, "CoInitialize");
     return 1;

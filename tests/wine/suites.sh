@@ -40,7 +40,7 @@ WB_WINE_SUITES+=(entry_static entry_typelib entry_registration entry_side_by_sid
 # hostile input and answers, the fault sweep, timings. Defined in
 # tests/wine/proof/suites.sh.
 source "$WB_ROOT/tests/wine/proof/suites.sh"
-WB_WINE_SUITES+=(proof_soak proof_threads proof_hostile proof_sweep proof_timing)
+WB_WINE_SUITES+=(proof_soak proof_threads proof_hostile proof_host_frame proof_sweep proof_timing)
 
 # The console: window, menu, log and notices, under Xvfb. Defined in
 # tests/wine/ui/suite.sh.

@@ -55,7 +55,7 @@ iconv -f UTF-16 -t UTF-8 "$report" | tr -d '\r' | while IFS= read -r line; do
     to=${BASH_REMATCH[1]}
     if ((to > notice_from)); then
       sed -n "$((notice_from + 1)),${to}p" "$notices" |
-        while IFS=$'\t' read -r title text icon; do
+        while IFS=$'\t' read -r title text icon _; do
           echo "notice shown ($icon icon), title \"$title\":"
           printf '  %s\n' "${text//\\n/$'\n'  }"
         done

@@ -14,14 +14,22 @@
 //                                          registered one whole (for the user,
 //                                          registered.dll is registered first
 //                                          and unregistered at the end)
+//   registry_client.exe deep <Workbench.dll> <registered.dll>
+//                                          a copy in a folder deeper than
+//                                          MAX_PATH registers and binds late,
+//                                          or refuses both with the status
+//                                          that says why, and leaves the
+//                                          registered one whole
 //   registry_client.exe class-not-registered
 //                                          a host of this width cannot create
 //                                          the class
 #include <windows.h>
 
+#include <cguid.h>
 #include <initguid.h>
 #include <oleauto.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -277,6 +285,51 @@ void CheckStray(Checks& t, HKEY root, bool user, const wchar_t* registered, cons
   ExpectCreation(t, S_OK, "a host still creates the registered class");
 }
 
+std::string Hex(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "hr 0x%08lx", static_cast<unsigned long>(hr));
+  return text;
+}
+
+// A copy of the DLL in a folder deeper than MAX_PATH: what the system allows
+// there decides whether it works; it must not fail in any other way.
+void CheckDeep(Checks& t, HKEY root, const wchar_t* deep, const wchar_t* registered) {
+  const HRESULT kTooLong = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  const std::wstring server = L"CLSID\\" + GuidText(CLSID_CWorkbench) + L"\\InprocServer32";
+  const wb::win::ScopedHMODULE module(LoadLibraryW(deep));
+  t.Expect(module && std::wcslen(deep) > MAX_PATH, "the copy deeper than MAX_PATH loads");
+  if (!module)
+    return;
+  const HRESULT registered_hr = CallExport(deep, "DllRegisterServer");
+  t.Expect(registered_hr == S_OK || registered_hr == kTooLong,
+           "its registration succeeds or says the path is too long",
+           Hex(registered_hr));
+  std::printf("deeper than MAX_PATH: %s\n", registered_hr == S_OK ? "works" : "refused");
+  if (registered_hr == S_OK)
+    ExpectValue(t, root, server, nullptr, deep);
+  else
+    ExpectValue(t, root, server, nullptr, registered);
+  // Late binding from the copy itself, registered or not.
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  const auto get_class = reinterpret_cast<GetClassObject>(
+      reinterpret_cast<void*>(GetProcAddress(module.Get(), "DllGetClassObject")));
+  Microsoft::WRL::ComPtr<IClassFactory> factory;
+  Microsoft::WRL::ComPtr<IDispatch> dispatch;
+  if (get_class && SUCCEEDED(get_class(CLSID_CWorkbench, IID_PPV_ARGS(&factory))))
+    factory->CreateInstance(nullptr, IID_PPV_ARGS(&dispatch));
+  DISPID id = DISPID_UNKNOWN;
+  wchar_t name[] = L"DEVOVIZoruze";
+  LPOLESTR names[] = {name};
+  const HRESULT bound =
+      dispatch ? dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id) : E_NOINTERFACE;
+  t.Expect(bound == (registered_hr == S_OK ? S_OK : kTooLong),
+           "late binding agrees with the registration",
+           Hex(bound));
+  if (registered_hr == S_OK)
+    CallExport(registered, "DllRegisterServer");
+  ExpectValue(t, root, server, nullptr, registered);
+}
+
 int wmain(int argc, wchar_t** argv) {
   Checks t;
   const std::wstring mode = argc > 1 ? argv[1] : L"";
@@ -286,11 +339,12 @@ int wmain(int argc, wchar_t** argv) {
   const bool blocked = argc == 3 && mode == L"blocked";
   const bool stray = argc == 5 && mode == L"stray";
   const bool not_registered = argc == 2 && mode == L"class-not-registered";
-  if (!present && !absent && !other_only && !blocked && !stray && !not_registered) {
+  const bool deep = argc == 4 && mode == L"deep";
+  if (!present && !absent && !other_only && !blocked && !stray && !not_registered && !deep) {
     t.Expect(false, "arguments",
              "usage: registry_client present|absent machine|user [<Workbench.dll>], "
              "other-width-only, blocked <Workbench.dll>, stray machine|user <registered> "
-             "<copy>, class-not-registered");
+             "<copy>, deep <copy> <registered>, class-not-registered");
     return t.Finish();
   }
   const bool user = (present || absent || stray) && std::wcscmp(argv[2], L"user") == 0;
@@ -300,6 +354,7 @@ int wmain(int argc, wchar_t** argv) {
               : blocked        ? 2 + 5
               : stray          ? (user ? 7 : 6)
               : not_registered ? 1
+              : deep           ? 5
                                : 5));
   if (stray && user) {
     // A new profile has no classes of its own yet.
@@ -322,6 +377,8 @@ int wmain(int argc, wchar_t** argv) {
     CheckBlocked(t, root.get(), argv[2]);
   } else if (stray) {
     CheckStray(t, root.get(), user, argv[3], argv[4]);
+  } else if (deep) {
+    CheckDeep(t, root.get(), argv[2], argv[3]);
   } else if (not_registered) {
     ExpectCreation(t, REGDB_E_CLASSNOTREG, "a host of this width gets REGDB_E_CLASSNOTREG");
   } else {

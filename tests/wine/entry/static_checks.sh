@@ -50,7 +50,8 @@ check "ASLR and NX in the header (high-entropy ASLR on 64-bit)" "got: $flags" \
   test "$flags" = "$want_flags"
 # Stripped, the DLL keeps the handlers' messages: linked in only when code
 # compiled with the protector (or a checked buffer function) calls them.
-check "the stack protector is in it" "no stack_chk_fail" grep -q "stack smashing detected" "$dll"
+check "the stack protector is in it" "no stack_chk_fail" \
+  grep -q "stack smashing detected" "$dll"
 check "checked buffer functions (_FORTIFY_SOURCE) are in it" "no chk_fail" \
   grep -q "buffer overflow detected" "$dll"
 

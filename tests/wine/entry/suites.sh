@@ -64,6 +64,12 @@ suite_entry_registration() {
   wb_run_exe entry_user_unregistered "$clients/registry_client.exe" absent user
 
   wb_entry_regsvr32 "$dll" || wb_fail "entry: regsvr32 Workbench.dll (again)"
+  # A copy in a folder whose path is longer than MAX_PATH.
+  local deep=$WB_WINE_TMP/deep i
+  for i in 1 2 3 4 5 6; do deep=$deep/folder-of-a-store-pc-install-$i-$WB_ARCH-xxxxxxxxxxxxxxxx; done
+  mkdir -p "$deep" && cp "$dll" "$deep/"
+  wb_run_exe entry_deep "$clients/registry_client.exe" deep "$(wb_winpath "$deep/Workbench.dll")" \
+    "$win_dll"
 }
 
 # Both widths registered side by side, as on a 64-bit store PC. Registering

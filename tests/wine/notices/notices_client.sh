@@ -42,8 +42,10 @@ run() {
 }
 
 wb_plan 15
-refused_chs=$'青禾提示\t您没有设置机构的权限!\texclamation'
-refused_eng=$'Qinghe Notice\tYou have no right to set up branch offices!\texclamation'
+# A host without a window of its own: the box has no owner, and still comes
+# to the front.
+refused_chs=$'青禾提示\t您没有设置机构的权限!\texclamation\tfront'
+refused_eng=$'Qinghe Notice\tYou have no right to set up branch offices!\texclamation\tfront'
 run refused_chs right_refused.json 1800101 0 "" "$refused_chs"
 run refused_eng right_refused_eng.json 1800101 0 "" "$refused_eng"
 run granted default.json 1800101 0 "" ""

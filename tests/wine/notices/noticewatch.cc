@@ -3,6 +3,7 @@
 // text, icon), written to the output file as one UTF-8 line, and closed with
 // OK:
 //   <title> TAB <text, CR LF written as \n> TAB <icon: stop|exclamation|information|question|none>
+//   TAB <front|behind: whether it is the foreground window>
 //   noticewatch <output-file> <stop-file> [<give-up-ms>]
 // It runs until the stop file exists (or the time limit passes).
 #include <windows.h>
@@ -141,8 +142,9 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
   HWND text = GetDlgItem(window, 0xFFFF);
   if (text == nullptr)
     return TRUE;
-  AppendLine(sweep->out_path,
-             Escaped(TextOf(window)) + "\t" + Escaped(TextOf(text)) + "\t" + IconOf(window) + "\n");
+  const bool front = GetForegroundWindow() == window;
+  AppendLine(sweep->out_path, Escaped(TextOf(window)) + "\t" + Escaped(TextOf(text)) + "\t" +
+                                  IconOf(window) + "\t" + (front ? "front" : "behind") + "\n");
   sweep->answered->insert(window);
   PostMessageW(window, WM_COMMAND, IDOK, 0);
   return TRUE;

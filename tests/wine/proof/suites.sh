@@ -56,6 +56,8 @@ suite_proof_threads() {
     wb_proof_run proof_threads "$WB_BUILD/tests/wine/proof/threads_client.exe" languages \
     "${WB_THREAD_CALLS:-2000}"
   wb_proof_run proof_thread_alone "$WB_BUILD/tests/wine/proof/threads_client.exe" alone
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/threads.json") \
+    wb_proof_run proof_apartments "$WB_BUILD/tests/wine/proof/threads_client.exe" apartments
 }
 
 # Hostile input at the COM boundary (arguments, DISPPARAMS, flags, null
@@ -68,8 +70,26 @@ suite_proof_hostile() {
   wb_proof_run proof_hostile_answers "$WB_BUILD/tests/wine/proof/hostile_client.exe" answers
 }
 
+# The host inside a component's call (the suite's host hook): it lets go of
+# its last object, or calls in again 65 levels deep; with and without the
+# field trace.
+suite_proof_host_frame() {
+  wb_proof_register proof_host_frame || return 0
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/host_frame.json") \
+    WB_SUITE_JOURNAL=$(wb_proof_journal host_frame) \
+    wb_proof_run proof_host_frame "$WB_BUILD/tests/wine/proof/host_frame_client.exe"
+  local trace=$WB_WINE_TMP/host-frame-trace.jsonl
+  WB_SUITE_SCENARIO=$(wb_winpath "$WB_PROOF_SCENARIOS/host_frame.json") \
+    WB_SUITE_JOURNAL=$(wb_proof_journal host_frame_traced) \
+    WORKBENCH_TRACE=$(wb_winpath "$trace") \
+    wb_proof_run proof_host_frame_traced "$WB_BUILD/tests/wine/proof/host_frame_client.exe"
+  [[ -s $trace ]] || wb_fail "proof_host_frame_traced: nothing was traced"
+}
+
 # The fault sweep: every interaction of each run failing in turn, then every
-# task allocation of Workbench.dll in the run (through a malloc spy).
+# task allocation of Workbench.dll in the run (through a malloc spy); for the
+# runs that end in an error, also through IDispatch::Invoke, whose EXCEPINFO
+# takes allocations of its own.
 WB_PROOF_SWEEPS=(1800101 1800201 1800301 1800401 1800601 1800301-failing 1800101-check-failing)
 # 1800301 and 1800401 succeed without a text or an error: they make no task
 # allocation to fail (their C++ heap is swept natively), so an allocation
@@ -84,6 +104,10 @@ suite_proof_sweep() {
   for sweep in "${WB_PROOF_ALLOCATION_SWEEPS[@]}"; do
     wb_proof_run "proof_allocations_$sweep" "$WB_BUILD/tests/wine/proof/sweep_client.exe" \
       allocations "$sweep"
+  done
+  for sweep in 1800301-failing 1800101-check-failing; do
+    wb_proof_run "proof_allocations_invoke_$sweep" "$WB_BUILD/tests/wine/proof/sweep_client.exe" \
+      allocations-invoke "$sweep"
   done
 }
 

@@ -13,10 +13,14 @@
 // through a malloc spy: allocation k, for k = 1, 2, ... until the call no
 // longer reaches it. Each run must end in the run's own outcome or in error 7 where the
 // traps put it, free every block it took, release every instance, and the
-// next call of the same CWorkbench must give the clean outcome.
+// next call of the same CWorkbench must give the clean outcome. The same
+// through IDispatch::Invoke, where the error travels in an EXCEPINFO whose
+// texts may then be missing, never its status.
 //   sweep_client.exe sweep NAME        (NAME: one of the runs in Sweeps())
 //   sweep_client.exe allocations NAME
-//   sweep_client.exe child ID [K]      (one call, task allocation K failing,
+//   sweep_client.exe allocations-invoke NAME
+//   sweep_client.exe child|child-invoke ID [K]
+//                                      (one call, task allocation K failing,
 //                                       then the next; prints the outcomes)
 #include <windows.h>
 
@@ -399,21 +403,29 @@ std::vector<std::string> StoreCalls(const std::vector<Entry>& journal) {
   return out;
 }
 
-void RunAllocationSweep(Checks& t, const Sweep& sweep) {
+void RunAllocationSweep(Checks& t, const Sweep& sweep, bool invoke) {
   t.Plan(1);
   // Every BSTR from the task allocator, none from oleaut32's cache.
   SetEnvironmentVariableW(L"OANOCACHE", L"1");
   const HostError clean =
       sweep.error ? Expected(*sweep.error, sweep.error_in_check, -1) : HostError{};
+  const std::wstring child = invoke ? L"child-invoke " : L"child ";
   const std::vector<std::string> clean_calls = StoreCalls(
-      wbproof::RunChild(L"child " + std::to_wstring(sweep.id), Scenario(sweep, nullptr), 60000)
+      wbproof::RunChild(child + std::to_wstring(sweep.id), Scenario(sweep, nullptr), 60000)
           .journal);
-  const std::vector<HostError> ends = OutOfMemoryEnds(sweep);
+  std::vector<HostError> ends = OutOfMemoryEnds(sweep);
+  if (invoke) {
+    // No memory for the EXCEPINFO's texts: the status alone still fails.
+    for (size_t i = 0, n = ends.size(); i < n; ++i) {
+      if (FAILED(ends[i].hr))
+        ends.push_back(HostError{ends[i].hr, {}, {}, {}, ends[i].help_context});
+    }
+  }
   std::string problems;
   int k = 1;
   for (; k < 10000 && problems.empty(); ++k) {
     const wbproof::ChildRun run =
-        wbproof::RunChild(L"child " + std::to_wstring(sweep.id) + L" " + std::to_wstring(k),
+        wbproof::RunChild(child + std::to_wstring(sweep.id) + L" " + std::to_wstring(k),
                           Scenario(sweep, nullptr), 60000);
     const std::string at = "allocation " + std::to_string(k) + ": ";
     if (!run.outcome || run.exit_code != 0) {
@@ -446,12 +458,12 @@ void RunAllocationSweep(Checks& t, const Sweep& sweep) {
   if (k == 1 && problems.empty())
     problems = "the call reached no task allocation to fail";
   t.Expect(problems.empty(),
-           sweep.name + ": each of the " + std::to_string(k - 1) +
-               " task allocations of the call failing once",
+           sweep.name + ": each of the " + std::to_string(k - 1) + " task allocations of the call" +
+               (invoke ? " through IDispatch::Invoke" : "") + " failing once",
            problems);
 }
 
-int RunChildCall(LONG id, int fail_at) {
+int RunChildCall(LONG id, int fail_at, bool invoke) {
   const std::wstring journal = wbproof::SuiteJournalPath();
   CoInitialize(nullptr);
   TaskAllocationFault spy;
@@ -465,9 +477,14 @@ int RunChildCall(LONG id, int fail_at) {
       SetErrorInfo(0, nullptr);
       if (spying)
         spy.Arm(fail_at);
-      const HRESULT hr = workbench->DEVOVIZoruze(&id);
-      spy.Disarm();
-      outcome = wbproof::ReadHostError(hr);
+      if (invoke) {
+        outcome = wbproof::CallDispatch(workbench.Get(), id);
+        spy.Disarm();
+      } else {
+        const HRESULT hr = workbench->DEVOVIZoruze(&id);
+        spy.Disarm();
+        outcome = wbproof::ReadHostError(hr);
+      }
       if (spying)
         next = wbproof::CallVtable(workbench.Get(), id);
     }
@@ -485,9 +502,10 @@ int RunChildCall(LONG id, int fail_at) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if ((argc == 3 || argc == 4) && std::wcscmp(argv[1], L"child") == 0)
+  const bool invoke_child = argc >= 2 && std::wcscmp(argv[1], L"child-invoke") == 0;
+  if ((argc == 3 || argc == 4) && (invoke_child || std::wcscmp(argv[1], L"child") == 0))
     return RunChildCall(std::wcstol(argv[2], nullptr, 10),
-                        argc == 4 ? std::wcstol(argv[3], nullptr, 10) : 0);
+                        argc == 4 ? std::wcstol(argv[3], nullptr, 10) : 0, invoke_child);
   Checks t;
   const std::string name = argc == 3 ? wbproof::Utf8(argv[2]) : "";
   bool found = false;
@@ -497,15 +515,16 @@ int wmain(int argc, wchar_t** argv) {
     if (std::wcscmp(argv[1], L"sweep") == 0) {
       found = true;
       RunSweep(t, sweep);
-    } else if (std::wcscmp(argv[1], L"allocations") == 0) {
+    } else if (std::wcscmp(argv[1], L"allocations") == 0 ||
+               std::wcscmp(argv[1], L"allocations-invoke") == 0) {
       found = true;
-      RunAllocationSweep(t, sweep);
+      RunAllocationSweep(t, sweep, std::wcscmp(argv[1], L"allocations-invoke") == 0);
     }
   }
   if (!found) {
     t.Plan(1);
     t.Expect(false, "arguments",
-             "usage: sweep_client sweep NAME | allocations NAME | child ID [K]");
+             "usage: sweep_client sweep NAME | allocations[-invoke] NAME | child[-invoke] ID [K]");
   }
   return t.Finish();
 }

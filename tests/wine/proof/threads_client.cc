@@ -12,6 +12,14 @@
 // One host thread in a process that has no other apartment: it calls the
 // class (no component involved), uninitializes COM, so that COM lets
 // Workbench.dll go, and ends; the process must end cleanly.
+//   threads_client.exe apartments
+// with WB_SUITE_SCENARIO naming scenarios/threads.json: a host thread of the
+// multithreaded apartment creates the class (COM makes it in an apartment of
+// its own and hands back a proxy, marshaled through the registered type
+// library), and an object made here reaches another apartment through the
+// global interface table; each calls with success and with an error whose
+// five fields must arrive whole, through the table of methods and through
+// IDispatch::Invoke, and releases it.
 #include <windows.h>
 
 #include <cguid.h>
@@ -234,6 +242,78 @@ void RunAlone(Checks& t) {
            "alone: the thread ended after COM let Workbench.dll go");
 }
 
+// Uses an object of another apartment: made by COM for this thread of the
+// multithreaded apartment (`cookie` 0), or handed on through the global
+// interface table. scenarios/threads.json's language, FRA, has no texts.
+struct Use {
+  const char* label;
+  DWORD cookie;
+  Checks* t;
+};
+
+DWORD WINAPI UseThread(void* param) {
+  const Use& use = *static_cast<Use*>(param);
+  const HostError plan = {static_cast<HRESULT>(0x800A04D2), u"Loyalty",
+                          u"**WaitToBeTranslated****WaitToBeTranslated**", u"loyalty.chm", 42};
+  CoInitializeEx(nullptr, use.cookie ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED);
+  {
+    ComPtr<_CWorkbench> workbench = use.cookie ? nullptr : wbproof::NewWorkbench();
+    ComPtr<IGlobalInterfaceTable> table;
+    if (use.cookie && SUCCEEDED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr,
+                                                 CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&table))))
+      table->GetInterfaceFromGlobal(use.cookie, IID_PPV_ARGS(&workbench));
+    // A proxy answers for its channel's security.
+    ComPtr<IClientSecurity> proxy;
+    const std::string label = use.label;
+    use.t->Expect(workbench && SUCCEEDED(workbench.As(&proxy)), label + ": arrives as a proxy");
+    const auto call = [&](LONG id, bool late) {
+      return !workbench ? HostError{E_POINTER, {}, {}, {}, 0}
+             : late     ? wbproof::CallDispatch(workbench.Get(), id)
+                        : wbproof::CallVtable(workbench.Get(), id);
+    };
+    use.t->Expect(call(wbproof::kNoFunction, false) == HostError{}, label + ": a call succeeds");
+    // Wine's channel carries no IErrorInfo between apartments (Windows' does):
+    // by the table of methods the status alone is checked here.
+    const HostError vtable = call(wbproof::kLoyaltyPlan, false), late = call(wbproof::kLoyaltyPlan, true);
+    use.t->Expect(vtable.hr == plan.hr, label + ": an error's status by the table of methods",
+                  wbproof::Show(vtable));
+    use.t->Expect(late == plan, label + ": an error's five fields by IDispatch::Invoke",
+                  wbproof::Show(late));
+  }
+  CoUninitialize();
+  return 0;
+}
+
+// Runs `use` on a thread of its own while this apartment serves its calls.
+void RunUse(Use use) {
+  const ScopedHandle thread(CreateThread(nullptr, 0, UseThread, &use, 0, nullptr));
+  HANDLE waited = thread.Get();
+  const ULONGLONG deadline = GetTickCount64() + 60000;
+  while (thread && GetTickCount64() < deadline &&
+         MsgWaitForMultipleObjects(1, &waited, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageW(&msg);
+  }
+}
+
+void RunApartments(Checks& t) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  RunUse({"a thread of the multithreaded apartment", 0, &t});
+  ComPtr<IGlobalInterfaceTable> table;
+  CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                   IID_PPV_ARGS(&table));
+  DWORD cookie = 0;
+  if (ComPtr<_CWorkbench> mine = wbproof::NewWorkbench(); table && mine)
+    table->RegisterInterfaceInGlobal(mine.Get(), IID__CWorkbench, &cookie);
+  RunUse({"another apartment, through the global interface table", cookie, &t});
+  if (cookie)
+    table->RevokeInterfaceFromGlobal(cookie);
+  table.Reset();
+  t.Expect(wbproof::WorkbenchCanUnloadNow() == S_OK, "apartments: every object was released");
+  CoUninitialize();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -241,11 +321,14 @@ int wmain(int argc, wchar_t** argv) {
   if (argc >= 2 && std::wcscmp(argv[1], L"alone") == 0) {
     t.Plan(2);
     RunAlone(t);
+  } else if (argc >= 2 && std::wcscmp(argv[1], L"apartments") == 0) {
+    t.Plan(2 * 4 + 1);
+    RunApartments(t);
   } else if (argc >= 2 && std::wcscmp(argv[1], L"languages") == 0) {
     t.Plan(3 + 3 * kThreads + 6);  // the run, each thread, the journal
     RunLanguages(t, argc > 2 ? std::wcstol(argv[2], nullptr, 10) : kDefaultCalls);
   } else {
-    t.Expect(false, "arguments", "usage: threads_client languages [calls] | alone");
+    t.Expect(false, "arguments", "usage: threads_client languages [calls] | alone | apartments");
   }
   // The harness fails a non-zero exit and anything from Wine's crash handler.
   return t.Finish();

@@ -4,4 +4,5 @@ suite_trace() {
   wb_register "$WB_DIST/Workbench.dll" || { wb_fail "trace: register Workbench.dll"; return 0; }
   WB_WINE_LOADER=$WB_WINE_LOADER WB_WINE_TMP=$WB_WINE_TMP \
     wb_run_client trace bash "$WB_ROOT/tests/wine/trace/trace_client.sh"
+  wb_run_exe trace_probe "$WB_BUILD/tests/wine/trace/trace_probe.exe"
 }

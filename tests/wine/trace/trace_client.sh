@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # The field trace of Workbench.dll under Wine: a host calls DEVOVIZoruze with
 # the trace switched off, on through WORKBENCH_TRACE, on through the registry
-# value, and pointed at a file that cannot be opened; the host must get the
-# same answers each time, and the trace must say what the suite was asked and
-# what came back. Prints a plan line and ok / not ok lines for the harness.
+# value, pointed at a file that cannot be opened or at a name that is refused,
+# and with a size limit; the host must get the same answers each time, and
+# the trace must say what the suite was asked and what came back. Prints a plan line and ok / not ok lines for the harness.
 # Needs the harness's prefix and the registered DLLs (see suites.sh).
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 tmp=$WB_WINE_TMP/trace
 mkdir -p "$tmp"
 source "$here/../lib/checks.sh"
-wb_plan 18
+wb_plan 27
 check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 # Ids: the member lookup fails, the points scheme cannot be created, an id
 # outside the table does nothing.
@@ -95,4 +95,44 @@ check "unopenable: the host's answers are unchanged" "$plain" \
   "$(host WORKBENCH_TRACE='Z:\no\such\folder\trace.jsonl')"
 check "unopenable: a folder named as the file changes nothing either" "$plain" \
   "$(host WORKBENCH_TRACE="$(wb_winpath "$tmp")")"
+
+# Names that are no plain file on a local disk: refused before anything is
+# opened, and the host sees no difference. Run in a folder of their own, so
+# that a relative name would land there. (Devices and shares: Wine opens
+# none of them anyway; bridge/trace_test.cc has every kind of name.)
+mkdir -p "$tmp/refused"
+refused=('trace.jsonl' "$(wb_winpath "$tmp/refused/stream.jsonl"):hidden")
+for name in "${refused[@]}"; do
+  touch "$tmp/refused.stamp"
+  got=$(cd "$tmp/refused" && host WORKBENCH_TRACE="$name")
+  check "refused ($name): the host's answers are unchanged" "$plain" "$got"
+  check "refused ($name): nothing is written" "" \
+    "$(find "$tmp/refused" "$WINEPREFIX/drive_c" -newer "$tmp/refused.stamp" -type f)"
+done
+
+# The size limit: one last line says that the trace is full, and it stops.
+limited=$tmp/limited.jsonl
+rm -f "$limited"
+check "limited: the host's answers are unchanged" "$plain" \
+  "$(host WORKBENCH_TRACE="$(wb_winpath "$limited")" WORKBENCH_TRACE_LIMIT=1500)"
+check "limited: the last line says the trace is full, and nothing follows it" \
+  "trace-full 1500" "$(tail -n 1 "$limited" | jq -r '"\(.event) \(.limit)"')"
+check "limited: the file ends within its limit and that line" 1 \
+  "$(($(head -n -1 "$limited" | wc -c) <= 1500))"
+
+# The report passes the report component, created while the trace was on, to
+# the viewer, created after it stopped: the limit falls between the two.
+ids=(1800601)
+report_trace=$tmp/report.jsonl
+rm -f "$report_trace"
+host WORKBENCH_TRACE="$(wb_winpath "$report_trace")" >/dev/null
+limit=$(awk '{bytes += length($0) + 1} /"event":"create".*Tabulate/ {print bytes + 1; exit}' \
+  "$report_trace")
+rm -f "$report_trace"
+check "a trace that stops during the report: the report is shown" "1800601: 0||||0" \
+  "$(host WORKBENCH_TRACE="$(wb_winpath "$report_trace")" WORKBENCH_TRACE_LIMIT="$limit")"
+check "a trace that stops during the report: it stopped between the two components" \
+  "create Tabulate.ClsTable|trace-full" \
+  "$(jq -r 'select(.event=="create" or .event=="trace-full") | "\(.event) \(.progid // "")"' \
+    "$report_trace" | sed 's/ $//' | paste -sd'|')"
 wb_finish

@@ -535,7 +535,12 @@ void FirstSession(Checks& checks,
   checks.ExpectEq(client.right, Px(8160, ScreenDpi(LOGPIXELSX)), "inner width is 8160 twips");
   checks.ExpectEq(client.bottom, Px(5130, ScreenDpi(LOGPIXELSY)),
                   "inner height is 5130 twips, the menu bar outside it");
-  checks.Expect(GetWindow(console, GW_OWNER) == nullptr, "the console has no owner");
+  // Opened while the host's main window was active: owned by it, as a
+  // dialog box is, so that it never falls behind the window it disables.
+  const HWND host_main = FindWindowW(kHostClass, L"host");
+  checks.Expect(host_main != nullptr && GetWindow(console, GW_OWNER) == host_main,
+                "the console is owned by the host's main window",
+                "owner " + Hex(GetWindow(console, GW_OWNER)) + ", host " + Hex(host_main));
 
   const auto menu = wbui::DumpMenu(console);
   const std::string dumped = menu ? wbui::FormatMenu(*menu) : "(unreadable)";
