@@ -3,9 +3,9 @@
 #include <atomic>
 
 #include "bridge/convert.h"
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
-#include "bridge/trace.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
+#include "trace/trace.h"
 
 namespace wb {
 

@@ -3,8 +3,8 @@
 // component's own Number, Source and Description.
 #pragma once
 
-#include "bridge/automation_object.h"
-#include "bridge/variant.h"
+#include "core/automation_object.h"
+#include "core/variant.h"
 
 namespace wb {
 

@@ -7,12 +7,12 @@
 
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
-#include "bridge/err.h"
-#include "bridge/trap.h"
+#include "core/err.h"
+#include "core/trap.h"
 #include "bridge/native_registry.h"
-#include "bridge/platform.h"
-#include "bridge/ref_counted.h"
-#include "bridge/runtime_errors.h"
+#include "core/platform.h"
+#include "core/ref_counted.h"
+#include "core/runtime_errors.h"
 #include "bridge/runtime_global.h"
 #include "bridge/thread_state.h"
 

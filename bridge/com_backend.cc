@@ -11,11 +11,11 @@
 #include "bridge/bridge.h"
 #include "bridge/com_errors.h"
 #include "bridge/com_variant.h"
-#include "bridge/err.h"
-#include "bridge/ref_counted.h"
-#include "bridge/runtime_errors.h"
-#include "bridge/win/scoped_excep_info.h"
-#include "bridge/win/scoped_variant.h"
+#include "core/err.h"
+#include "core/ref_counted.h"
+#include "core/runtime_errors.h"
+#include "win/scoped_excep_info.h"
+#include "win/scoped_variant.h"
 
 namespace wb {
 

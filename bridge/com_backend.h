@@ -6,7 +6,7 @@
 
 #include <oaidl.h>
 
-#include "bridge/automation_object.h"
+#include "core/automation_object.h"
 
 namespace wb {
 

@@ -5,9 +5,9 @@
 
 #include <utility>
 
-#include "bridge/runtime_errors.h"
-#include "bridge/win/scoped_bstr.h"
-#include "bridge/win/scoped_local_alloc.h"
+#include "core/runtime_errors.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_local_alloc.h"
 
 namespace wb {
 

@@ -19,9 +19,9 @@
 
 #include <cstdint>
 
-#include "bridge/err.h"
-#include "bridge/text.h"
-#include "bridge/win/scoped_excep_info.h"
+#include "core/err.h"
+#include "core/text.h"
+#include "win/scoped_excep_info.h"
 
 namespace wb {
 

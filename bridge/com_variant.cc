@@ -8,10 +8,10 @@
 
 #include "bridge/com_backend.h"
 #include "bridge/com_errors.h"
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
-#include "bridge/traced_object.h"
-#include "bridge/win/scoped_bstr.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
+#include "trace/traced_object.h"
+#include "win/scoped_bstr.h"
 
 namespace wb {
 

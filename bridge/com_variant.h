@@ -5,8 +5,8 @@
 
 #include <oaidl.h>
 
-#include "bridge/variant.h"
-#include "bridge/win/scoped_variant.h"
+#include "core/variant.h"
+#include "win/scoped_variant.h"
 
 namespace wb {
 

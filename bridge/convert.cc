@@ -10,9 +10,9 @@
 #include <type_traits>
 
 #include "bridge/bridge.h"
-#include "bridge/err.h"
-#include "bridge/platform.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/platform.h"
+#include "core/runtime_errors.h"
 
 namespace wb {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "bridge/variant.h"
+#include "core/variant.h"
 
 namespace wb {
 

@@ -5,9 +5,9 @@
 #include <limits>
 
 #include "bridge/convert.h"
-#include "bridge/err.h"
-#include "bridge/platform.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/platform.h"
+#include "core/runtime_errors.h"
 
 namespace wb {
 namespace {

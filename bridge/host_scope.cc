@@ -1,6 +1,6 @@
 #include "bridge/host_scope.h"
 
-#include "bridge/runtime_errors.h"
+#include "core/runtime_errors.h"
 
 namespace wb {
 

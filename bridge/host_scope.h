@@ -14,9 +14,9 @@
 
 #include <utility>
 
-#include "bridge/err.h"
+#include "core/err.h"
 #include "bridge/thread_state.h"
-#include "bridge/trap.h"
+#include "core/trap.h"
 
 namespace wb {
 

@@ -3,8 +3,8 @@
 #include <map>
 #include <mutex>
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 
 namespace wb {
 

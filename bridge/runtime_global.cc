@@ -1,12 +1,12 @@
 #include "bridge/runtime_global.h"
 
 #include "bridge/convert.h"
-#include "bridge/err.h"
-#include "bridge/platform.h"
-#include "bridge/ref_counted.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/platform.h"
+#include "core/ref_counted.h"
+#include "core/runtime_errors.h"
 #include "bridge/thread_state.h"
-#include "bridge/variant.h"
+#include "core/variant.h"
 
 namespace wb {
 

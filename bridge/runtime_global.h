@@ -3,7 +3,7 @@
 // first use there and released with the thread's module state.
 #pragma once
 
-#include "bridge/automation_object.h"
+#include "core/automation_object.h"
 
 namespace wb {
 

@@ -6,9 +6,9 @@
 
 #include "bridge/com_errors.h"
 #include "bridge/convert.h"
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
-#include "bridge/variant.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
+#include "core/variant.h"
 #include "console/menu_bar_win.h"
 #include "console/menu_model.h"
 #include "console/menu_tool_object.h"

@@ -8,8 +8,8 @@
 #include <memory>
 #include <optional>
 
-#include "bridge/automation_object.h"
-#include "bridge/ref_counted.h"
+#include "core/automation_object.h"
+#include "core/ref_counted.h"
 #include "bridge/runtime_global.h"
 #include "bridge/thread_state.h"
 #include "console/edit_log_box_win.h"

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "bridge/err.h"
-#include "bridge/ref_counted.h"
+#include "core/err.h"
+#include "core/ref_counted.h"
 #include "bridge/runtime_global.h"
-#include "bridge/variant.h"
+#include "core/variant.h"
 #include "console/launcher_actions.h"
 #include "console/menu_model.h"
 #include "console/menu_tool_object.h"

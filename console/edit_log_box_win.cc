@@ -1,7 +1,7 @@
 #include "console/edit_log_box_win.h"
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 
 namespace wb::console {
 

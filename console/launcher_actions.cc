@@ -2,7 +2,7 @@
 
 #include "bridge/bridge.h"
 #include "bridge/runtime_global.h"
-#include "bridge/variant.h"
+#include "core/variant.h"
 #include "launchers/modpublic.h"
 #include "session/mmts.h"
 

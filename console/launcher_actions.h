@@ -3,7 +3,7 @@
 // of the console form.
 #pragma once
 
-#include "bridge/automation_object.h"
+#include "core/automation_object.h"
 #include "console/log_box.h"
 #include "console/tool_actions.h"
 

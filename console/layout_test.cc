@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 #include "console/twips.h"
 
 namespace wb::console {

@@ -1,6 +1,6 @@
 #include "console/log_box.h"
 
-#include "bridge/platform.h"
+#include "core/platform.h"
 
 namespace wb::console {
 

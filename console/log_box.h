@@ -1,7 +1,7 @@
 // The console's log box `txtLog` and its one writer, `AddToText`.
 #pragma once
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb::console {
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "bridge/win/scoped_hmenu.h"
+#include "win/scoped_hmenu.h"
 
 namespace wb::console {
 

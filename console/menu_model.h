@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb::console {
 

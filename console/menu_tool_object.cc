@@ -1,9 +1,9 @@
 #include "console/menu_tool_object.h"
 
-#include "bridge/err.h"
-#include "bridge/ref_counted.h"
-#include "bridge/runtime_errors.h"
-#include "bridge/variant.h"
+#include "core/err.h"
+#include "core/ref_counted.h"
+#include "core/runtime_errors.h"
+#include "core/variant.h"
 
 namespace wb::console {
 

@@ -2,7 +2,7 @@
 // and "Caption" can be read by member name, like the vendor control's tools.
 #pragma once
 
-#include "bridge/automation_object.h"
+#include "core/automation_object.h"
 #include "console/menu_model.h"
 
 namespace wb::console {

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 
 namespace wb::console {
 

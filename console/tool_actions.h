@@ -4,7 +4,7 @@
 // tests bind them to a recorder.
 #pragma once
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb::console {
 

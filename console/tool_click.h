@@ -1,7 +1,7 @@
 // `OnToolClick`: the console's handler of the menu bar's tool-click event.
 #pragma once
 
-#include "bridge/automation_object.h"
+#include "core/automation_object.h"
 #include "console/tool_actions.h"
 
 namespace wb::console {

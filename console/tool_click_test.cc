@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "bridge/bridge.h"
-#include "bridge/err.h"
-#include "bridge/ref_counted.h"
-#include "bridge/runtime_errors.h"
-#include "bridge/variant.h"
+#include "core/err.h"
+#include "core/ref_counted.h"
+#include "core/runtime_errors.h"
+#include "core/variant.h"
 #include "console/menu_model.h"
 #include "console/menu_tool_object.h"
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb {
 

@@ -1,9 +1,9 @@
-#include "bridge/err.h"
+#include "core/err.h"
 
 #include <exception>
 #include <new>
 
-#include "bridge/runtime_errors.h"
+#include "core/runtime_errors.h"
 
 namespace wb {
 

@@ -3,13 +3,13 @@
 // A failure is an error in `Err` (Number, Source, Description, HelpFile,
 // HelpContext), never a return code. `Err::Raise` fills the record and throws
 // `RaisedError`, which carries nothing: the record is the truth. The error
-// traps that catch it are in bridge/trap.h.
+// traps that catch it are in core/trap.h.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb {
 

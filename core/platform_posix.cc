@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <ctime>
 
-#include "bridge/err.h"
-#include "bridge/platform.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/platform.h"
+#include "core/runtime_errors.h"
 
 namespace wb {
 

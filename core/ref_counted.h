@@ -17,7 +17,7 @@
 
 #include <atomic>
 
-#include "bridge/automation_object.h"
+#include "core/automation_object.h"
 
 namespace wb {
 

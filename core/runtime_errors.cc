@@ -1,4 +1,4 @@
-#include "bridge/runtime_errors.h"
+#include "core/runtime_errors.h"
 
 namespace wb::rt {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb::rt {
 

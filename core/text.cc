@@ -1,4 +1,4 @@
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb {
 

@@ -1,7 +1,7 @@
-#include "bridge/variant.h"
+#include "core/variant.h"
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 
 namespace wb {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <variant>
 
-#include "bridge/automation_object.h"
-#include "bridge/text.h"
+#include "core/automation_object.h"
+#include "core/text.h"
 
 namespace wb {
 

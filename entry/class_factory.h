@@ -6,7 +6,7 @@
 #include <unknwn.h>
 #include <windows.h>
 
-#include "bridge/win/com_object.h"
+#include "win/com_object.h"
 
 namespace wb::entry {
 

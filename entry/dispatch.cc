@@ -1,8 +1,8 @@
 // The function-id dispatch behind `DEVOVIZoruze`.
 #include "entry/dispatch.h"
 
-#include "bridge/err.h"
-#include "bridge/trap.h"
+#include "core/err.h"
+#include "core/trap.h"
 #include "launchers/modpublic.h"
 #include "session/mmts.h"
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 #include "bridge/thread_state.h"
 #include "entry/dispatch.h"
 #include "refsuite/native.h"

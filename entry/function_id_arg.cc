@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "bridge/win/scoped_variant.h"
+#include "win/scoped_variant.h"
 
 namespace wb::entry {
 

@@ -19,8 +19,8 @@
 
 #include "bridge/com_errors.h"
 #include "bridge/host_scope.h"
-#include "bridge/trace.h"
-#include "bridge/trap.h"
+#include "trace/trace.h"
+#include "core/trap.h"
 #include "entry/workbench_idl.h"
 
 namespace wb::entry {

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "bridge/win/com_object.h"
+#include "win/com_object.h"
 
 namespace wb::entry {
 

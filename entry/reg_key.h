@@ -7,7 +7,7 @@
 #include <cwchar>
 #include <string>
 
-#include "bridge/win/scoped_hkey.h"
+#include "win/scoped_hkey.h"
 
 namespace wb::entry {
 

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "bridge/win/hresult.h"
-#include "bridge/win/scoped_handle.h"
+#include "win/hresult.h"
+#include "win/scoped_handle.h"
 #include "entry/module_state.h"
 #include "entry/reg_key.h"
 #include "entry/registry_rows.h"

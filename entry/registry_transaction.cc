@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "bridge/win/scoped_hkey.h"
+#include "win/scoped_hkey.h"
 
 namespace wb::entry {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "bridge/win/hresult.h"
+#include "win/hresult.h"
 #include "entry/module_state.h"
 #include "entry/workbench_idl.h"
 

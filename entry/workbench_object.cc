@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "bridge/win/hresult.h"
+#include "win/hresult.h"
 #include "console/console.h"
 #include "entry/dispatch.h"
 #include "entry/function_id_arg.h"

@@ -10,7 +10,7 @@
 #include <wrl/client.h>
 
 #include "bridge/thread_state.h"
-#include "bridge/win/com_object.h"
+#include "win/com_object.h"
 #include "entry/workbench_idl.h"
 
 namespace wb::entry {

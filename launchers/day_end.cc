@@ -2,8 +2,8 @@
 // nothing reaches the caller.
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
-#include "bridge/err.h"
-#include "bridge/trap.h"
+#include "core/err.h"
+#include "core/trap.h"
 #include "launchers/modpublic.h"
 #include "session/mmts.h"
 

@@ -1,7 +1,7 @@
 // Day-end and reverse day-end.
 #include <gtest/gtest.h>
 
-#include "bridge/err.h"
+#include "core/err.h"
 #include "launchers/modpublic.h"
 #include "refsuite/native.h"
 #include "tests/support/suite_fixture.h"

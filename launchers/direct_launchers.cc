@@ -1,7 +1,7 @@
 // Launchers that open a store function directly: create the component, give
 // it its settings, call its entry method, let it go.
 #include "bridge/bridge.h"
-#include "bridge/trap.h"
+#include "core/trap.h"
 #include "launchers/modpublic.h"
 
 namespace wb::modpublic {

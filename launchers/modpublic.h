@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb::modpublic {
 

@@ -1,9 +1,9 @@
 // The one notice box of the launchers.
 #include <utility>
 
-#include "bridge/err.h"
+#include "core/err.h"
 #include "bridge/thread_state.h"
-#include "bridge/trace.h"
+#include "trace/trace.h"
 #include "launchers/modpublic.h"
 #include "launchers/platform_notice.h"
 #include "session/mmts.h"

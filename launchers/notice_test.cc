@@ -8,8 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bridge/err.h"
-#include "bridge/trace.h"
+#include "core/err.h"
+#include "trace/trace.h"
 #include "launchers/modpublic.h"
 #include "tests/support/suite_fixture.h"
 

@@ -1,9 +1,9 @@
 // The report run: the report component gathers the data, the viewer shows it.
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
-#include "bridge/err.h"
+#include "core/err.h"
 #include "bridge/runtime_global.h"
-#include "bridge/trap.h"
+#include "core/trap.h"
 #include "launchers/modpublic.h"
 
 namespace wb::modpublic {

@@ -1,9 +1,9 @@
 // The report run.
 #include <gtest/gtest.h>
 
-#include "bridge/err.h"
-#include "bridge/platform.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/platform.h"
+#include "core/runtime_errors.h"
 #include "launchers/modpublic.h"
 #include "refsuite/native.h"
 #include "tests/support/suite_fixture.h"

@@ -1,7 +1,7 @@
 // Launchers guarded by a function right: a refusal is a notice and False.
 #include "bridge/bridge.h"
 #include "bridge/thread_state.h"
-#include "bridge/trap.h"
+#include "core/trap.h"
 #include "launchers/modpublic.h"
 #include "session/mmts.h"
 

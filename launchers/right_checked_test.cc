@@ -1,8 +1,8 @@
 // The launchers behind a function right.
 #include <gtest/gtest.h>
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 #include "launchers/modpublic.h"
 #include "refsuite/native.h"
 #include "tests/support/suite_fixture.h"

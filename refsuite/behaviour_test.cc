@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "bridge/convert.h"
-#include "bridge/text.h"
+#include "core/text.h"
 #include "refsuite/test_support.h"
 
 namespace refsuite::testing {

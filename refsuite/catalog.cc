@@ -1,6 +1,6 @@
 #include "refsuite/catalog.h"
 
-#include "bridge/text.h"
+#include "core/text.h"
 #include "refsuite/host_io.h"
 #include "refsuite/instance.h"
 #include "refsuite/suite.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/automation_object.h"
-#include "bridge/variant.h"
+#include "core/automation_object.h"
+#include "core/variant.h"
 
 namespace refsuite {
 

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "bridge/win/scoped_bstr.h"
+#include "win/scoped_bstr.h"
 
 namespace refsuite::com {
 

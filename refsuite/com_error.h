@@ -6,7 +6,7 @@
 
 #include <oleauto.h>
 
-#include "bridge/err.h"
+#include "core/err.h"
 #include "refsuite/scenario.h"
 
 namespace refsuite::com {

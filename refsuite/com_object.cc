@@ -3,12 +3,12 @@
 #include <utility>
 #include <vector>
 
-#include "bridge/err.h"
-#include "bridge/ref_counted.h"
-#include "bridge/runtime_errors.h"
-#include "bridge/text.h"
-#include "bridge/win/com_object.h"
-#include "bridge/win/wide_text.h"
+#include "core/err.h"
+#include "core/ref_counted.h"
+#include "core/runtime_errors.h"
+#include "core/text.h"
+#include "win/com_object.h"
+#include "win/wide_text.h"
 #include "refsuite/com_error.h"
 #include "refsuite/com_variant.h"
 #include "refsuite/host_hook.h"

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "bridge/automation_object.h"
+#include "core/automation_object.h"
 
 namespace refsuite {
 class Instance;

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "bridge/text.h"
-#include "bridge/win/scoped_hkey.h"
+#include "core/text.h"
+#include "win/scoped_hkey.h"
 #include "refsuite/com_classes.h"
 
 namespace refsuite::com {

@@ -5,9 +5,9 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
-#include "bridge/err.h"
-#include "bridge/text.h"
-#include "bridge/win/com_object.h"
+#include "core/err.h"
+#include "core/text.h"
+#include "win/com_object.h"
 #include "refsuite/com_classes.h"
 #include "refsuite/com_error.h"
 #include "refsuite/com_object.h"

@@ -4,8 +4,8 @@
 
 #include <new>
 
-#include "bridge/win/scoped_bstr.h"
-#include "bridge/win/scoped_variant.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_variant.h"
 #include "refsuite/com_object.h"
 
 namespace refsuite::com {

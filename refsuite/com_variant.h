@@ -6,7 +6,7 @@
 
 #include <oleauto.h>
 
-#include "bridge/variant.h"
+#include "core/variant.h"
 
 namespace refsuite::com {
 

@@ -1,8 +1,8 @@
 // Injected faults: the K-th interaction fails once, and the journal numbers
 // the interactions in the order the injector counts them.
 #include "bridge/convert.h"
-#include "bridge/runtime_errors.h"
-#include "bridge/text.h"
+#include "core/runtime_errors.h"
+#include "core/text.h"
 #include "refsuite/test_support.h"
 
 namespace refsuite::testing {

@@ -10,7 +10,7 @@
 #include <unistd.h>
 #endif
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace refsuite {
 

@@ -1,8 +1,8 @@
 #include "refsuite/instance.h"
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
-#include "bridge/text.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
+#include "core/text.h"
 #include "refsuite/host_hook.h"
 #include "refsuite/raise_style.h"
 #include "refsuite/suite.h"

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "bridge/automation_object.h"
-#include "bridge/variant.h"
+#include "core/automation_object.h"
+#include "core/variant.h"
 #include "refsuite/catalog.h"
 #include "refsuite/scenario.h"
 

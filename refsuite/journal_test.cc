@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-#include "bridge/text.h"
+#include "core/text.h"
 #include "refsuite/test_support.h"
 
 namespace refsuite::testing {

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "bridge/native_registry.h"
-#include "bridge/ref_counted.h"
-#include "bridge/text.h"
+#include "core/ref_counted.h"
+#include "core/text.h"
 #include "refsuite/catalog.h"
 #include "refsuite/host_hook.h"
 #include "refsuite/instance.h"

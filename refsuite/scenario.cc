@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <limits>
 
-#include "bridge/text.h"
+#include "core/text.h"
 #include "refsuite/catalog.h"
 #include "refsuite/default_scenario.h"
 #include "refsuite/host_io.h"

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "bridge/err.h"
-#include "bridge/variant.h"
+#include "core/err.h"
+#include "core/variant.h"
 
 namespace refsuite {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "bridge/text.h"
+#include "core/text.h"
 #include "refsuite/catalog.h"
 
 namespace refsuite {

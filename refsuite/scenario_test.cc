@@ -5,7 +5,7 @@
 
 #include <unistd.h>
 
-#include "bridge/text.h"
+#include "core/text.h"
 #include "refsuite/scenario_json.h"
 #include "refsuite/test_support.h"
 

@@ -1,8 +1,8 @@
 #include "refsuite/suite.h"
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
-#include "bridge/text.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
+#include "core/text.h"
 #include "refsuite/catalog.h"
 #include "refsuite/host_io.h"
 #include "refsuite/instance.h"

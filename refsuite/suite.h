@@ -11,8 +11,8 @@
 #include <string>
 #include "refsuite/mutex.h"
 
-#include "bridge/automation_object.h"
-#include "bridge/variant.h"
+#include "core/automation_object.h"
+#include "core/variant.h"
 #include "refsuite/journal.h"
 #include "refsuite/scenario.h"
 

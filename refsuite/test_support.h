@@ -7,8 +7,8 @@
 #include <string>
 
 #include "bridge/bridge.h"
-#include "bridge/err.h"
-#include "bridge/trap.h"
+#include "core/err.h"
+#include "core/trap.h"
 #include "refsuite/native.h"
 
 namespace refsuite::testing {

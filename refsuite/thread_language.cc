@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 #include "refsuite/suite.h"
 
 namespace refsuite {

@@ -7,8 +7,8 @@
 
 #include <optional>
 
-#include "bridge/text.h"
-#include "bridge/variant.h"
+#include "core/text.h"
+#include "core/variant.h"
 
 namespace refsuite {
 

@@ -2,7 +2,7 @@
 // thread's answer alone.
 #include <thread>
 
-#include "bridge/runtime_errors.h"
+#include "core/runtime_errors.h"
 #include "refsuite/test_support.h"
 
 namespace refsuite::testing {

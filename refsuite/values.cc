@@ -1,6 +1,6 @@
 #include "refsuite/values.h"
 
-#include "bridge/text.h"
+#include "core/text.h"
 #include "refsuite/instance.h"
 
 namespace refsuite {

@@ -3,8 +3,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bridge/err.h"
-#include "bridge/variant.h"
+#include "core/err.h"
+#include "core/variant.h"
 #include "refsuite/scenario.h"
 
 namespace refsuite {

@@ -1,8 +1,8 @@
 // The function-right check: the suite's rights component decides.
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
-#include "bridge/err.h"
-#include "bridge/trap.h"
+#include "core/err.h"
+#include "core/trap.h"
 #include "session/mmts.h"
 
 namespace wb::mmts {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "bridge/text.h"
-#include "bridge/variant.h"
+#include "core/text.h"
+#include "core/variant.h"
 
 namespace wb::mmts {
 

@@ -2,7 +2,7 @@
 // session component at every call.
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
-#include "bridge/platform.h"
+#include "core/platform.h"
 #include "session/mmts.h"
 
 namespace wb::mmts {

@@ -3,10 +3,10 @@
 
 #include <unistd.h>
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 #include "bridge/thread_state.h"
-#include "bridge/variant.h"
+#include "core/variant.h"
 #include "session/mmts.h"
 #include "tests/support/suite_fixture.h"
 

@@ -1,9 +1,9 @@
 // Translation of message texts through the suite's resource-string loader.
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
-#include "bridge/err.h"
+#include "core/err.h"
 #include "bridge/thread_state.h"
-#include "bridge/trap.h"
+#include "core/trap.h"
 #include "session/mmts.h"
 
 namespace wb::mmts {

@@ -1,7 +1,7 @@
 // Translation through the suite's resource-string loader.
 #include <gtest/gtest.h>
 
-#include "bridge/err.h"
+#include "core/err.h"
 #include "bridge/thread_state.h"
 #include "session/mmts.h"
 #include "tests/support/suite_fixture.h"

@@ -57,7 +57,7 @@ fault threading-model entry/registry_rows.h 'L"ThreadingModel", L"Apartment"' \
   'L"ThreadingModel", L"Both"' entry_registration \
   'entry_registered: not ok - ' 'entry_user_registered: not ok - ' \
   'InprocServer32 [ThreadingModel]: got "Both", want "Apartment"'
-fault trace-switch bridge/trace_file_win.cc 'return win::Utf8(path);' \
+fault trace-switch trace/trace_file_win.cc 'return win::Utf8(path);' \
   'return win::Utf8(path.empty() ? std::wstring(L"C:\\windows\\temp\\workbench.jsonl") : path);' trace \
   'trace: not ok - off: nothing is written'
 fault by-reference bridge/com_backend.cc '    if (args[i].by_ref())

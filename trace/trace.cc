@@ -1,13 +1,13 @@
-#include "bridge/trace.h"
+#include "trace/trace.h"
 
 #include <cstdio>
 #include <memory>
 #include <utility>
 #include <vector>
 
-#include "bridge/trace_file.h"
-#include "bridge/trace_line.h"
-#include "bridge/traced_object.h"
+#include "trace/trace_file.h"
+#include "trace/trace_line.h"
+#include "trace/traced_object.h"
 
 namespace wb::trace {
 

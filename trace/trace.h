@@ -1,7 +1,7 @@
 // The field trace: what Workbench asked of the store suite and what came back,
 // for the support engineer who asks why a store function failed in a store.
 //
-// Off unless the process is configured with a file (bridge/trace_file.h:
+// Off unless the process is configured with a file (trace/trace_file.h:
 // WORKBENCH_TRACE, or on Windows HKCU\Software\Workbench\TraceFile), which is
 // read once per process. Off, nothing is written anywhere and the cost is
 // one flag test per host call, component creation and notice. On, each event
@@ -24,7 +24,7 @@
 // Component events have the shape of the reference suite's journal lines, so
 // that one renderer serves both. A text longer than 256 characters is cut
 // there, and its full length kept beside it. A file that cannot be opened or
-// written, or whose name is refused (bridge/trace_file.h), switches the trace
+// written, or whose name is refused (trace/trace_file.h), switches the trace
 // off for the process; the host sees nothing of it. A line that would take
 // the file past its size limit is replaced by a last one:
 //
@@ -33,17 +33,17 @@
 //                             process that finds the file full writes nothing
 //
 // Three files: this one is the switch and the file, and the events; the
-// wrapper of traced components is bridge/traced_object.h; each line is
-// written by bridge/trace_line.h.
+// wrapper of traced components is trace/traced_object.h; each line is
+// written by trace/trace_line.h.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 
-#include "bridge/automation_object.h"
-#include "bridge/err.h"
-#include "bridge/text.h"
+#include "core/automation_object.h"
+#include "core/err.h"
+#include "core/text.h"
 
 namespace wb::trace {
 

@@ -6,7 +6,7 @@
 // The configured name may come from anyone who can write the user's
 // environment or registry, and the process that opens it may be elevated:
 // on Windows only an absolute path to a file on a local disk is opened
-// (bridge/trace_path.h), never a device, a pipe, a share or a link, and the
+// (trace/trace_path.h), never a device, a pipe, a share or a link, and the
 // file must be the user's own. A name that is refused switches the trace off,
 // as one that cannot be opened does.
 #pragma once

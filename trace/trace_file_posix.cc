@@ -1,4 +1,4 @@
-#include "bridge/trace_file.h"
+#include "trace/trace_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

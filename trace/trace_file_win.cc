@@ -1,4 +1,4 @@
-#include "bridge/trace_file.h"
+#include "trace/trace_file.h"
 
 #include <windows.h>
 
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "bridge/trace_path.h"
-#include "bridge/win/scoped_handle.h"
-#include "bridge/win/scoped_local_alloc.h"
-#include "bridge/win/wide_text.h"
+#include "trace/trace_path.h"
+#include "win/scoped_handle.h"
+#include "win/scoped_local_alloc.h"
+#include "win/wide_text.h"
 
 namespace wb::trace {
 
@@ -176,7 +176,7 @@ bool OwnedByUser(HANDLE file, std::vector<BYTE>& user) {
 
 // The drive's kind allows a trace: a disk of this machine.
 bool OnLocalDisk(const std::wstring& path) {
-  // "X:\..." or "\\?\X:\..." (bridge/trace_path.h let nothing else through).
+  // "X:\..." or "\\?\X:\..." (trace/trace_path.h let nothing else through).
   const size_t start = path.size() > 4 && path[2] == L'?' ? 4 : 0;
   const std::wstring root = path.substr(start, 2) + L"\\";
   switch (GetDriveTypeW(root.c_str())) {

@@ -1,11 +1,11 @@
-#include "bridge/trace_line.h"
+#include "trace/trace_line.h"
 
 #include <cmath>
 #include <utility>
 
-#include "bridge/platform.h"
-#include "bridge/trace_file.h"
-#include "bridge/traced_object.h"
+#include "core/platform.h"
+#include "trace/trace_file.h"
+#include "trace/traced_object.h"
 
 namespace wb::trace {
 

@@ -20,9 +20,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bridge/err.h"
-#include "bridge/text.h"
-#include "bridge/variant.h"
+#include "core/err.h"
+#include "core/text.h"
+#include "core/variant.h"
 
 namespace wb::trace {
 

@@ -1,4 +1,4 @@
-#include "bridge/trace_path.h"
+#include "trace/trace_path.h"
 
 namespace wb::trace {
 

@@ -1,7 +1,7 @@
 // The name of a trace file, checked as Windows reads it, before anything is
 // opened: what the text alone says about where a write would go. The checks
 // that need the system (the drive's kind, the file's kind, its owner, a link
-// at its end) are made in bridge/trace_file_win.cc.
+// at its end) are made in trace/trace_file_win.cc.
 #pragma once
 
 #include <string_view>

@@ -1,9 +1,9 @@
 // The field trace: its lines against the reference suite's journal, its texts
 // whatever they hold, and a trace that is off or cannot write.
-#include "bridge/trace.h"
+#include "trace/trace.h"
 
-#include "bridge/trace_file.h"
-#include "bridge/trace_path.h"
+#include "trace/trace_file.h"
+#include "trace/trace_path.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +17,9 @@
 #include <nlohmann/json.hpp>
 
 #include "bridge/bridge.h"
-#include "bridge/err.h"
+#include "core/err.h"
 #include "bridge/thread_state.h"
-#include "bridge/trap.h"
+#include "core/trap.h"
 #include "refsuite/native.h"
 
 namespace wb::trace {

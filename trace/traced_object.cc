@@ -1,14 +1,14 @@
-#include "bridge/traced_object.h"
+#include "trace/traced_object.h"
 
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "bridge/err.h"
-#include "bridge/trace.h"
-#include "bridge/trace_line.h"
-#include "bridge/variant.h"
+#include "core/err.h"
+#include "trace/trace.h"
+#include "trace/trace_line.h"
+#include "core/variant.h"
 
 namespace wb::trace {
 

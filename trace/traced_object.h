@@ -5,9 +5,9 @@
 // wrapper back afterwards.
 #pragma once
 
-#include "bridge/automation_object.h"
-#include "bridge/ref_counted.h"
-#include "bridge/text.h"
+#include "core/automation_object.h"
+#include "core/ref_counted.h"
+#include "core/text.h"
 
 namespace wb::trace {
 

@@ -3,8 +3,8 @@
 
 #include <oleauto.h>
 
-#include "bridge/platform.h"
-#include "bridge/win/scoped_bstr.h"
+#include "core/platform.h"
+#include "win/scoped_bstr.h"
 
 namespace wb {
 

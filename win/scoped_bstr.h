@@ -8,7 +8,7 @@
 #include <new>
 #include <utility>
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb::win {
 

@@ -7,7 +7,7 @@
 
 #include <objbase.h>
 
-#include "bridge/win/scoped_generic.h"
+#include "win/scoped_generic.h"
 
 namespace wb::win {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "bridge/win/scoped_generic.h"
+#include "win/scoped_generic.h"
 
 namespace wb::win {
 

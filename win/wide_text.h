@@ -1,12 +1,12 @@
 // Windows' wide texts are UTF-16, as the project's `String` is: views from
 // one to the other, and the UTF-8 edges of wide texts (file names, test
-// output), through the project's own conversions (bridge/text.h).
+// output), through the project's own conversions (core/text.h).
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb::win {
 

@@ -9,7 +9,7 @@
 #include "bridge/bridge.h"
 #include "bridge/host_scope.h"
 #include "bridge/thread_state.h"
-#include "bridge/trace.h"
+#include "trace/trace.h"
 #include "entry/dispatch.h"
 #include "refsuite/native.h"
 #include "session/mmts.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "bridge/convert.h"
-#include "bridge/err.h"
+#include "core/err.h"
 
 namespace {
 

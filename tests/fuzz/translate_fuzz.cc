@@ -13,9 +13,9 @@
 #include <string>
 
 #include "bridge/bridge.h"
-#include "bridge/err.h"
+#include "core/err.h"
 #include "bridge/native_registry.h"
-#include "bridge/ref_counted.h"
+#include "core/ref_counted.h"
 #include "bridge/thread_state.h"
 #include "session/mmts.h"
 

@@ -1,7 +1,7 @@
 #include "tests/proof/console_rig.h"
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 #include "console/menu_model.h"
 #include "console/menu_tool_object.h"
 #include "console/tool_click.h"

@@ -3,10 +3,10 @@
 // runs the real launchers against the reference suite.
 #pragma once
 
-#include "bridge/automation_object.h"
-#include "bridge/ref_counted.h"
+#include "core/automation_object.h"
+#include "core/ref_counted.h"
 #include "bridge/runtime_global.h"
-#include "bridge/variant.h"
+#include "core/variant.h"
 #include "console/launcher_actions.h"
 #include "console/log_box.h"
 #include "tests/proof/allocation_fault.h"

@@ -37,10 +37,10 @@
 #include <cstring>
 #endif
 
-#include "bridge/err.h"
-#include "bridge/runtime_errors.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 #include "bridge/thread_state.h"
-#include "bridge/trace.h"
+#include "trace/trace.h"
 #include "entry/dispatch.h"
 #include "launchers/modpublic.h"
 #include "refsuite/native.h"
@@ -368,7 +368,7 @@ void NoteTheFault() {
     char file[512];
     __sanitizer_symbolize_pc(frames[i], "%s", file, sizeof file);
     t_fault.dropped_by_design =
-        std::strstr(file, "session/translate.cc") || std::strstr(file, "bridge/trace");
+        std::strstr(file, "session/translate.cc") || std::strstr(file, "trace/");
   }
 #endif
 }

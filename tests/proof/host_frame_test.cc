@@ -9,7 +9,7 @@
 
 #include "bridge/host_scope.h"
 #include "bridge/thread_state.h"
-#include "bridge/trace.h"
+#include "trace/trace.h"
 #include "entry/dispatch.h"
 #include "refsuite/native.h"
 #include "tests/support/suite_fixture.h"

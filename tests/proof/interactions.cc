@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb::proof {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bridge/bridge.h"
-#include "bridge/err.h"
+#include "core/err.h"
 #include "bridge/thread_state.h"
 #include "entry/dispatch.h"
 #include "refsuite/native.h"

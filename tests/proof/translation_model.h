@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "bridge/text.h"
+#include "core/text.h"
 
 namespace wb::proof {
 

@@ -1,6 +1,6 @@
 #include "tests/support/suite_fixture.h"
 
-#include "bridge/text.h"
+#include "core/text.h"
 #include "bridge/thread_state.h"
 #include "refsuite/native.h"
 

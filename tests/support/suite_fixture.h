@@ -11,8 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bridge/err.h"
-#include "bridge/trap.h"
+#include "core/err.h"
+#include "core/trap.h"
 #include "launchers/modpublic.h"
 
 namespace wb::testing {

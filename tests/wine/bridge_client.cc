@@ -15,8 +15,8 @@
 
 #include "bridge/bridge.h"
 #include "bridge/com_backend.h"
-#include "bridge/err.h"
-#include "bridge/trap.h"
+#include "core/err.h"
+#include "core/trap.h"
 #include "tests/wine/lib/checks.h"
 
 namespace {

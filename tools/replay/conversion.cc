@@ -9,7 +9,7 @@
 #include <set>
 #include <utility>
 
-#include "bridge/text.h"
+#include "core/text.h"
 #include "refsuite/catalog.h"
 #include "tools/replay/line_reader.h"
 #include "tools/replay/notes.h"

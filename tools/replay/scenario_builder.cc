@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "bridge/runtime_errors.h"
+#include "core/runtime_errors.h"
 #include "refsuite/catalog.h"
 #include "refsuite/scenario_json.h"
 
@@ -21,7 +21,7 @@ using refsuite::ScriptedValue;
 
 // What stands in for the part of a text that the trace cut.
 constexpr char16_t kFill = u'~';
-// Where the trace cut a text (bridge/trace_line.h).
+// Where the trace cut a text (trace/trace_line.h).
 constexpr size_t kTextLimit = 256;
 // The longest text a scenario is given.
 constexpr uint64_t kMaxText = 10'000'000;

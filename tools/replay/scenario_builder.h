@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "bridge/text.h"
+#include "core/text.h"
 #include "refsuite/scenario.h"
 #include "tools/replay/notes.h"
 #include "tools/replay/trace_event.h"

@@ -87,7 +87,7 @@ class Checker {
     }
   }
 
-  // {"type": ..., "value": ...} as bridge/trace_line.h writes it; `extra` is
+  // {"type": ..., "value": ...} as trace/trace_line.h writes it; `extra` is
   // "byref" for an argument, "position" for a write-back.
   void Value(Json& value, const std::string& at, const std::string& where, const char* extra) {
     Need(value.is_object(), at, "a value {\"type\", \"value\"}");

@@ -1,4 +1,4 @@
-// One line of the field trace (bridge/trace.h) read back: its event, checked
+// One line of the field trace (trace/trace.h) read back: its event, checked
 // against the shape that Workbench writes, with the fields this reader does
 // not know taken out and named, so that a line from a newer Workbench still
 // serves as far as it is understood.

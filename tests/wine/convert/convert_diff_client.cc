@@ -28,9 +28,9 @@
 #include "bridge/com_errors.h"
 #include "bridge/com_variant.h"
 #include "bridge/convert.h"
-#include "bridge/trap.h"
-#include "bridge/win/scoped_bstr.h"
-#include "bridge/win/scoped_variant.h"
+#include "core/trap.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_variant.h"
 #include "tests/wine/lib/checks.h"
 
 namespace {

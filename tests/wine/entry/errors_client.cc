@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "bridge/win/scoped_bstr.h"
-#include "bridge/win/scoped_excep_info.h"
-#include "bridge/win/scoped_handle.h"
-#include "bridge/win/scoped_variant.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_excep_info.h"
+#include "win/scoped_handle.h"
+#include "win/scoped_variant.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"
 

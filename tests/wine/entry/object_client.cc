@@ -14,11 +14,11 @@
 
 #include <string>
 
-#include "bridge/win/com_object.h"
-#include "bridge/win/scoped_bstr.h"
-#include "bridge/win/scoped_excep_info.h"
-#include "bridge/win/scoped_variant.h"
-#include "bridge/win/wide_text.h"
+#include "win/com_object.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_excep_info.h"
+#include "win/scoped_variant.h"
+#include "win/wide_text.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"
 

@@ -37,9 +37,9 @@
 
 #include <wrl/client.h>
 
-#include "bridge/win/scoped_hkey.h"
-#include "bridge/win/scoped_hmodule.h"
-#include "bridge/win/wide_text.h"
+#include "win/scoped_hkey.h"
+#include "win/scoped_hmodule.h"
+#include "win/wide_text.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"
 

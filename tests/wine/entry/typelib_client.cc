@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/win/scoped_bstr.h"
-#include "bridge/win/wide_text.h"
+#include "win/scoped_bstr.h"
+#include "win/wide_text.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "bridge/err.h"
-#include "bridge/text.h"
+#include "core/err.h"
+#include "core/text.h"
 
 namespace wbtest {
 

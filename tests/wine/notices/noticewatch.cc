@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-#include "bridge/win/wide_text.h"
+#include "win/wide_text.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "bridge/text.h"
-#include "bridge/win/scoped_handle.h"
+#include "core/text.h"
+#include "win/scoped_handle.h"
 
 namespace wbproof {
 

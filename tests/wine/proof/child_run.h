@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/win/wide_text.h"
+#include "win/wide_text.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
 

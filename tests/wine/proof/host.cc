@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "bridge/win/scoped_bstr.h"
-#include "bridge/win/scoped_excep_info.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_excep_info.h"
 
 namespace wbproof {
 

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "bridge/text.h"
+#include "core/text.h"
 #include "entry/workbench_idl.h"
 
 namespace wbproof {

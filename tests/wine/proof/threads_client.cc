@@ -31,8 +31,8 @@
 #include <utility>
 #include <vector>
 
-#include "bridge/win/scoped_handle.h"
-#include "bridge/win/scoped_variant.h"
+#include "win/scoped_handle.h"
+#include "win/scoped_variant.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"

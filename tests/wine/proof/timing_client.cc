@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "bridge/win/scoped_bstr.h"
-#include "bridge/win/scoped_excep_info.h"
-#include "bridge/win/scoped_variant.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_excep_info.h"
+#include "win/scoped_variant.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"

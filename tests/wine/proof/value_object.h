@@ -9,7 +9,7 @@
 
 #include <optional>
 
-#include "bridge/win/com_object.h"
+#include "win/com_object.h"
 
 namespace wbproof {
 

@@ -99,7 +99,7 @@ check "unopenable: a folder named as the file changes nothing either" "$plain" \
 # Names that are no plain file on a local disk: refused before anything is
 # opened, and the host sees no difference. Run in a folder of their own, so
 # that a relative name would land there. (Devices and shares: Wine opens
-# none of them anyway; bridge/trace_test.cc has every kind of name.)
+# none of them anyway; trace/trace_test.cc has every kind of name.)
 mkdir -p "$tmp/refused"
 refused=('trace.jsonl' "$(wb_winpath "$tmp/refused/stream.jsonl"):hidden")
 for name in "${refused[@]}"; do

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "bridge/win/scoped_handle.h"
+#include "win/scoped_handle.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/child_run.h"
 #include "tests/wine/proof/host.h"

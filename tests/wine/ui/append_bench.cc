@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "bridge/err.h"
+#include "core/err.h"
 #include "console/edit_log_box_win.h"
 #include "tests/wine/lib/checks.h"
 

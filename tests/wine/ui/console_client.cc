@@ -23,12 +23,12 @@
 #include <vector>
 
 #include "bridge/convert.h"
-#include "bridge/err.h"
-#include "bridge/platform.h"
+#include "core/err.h"
+#include "core/platform.h"
 #include "bridge/thread_state.h"
-#include "bridge/trap.h"
-#include "bridge/win/scoped_generic.h"
-#include "bridge/win/scoped_handle.h"
+#include "core/trap.h"
+#include "win/scoped_generic.h"
+#include "win/scoped_handle.h"
 #include "console/console.h"
 #include "launchers/modpublic.h"
 #include "tests/wine/lib/checks.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/win/wide_text.h"
+#include "win/wide_text.h"
 
 namespace wbui {
 

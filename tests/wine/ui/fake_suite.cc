@@ -1,9 +1,9 @@
 #include "tests/wine/ui/fake_suite.h"
 
 #include "bridge/convert.h"
-#include "bridge/err.h"
-#include "bridge/ref_counted.h"
-#include "bridge/variant.h"
+#include "core/err.h"
+#include "core/ref_counted.h"
+#include "core/variant.h"
 
 namespace wbui {
 

@@ -25,7 +25,7 @@
 #include <cstdio>
 #include <string>
 
-#include "bridge/win/scoped_local_alloc.h"
+#include "win/scoped_local_alloc.h"
 #include "tests/wine/ui/console_remote.h"
 
 namespace {
