@@ -13,15 +13,15 @@ namespace {
 
 std::atomic<ComponentFactory*> g_factory{nullptr};
 
-ObjectImpl& Target(const AutomationObject& object) {
+AutomationObject& Target(const ObjectRef& object) {
   if (object.IsNothing())
     Err::RaiseRuntime(rt::kObjectNotSet);
   return *object.get();
 }
 
-AutomationObject CreateUntraced(StringView prog_id) {
+ObjectRef CreateUntraced(StringView prog_id) {
   ComponentFactory* factory = g_factory.load();
-  AutomationObject object = (factory ? *factory : DefaultComponentFactory()).Create(prog_id);
+  ObjectRef object = (factory ? *factory : DefaultComponentFactory()).Create(prog_id);
   if (object.IsNothing())
     Err::RaiseRuntime(rt::kCannotCreateObject);
   return object;
@@ -33,7 +33,7 @@ ComponentFactory* SetComponentFactory(ComponentFactory* factory) {
   return g_factory.exchange(factory);
 }
 
-AutomationObject CreateObject(StringView prog_id) {
+ObjectRef CreateObject(StringView prog_id) {
   if (!trace::Enabled())
     return CreateUntraced(prog_id);
   try {
@@ -44,21 +44,21 @@ AutomationObject CreateObject(StringView prog_id) {
   }
 }
 
-Variant GetMember(const AutomationObject& object, StringView name, Args args) {
+Variant GetMember(const ObjectRef& object, StringView name, Args args) {
   return Target(object).Invoke(name, CallKind::kGet, args);
 }
 
-void CallMember(const AutomationObject& object, StringView name, Args args) {
+void CallMember(const ObjectRef& object, StringView name, Args args) {
   Target(object).Invoke(name, CallKind::kCall, args);
 }
 
-void LetMember(const AutomationObject& object, StringView name, Variant value) {
+void LetMember(const ObjectRef& object, StringView name, Variant value) {
   Args args;
   args.push_back(Arg::Val(std::move(value)));
   Target(object).Invoke(name, CallKind::kLet, args);
 }
 
-Variant GetObjectOrValue(const AutomationObject& object, StringView name, Args args) {
+Variant GetObjectOrValue(const ObjectRef& object, StringView name, Args args) {
   const bool is_object = GetMember(object, name, args).IsObject();
   Variant value = GetMember(object, name, args);
   if (is_object) {

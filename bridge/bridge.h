@@ -15,7 +15,7 @@ class ComponentFactory {
   virtual ~ComponentFactory() = default;
   // A new instance; raises (429 or the component's own error) when the ProgID
   // cannot be created.
-  virtual AutomationObject Create(StringView prog_id) = 0;
+  virtual ObjectRef Create(StringView prog_id) = 0;
 };
 
 // The platform's own factory: COM (CLSIDFromProgID + CoCreateInstance) on
@@ -26,18 +26,18 @@ ComponentFactory& DefaultComponentFactory();
 // default. Returns the previous one. Not owned.
 ComponentFactory* SetComponentFactory(ComponentFactory* factory);
 
-AutomationObject CreateObject(StringView prog_id);
+ObjectRef CreateObject(StringView prog_id);
 
 // A property read, or a method call whose value is used.
-Variant GetMember(const AutomationObject& object, StringView name, Args args = {});
+Variant GetMember(const ObjectRef& object, StringView name, Args args = {});
 // A method call whose value is dropped.
-void CallMember(const AutomationObject& object, StringView name, Args args = {});
+void CallMember(const ObjectRef& object, StringView name, Args args = {});
 // A property assignment.
-void LetMember(const AutomationObject& object, StringView name, Variant value);
+void LetMember(const ObjectRef& object, StringView name, Variant value);
 
 // The object-or-value read: the member is invoked once to learn whether its
 // value is an object and a second time to fetch it, as a reference when it is
 // one and as a plain value (an object's default value) otherwise.
-Variant GetObjectOrValue(const AutomationObject& object, StringView name, Args args = {});
+Variant GetObjectOrValue(const ObjectRef& object, StringView name, Args args = {});
 
 }  // namespace wb

@@ -7,14 +7,14 @@
 
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
-#include "core/err.h"
-#include "core/trap.h"
 #include "bridge/native_registry.h"
+#include "bridge/runtime_global.h"
+#include "bridge/thread_state.h"
+#include "core/err.h"
 #include "core/platform.h"
 #include "core/ref_counted.h"
 #include "core/runtime_errors.h"
-#include "bridge/runtime_global.h"
-#include "bridge/thread_state.h"
+#include "core/trap.h"
 
 namespace wb {
 namespace {
@@ -38,11 +38,11 @@ class Fake final : public RefCounted<Fake> {
   Handler handler_;
 };
 
-AutomationObject MakeFake(Fake::Handler handler, Fake** out = nullptr) {
+ObjectRef MakeFake(Fake::Handler handler, Fake** out = nullptr) {
   auto* fake = new Fake(std::move(handler));
   if (out)
     *out = fake;
-  return AutomationObject(fake);
+  return ObjectRef(fake);
 }
 
 class BridgeTest : public ::testing::Test {
@@ -107,13 +107,13 @@ TEST_F(BridgeTest, ReRaisePassesAllFiveFieldsOn) {
 }
 
 TEST_F(BridgeTest, ByReferenceArgumentsAreWrittenBackForEachKind) {
-  AutomationObject target = MakeFake([](StringView, CallKind, Args& args) {
+  ObjectRef target = MakeFake([](StringView, CallKind, Args& args) {
     EXPECT_TRUE(args[0].by_ref() && args[1].by_ref() && args[2].by_ref() && args[3].by_ref());
     EXPECT_FALSE(args[4].by_ref());
     args[0].value() = Variant::Long(args[0].value().integral() + 1);
     args[1].value() = Variant::Str(args[1].value().str() + u"!");
     args[2].value() = Variant::Bool(false);
-    args[3].value() = Variant::Object(AutomationObject());
+    args[3].value() = Variant::Object(ObjectRef());
     args[4].value() = Variant::Long(0);  // a value argument: the caller's copy is untouched
     return Variant();
   });
@@ -134,7 +134,7 @@ TEST_F(BridgeTest, ByReferenceArgumentsAreWrittenBackForEachKind) {
 
 TEST_F(BridgeTest, MembersAreInvokedWithTheirKinds) {
   std::vector<CallKind> kinds;
-  AutomationObject target = MakeFake([&](StringView, CallKind kind, Args& args) {
+  ObjectRef target = MakeFake([&](StringView, CallKind kind, Args& args) {
     kinds.push_back(kind);
     if (kind == CallKind::kLet) {
       EXPECT_EQ(args.size(), 1u);
@@ -148,14 +148,14 @@ TEST_F(BridgeTest, MembersAreInvokedWithTheirKinds) {
 }
 
 TEST_F(BridgeTest, CallingOnNothingRaisesObjectNotSet) {
-  EXPECT_THROW(CallMember(AutomationObject(), u"M"), RaisedError);
+  EXPECT_THROW(CallMember(ObjectRef(), u"M"), RaisedError);
   EXPECT_EQ(Err::Number(), rt::kObjectNotSet);
 }
 
 TEST_F(BridgeTest, ObjectOrValueReadInvokesTheMemberTwice) {
   Fake* fake = nullptr;
-  AutomationObject inner = MakeFake([](StringView, CallKind, Args&) { return Variant(); });
-  AutomationObject target =
+  ObjectRef inner = MakeFake([](StringView, CallKind, Args&) { return Variant(); });
+  ObjectRef target =
       MakeFake([&](StringView name, CallKind,
                    Args&) { return name == u"Obj" ? Variant::Object(inner) : Variant::Str(u"v"); },
                &fake);
@@ -168,8 +168,8 @@ TEST_F(BridgeTest, ObjectOrValueReadInvokesTheMemberTwice) {
 
 TEST_F(BridgeTest, ObjectOrValueReadRaisesWhenTheObjectTurnsIntoAValue) {
   int calls = 0;
-  AutomationObject inner = MakeFake([](StringView, CallKind, Args&) { return Variant(); });
-  AutomationObject target = MakeFake([&](StringView, CallKind, Args&) {
+  ObjectRef inner = MakeFake([](StringView, CallKind, Args&) { return Variant(); });
+  ObjectRef target = MakeFake([&](StringView, CallKind, Args&) {
     return ++calls == 1 ? Variant::Object(inner) : Variant::Long(1);
   });
   EXPECT_THROW(GetObjectOrValue(target, u"P"), RaisedError);
@@ -184,8 +184,8 @@ TEST_F(BridgeTest, ReferencesAreReleasedWhenAMemberRaises) {
   });
   const bool handled = Trap(
       [] {
-        AutomationObject a = CreateObject(u"test.raiser");  // ProgIDs ignore case
-        AutomationObject b = a;
+        ObjectRef a = CreateObject(u"test.raiser");  // ProgIDs ignore case
+        ObjectRef b = a;
         CallMember(b, u"Go");
         return false;
       },
@@ -216,7 +216,7 @@ TEST_F(BridgeTest, RuntimeGlobalSetsTheMousePointerAndUnloadsForms) {
     void Unload() override { unloaded = true; }
     bool unloaded = false;
   } form;
-  CallMember(RuntimeGlobal(), u"Unload", {Arg::Val(Variant::Object(AutomationObject(&form)))});
+  CallMember(RuntimeGlobal(), u"Unload", {Arg::Val(Variant::Object(ObjectRef(&form)))});
   EXPECT_TRUE(form.unloaded);
   EXPECT_EQ(form.refs(), 0);
   EXPECT_THROW(CallMember(RuntimeGlobal(), u"Unload", {Arg::Val(Variant::Long(1))}), RaisedError);
@@ -225,7 +225,7 @@ TEST_F(BridgeTest, RuntimeGlobalSetsTheMousePointerAndUnloadsForms) {
 
 TEST_F(BridgeTest, ThreadStateLivesWhileItsUsersLive) {
   struct Cache {
-    AutomationObject held;
+    ObjectRef held;
   };
   {
     ThreadStateUser user;

@@ -67,17 +67,17 @@ VARIANT ReferenceTo(ScopedVariant& storage) {
   return ref;
 }
 
-class ComObject final : public RefCountedThreadSafe<ComObject> {
+class DispatchObject final : public RefCountedThreadSafe<DispatchObject> {
  public:
-  explicit ComObject(IDispatch* dispatch) : dispatch_(dispatch) {}
+  explicit DispatchObject(IDispatch* dispatch) : dispatch_(dispatch) {}
 
   Variant Invoke(StringView name, CallKind kind, Args& args) override;
 
   IDispatch* dispatch() const noexcept { return dispatch_.Get(); }
 
  private:
-  friend class RefCountedThreadSafe<ComObject>;
-  ~ComObject() = default;
+  friend class RefCountedThreadSafe<DispatchObject>;
+  ~DispatchObject() = default;
 
   // The member's DISPID, asked of the component at every call.
   DISPID Resolve(StringView name) const;
@@ -85,7 +85,7 @@ class ComObject final : public RefCountedThreadSafe<ComObject> {
   ComPtr<IDispatch> dispatch_;
 };
 
-DISPID ComObject::Resolve(StringView name) const {
+DISPID DispatchObject::Resolve(StringView name) const {
   if (name.empty())
     return DISPID_VALUE;
   const String text(name);
@@ -100,7 +100,7 @@ DISPID ComObject::Resolve(StringView name) const {
   return id;
 }
 
-Variant ComObject::Invoke(StringView name, CallKind kind, Args& args) {
+Variant DispatchObject::Invoke(StringView name, CallKind kind, Args& args) {
   const DISPID member = Resolve(name);
 
   // DISPPARAMS lists the arguments last to first. `owned` holds every value
@@ -151,7 +151,7 @@ Variant ComObject::Invoke(StringView name, CallKind kind, Args& args) {
 
 class ComFactory final : public ComponentFactory {
  public:
-  AutomationObject Create(StringView prog_id) override {
+  ObjectRef Create(StringView prog_id) override {
     const String id(prog_id);
     CLSID clsid{};
     SetErrorInfo(0, nullptr);
@@ -169,19 +169,19 @@ class ComFactory final : public ComponentFactory {
 
 }  // namespace
 
-AutomationObject WrapDispatch(IDispatch* dispatch) {
+ObjectRef WrapDispatch(IDispatch* dispatch) {
   if (dispatch == nullptr)
-    return AutomationObject();
-  return AutomationObject(new ComObject(dispatch));
+    return ObjectRef();
+  return ObjectRef(new DispatchObject(dispatch));
 }
 
-IDispatch* DispatchOf(const AutomationObject& object) noexcept {
-  auto* com = dynamic_cast<ComObject*>(object.get());
+IDispatch* DispatchOf(const ObjectRef& object) noexcept {
+  auto* com = dynamic_cast<DispatchObject*>(object.get());
   return com ? com->dispatch() : nullptr;
 }
 
-bool IsComBacked(const AutomationObject& object) noexcept {
-  return object.IsNothing() || dynamic_cast<ComObject*>(object.get()) != nullptr;
+bool IsComBacked(const ObjectRef& object) noexcept {
+  return object.IsNothing() || dynamic_cast<DispatchObject*>(object.get()) != nullptr;
 }
 
 ComponentFactory& DefaultComponentFactory() {

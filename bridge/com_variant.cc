@@ -39,7 +39,7 @@ Variant FromWiderNumber(const VARIANT& value) {
 
 Variant FromUnknown(IUnknown* unknown) {
   if (unknown == nullptr)
-    return Variant::Object(AutomationObject());
+    return Variant::Object(ObjectRef());
   ComPtr<IDispatch> dispatch;
   if (FAILED(unknown->QueryInterface(IID_PPV_ARGS(&dispatch))) || !dispatch) {
     return Variant::Unsupported(VT_UNKNOWN);
@@ -146,7 +146,7 @@ ScopedVariant ToComVariant(const Variant& value) {
     case VarKind::kObject: {
       // A component created while the trace was on goes as itself, also
       // to one created after the trace went off or left untraced.
-      const AutomationObject& object = trace::TracedObject::Unwrap(value.object());
+      const ObjectRef& object = trace::TracedObject::Unwrap(value.object());
       if (!IsComBacked(object))
         Err::RaiseRuntime(rt::kTypeMismatch);
       V_VT(&out) = VT_DISPATCH;

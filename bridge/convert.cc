@@ -272,7 +272,7 @@ Variant ValueOf(const Variant& value) {
   for (int depth = 0; v.IsObject(); ++depth) {
     if (depth == kMaxDefaultDepth)
       Err::RaiseRuntime(rt::kNoSuchMember);
-    const AutomationObject object = v.object();
+    const ObjectRef object = v.object();
     v = GetMember(object, kDefaultMember);
   }
   return v;

@@ -65,7 +65,7 @@ TEST(ToStringTest, FollowsTheRuntime) {
   EXPECT_EQ(ToString(Variant::Str(String(u"a\0b", 3))), String(u"a\0b", 3));
   EXPECT_EQ(RaisedNumber([] { ToString(Variant::Null()); }), rt::kInvalidUseOfNull);
   EXPECT_EQ(RaisedNumber([] { ToString(Variant::Unsupported(0x200C)); }), rt::kTypeMismatch);
-  EXPECT_EQ(RaisedNumber([] { ToString(Variant::Object(AutomationObject())); }), rt::kObjectNotSet);
+  EXPECT_EQ(RaisedNumber([] { ToString(Variant::Object(ObjectRef())); }), rt::kObjectNotSet);
 }
 
 TEST(ToNumberTest, RoundsHalfToEvenAndChecksRange) {

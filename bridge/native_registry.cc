@@ -44,7 +44,7 @@ void NativeRegistry::Clear() {
   Table().clear();
 }
 
-AutomationObject NativeRegistry::Create(StringView prog_id) {
+ObjectRef NativeRegistry::Create(StringView prog_id) {
   Factory factory;
   {
     std::lock_guard lock(g_mutex);

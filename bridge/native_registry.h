@@ -10,7 +10,7 @@ namespace wb {
 
 class NativeRegistry final : public ComponentFactory {
  public:
-  using Factory = std::function<AutomationObject()>;
+  using Factory = std::function<ObjectRef()>;
 
   // The process's registry (on the native build, the default factory).
   static NativeRegistry& Instance();
@@ -21,7 +21,7 @@ class NativeRegistry final : public ComponentFactory {
   void Unregister(StringView prog_id);
   void Clear();
 
-  AutomationObject Create(StringView prog_id) override;
+  ObjectRef Create(StringView prog_id) override;
 };
 
 }  // namespace wb

@@ -1,11 +1,11 @@
 #include "bridge/runtime_global.h"
 
 #include "bridge/convert.h"
+#include "bridge/thread_state.h"
 #include "core/err.h"
 #include "core/platform.h"
 #include "core/ref_counted.h"
 #include "core/runtime_errors.h"
-#include "bridge/thread_state.h"
 #include "core/variant.h"
 
 namespace wb {
@@ -39,7 +39,7 @@ class GlobalObject final : public RefCounted<GlobalObject> {
     if (EqualsIgnoreAsciiCase(name, u"Screen") && kind != CallKind::kLet) {
       ExpectArgs(args, 0);
       if (screen_.IsNothing())
-        screen_ = AutomationObject(new ScreenObject);
+        screen_ = ObjectRef(new ScreenObject);
       return Variant::Object(screen_);
     }
     if (EqualsIgnoreAsciiCase(name, u"Unload") && kind != CallKind::kLet) {
@@ -59,19 +59,19 @@ class GlobalObject final : public RefCounted<GlobalObject> {
   }
 
  private:
-  AutomationObject screen_;
+  ObjectRef screen_;
 };
 
 struct RuntimeState {
-  AutomationObject global;
+  ObjectRef global;
 };
 
 }  // namespace
 
-AutomationObject RuntimeGlobal() {
+ObjectRef RuntimeGlobal() {
   RuntimeState& state = PerThread<RuntimeState>();
   if (state.global.IsNothing())
-    state.global = AutomationObject(new GlobalObject);
+    state.global = ObjectRef(new GlobalObject);
   return state.global;
 }
 

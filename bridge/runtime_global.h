@@ -17,6 +17,6 @@ class Form {
 };
 
 // The calling thread's global object (members "Screen" and "Unload").
-AutomationObject RuntimeGlobal();
+ObjectRef RuntimeGlobal();
 
 }  // namespace wb

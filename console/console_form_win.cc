@@ -6,14 +6,14 @@
 
 #include "bridge/com_errors.h"
 #include "bridge/convert.h"
-#include "core/err.h"
-#include "core/runtime_errors.h"
-#include "core/variant.h"
 #include "console/menu_bar_win.h"
 #include "console/menu_model.h"
 #include "console/menu_tool_object.h"
 #include "console/tool_click.h"
 #include "console/twips.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
+#include "core/variant.h"
 #include "launchers/modpublic.h"
 
 namespace wb::console {
@@ -82,8 +82,8 @@ void DropHandlerError(StringView event) noexcept {
 
 }  // namespace
 
-AutomationObject ConsoleForm::Create() {
-  return AutomationObject(new ConsoleForm);
+ObjectRef ConsoleForm::Create() {
+  return ObjectRef(new ConsoleForm);
 }
 
 ConsoleForm::~ConsoleForm() {
@@ -283,7 +283,7 @@ void ConsoleForm::OnMenuCommand(int id) {
   if (GetActiveWindow() != hwnd_)
     SetActiveWindow(hwnd_);
   // Keeps this form alive should the click unload and release it.
-  const AutomationObject self(this);
+  const ObjectRef self(this);
   try {
     OnToolClick(MakeToolObject(*tool), *actions_);
   } catch (...) {

@@ -8,14 +8,14 @@
 #include <memory>
 #include <optional>
 
-#include "core/automation_object.h"
-#include "core/ref_counted.h"
 #include "bridge/runtime_global.h"
 #include "bridge/thread_state.h"
 #include "console/edit_log_box_win.h"
 #include "console/launcher_actions.h"
 #include "console/layout.h"
 #include "console/modal_scope_win.h"
+#include "core/automation_object.h"
+#include "core/ref_counted.h"
 
 namespace wb::console {
 
@@ -30,7 +30,7 @@ class ConsoleForm final : public RefCounted<ConsoleForm>, public Form {
   static constexpr int kLogBoxId = 100;
 
   // A new console, not loaded yet; the caller holds the one reference.
-  static AutomationObject Create();
+  static ObjectRef Create();
 
   // Disables the thread's other windows, loads the console (its Load sets
   // gDataBaseType to 1), shows it and runs its messages on the calling thread
@@ -39,7 +39,7 @@ class ConsoleForm final : public RefCounted<ConsoleForm>, public Form {
   // created.
   void ShowModal();
 
-  // ObjectImpl: the public method "AddToText"(strLog).
+  // AutomationObject: the public method "AddToText"(strLog).
   Variant Invoke(StringView name, CallKind kind, Args& args) override;
 
   // Form: the runtime's Unload destroys the window.

@@ -46,7 +46,7 @@ String LauncherActions::GetSessionUser() {
 
 void LauncherActions::UnloadConsole() {
   Args args;
-  args.push_back(Arg::Val(Variant::Object(AutomationObject(&form_))));
+  args.push_back(Arg::Val(Variant::Object(ObjectRef(&form_))));
   CallMember(RuntimeGlobal(), u"Unload", std::move(args));
 }
 

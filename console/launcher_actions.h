@@ -3,9 +3,9 @@
 // of the console form.
 #pragma once
 
-#include "core/automation_object.h"
 #include "console/log_box.h"
 #include "console/tool_actions.h"
+#include "core/automation_object.h"
 
 namespace wb::console {
 
@@ -13,7 +13,7 @@ class LauncherActions final : public ToolActions {
  public:
   // `form` is the console window's object, handed to the runtime's Unload;
   // both it and `log` outlive this object.
-  LauncherActions(LogBox& log, ObjectImpl& form) : log_(log), form_(form) {}
+  LauncherActions(LogBox& log, AutomationObject& form) : log_(log), form_(form) {}
 
   void AddToText(String strLog) override;
   void ShowMemberLookup() override;
@@ -28,7 +28,7 @@ class LauncherActions final : public ToolActions {
 
  private:
   LogBox& log_;
-  ObjectImpl& form_;
+  AutomationObject& form_;
 };
 
 }  // namespace wb::console

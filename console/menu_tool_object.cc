@@ -37,8 +37,8 @@ class ToolObject final : public RefCounted<ToolObject> {
 
 }  // namespace
 
-AutomationObject MakeToolObject(const Tool& tool) {
-  return AutomationObject(new ToolObject(tool));
+ObjectRef MakeToolObject(const Tool& tool) {
+  return ObjectRef(new ToolObject(tool));
 }
 
 }  // namespace wb::console

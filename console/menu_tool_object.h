@@ -2,12 +2,12 @@
 // and "Caption" can be read by member name, like the vendor control's tools.
 #pragma once
 
-#include "core/automation_object.h"
 #include "console/menu_model.h"
+#include "core/automation_object.h"
 
 namespace wb::console {
 
 // A new reference to an object describing `tool`.
-AutomationObject MakeToolObject(const Tool& tool);
+ObjectRef MakeToolObject(const Tool& tool);
 
 }  // namespace wb::console

@@ -7,7 +7,7 @@ namespace wb::console {
 void ShowWorkbenchForm() {
   // The only reference to the window; released on every path, the error path
   // included, so that the instance goes when the call ends.
-  AutomationObject form = ConsoleForm::Create();
+  ObjectRef form = ConsoleForm::Create();
   static_cast<ConsoleForm*>(form.get())->ShowModal();
   form.Reset();
 }

@@ -32,13 +32,13 @@ constexpr std::array<Route, 9> kRoutes = {{
     {u"mnuSet_Offset", [](ToolActions& a) { a.ShowBranchSetup(); }},
 }};
 
-String ToolName(const AutomationObject& tool) {
+String ToolName(const ObjectRef& tool) {
   return ToString(GetMember(tool, u"Name"));
 }
 
 }  // namespace
 
-void OnToolClick(const AutomationObject& tool, ToolActions& actions) {
+void OnToolClick(const ObjectRef& tool, ToolActions& actions) {
   actions.AddToText(u"You click: " + ToolName(tool));
   const String name = ToolName(tool);
   for (const Route& route : kRoutes) {

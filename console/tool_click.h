@@ -1,8 +1,8 @@
 // `OnToolClick`: the console's handler of the menu bar's tool-click event.
 #pragma once
 
-#include "core/automation_object.h"
 #include "console/tool_actions.h"
+#include "core/automation_object.h"
 
 namespace wb::console {
 
@@ -15,6 +15,6 @@ inline constexpr char16_t kDayEndCode[] = u"RUBO";
 // again and runs the action of the first tool name equal to it (exact,
 // case-sensitive). No trap: an error ends the handler where it arises and
 // raises on to the caller; an error in the log append means no action runs.
-void OnToolClick(const AutomationObject& tool, ToolActions& actions);
+void OnToolClick(const ObjectRef& tool, ToolActions& actions);
 
 }  // namespace wb::console

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "bridge/bridge.h"
+#include "console/menu_model.h"
+#include "console/menu_tool_object.h"
 #include "core/err.h"
 #include "core/ref_counted.h"
 #include "core/runtime_errors.h"
 #include "core/variant.h"
-#include "console/menu_model.h"
-#include "console/menu_tool_object.h"
 
 namespace wb::console {
 namespace {
@@ -75,7 +75,7 @@ class FakeTool final : public StackObject<> {
 
 std::vector<std::string> Click(StringView name, Recorder& recorder) {
   FakeTool tool({String(name)});
-  OnToolClick(AutomationObject(&tool), recorder);
+  OnToolClick(ObjectRef(&tool), recorder);
   EXPECT_EQ(tool.reads, 2);
   EXPECT_EQ(tool.refs(), 0);
   return recorder.calls;
@@ -136,7 +136,7 @@ TEST(OnToolClick, OtherNamesAreOnlyLogged) {
 TEST(OnToolClick, TheSecondReadOfTheNameIsDispatched) {
   Recorder recorder;
   FakeTool tool({u"mnuVIP", u"mnuOther_HotKey"});
-  OnToolClick(AutomationObject(&tool), recorder);
+  OnToolClick(ObjectRef(&tool), recorder);
   EXPECT_EQ(recorder.calls, (Calls{"AddToText(You click: mnuVIP)", "ShowKeyMap"}));
 }
 
@@ -145,7 +145,7 @@ TEST(OnToolClick, FailedLogAppendDispatchesNothing) {
   recorder.fail_on = "AddToText";
   FakeTool tool({u"mnuOther_Exit"});
   Err::Clear();
-  EXPECT_THROW(OnToolClick(AutomationObject(&tool), recorder), RaisedError);
+  EXPECT_THROW(OnToolClick(ObjectRef(&tool), recorder), RaisedError);
   EXPECT_EQ(recorder.calls, (Calls{"AddToText(You click: mnuOther_Exit)"}));
   EXPECT_EQ(tool.reads, 1);
   EXPECT_EQ(tool.refs(), 0);
@@ -158,7 +158,7 @@ TEST(OnToolClick, ErrorReadingTheNameEndsTheHandler) {
   for (int fail_read : {1, 2}) {
     Recorder recorder;
     FakeTool tool({u"mnuVIP_ViewAll"}, fail_read);
-    EXPECT_THROW(OnToolClick(AutomationObject(&tool), recorder), RaisedError);
+    EXPECT_THROW(OnToolClick(ObjectRef(&tool), recorder), RaisedError);
     EXPECT_EQ(Err::Number(), 424);
     EXPECT_EQ(Err::Source(), u"Bar");
     // The first read feeds the log line; the second, the dispatch.
@@ -179,20 +179,20 @@ TEST(OnToolClick, UserNameErrorSkipsTheDayEnd) {
   Recorder recorder;
   recorder.fail_on = "GetSessionUser";
   FakeTool tool({u"mnuOther_ReckoningDailyOver"});
-  EXPECT_THROW(OnToolClick(AutomationObject(&tool), recorder), RaisedError);
+  EXPECT_THROW(OnToolClick(ObjectRef(&tool), recorder), RaisedError);
   EXPECT_EQ(recorder.calls,
             (Calls{"AddToText(You click: mnuOther_ReckoningDailyOver)", "GetSessionUser"}));
 }
 
 TEST(ToolObject, ReadsLikeTheMenuBarsTool) {
   for (const Tool& tool : Tools()) {
-    AutomationObject object = MakeToolObject(tool);
+    ObjectRef object = MakeToolObject(tool);
     EXPECT_EQ(GetMember(object, u"Name"), Variant::Str(String(tool.name)));
     EXPECT_EQ(GetMember(object, u"name"), Variant::Str(String(tool.name)));
     EXPECT_EQ(GetMember(object, u"ID"), Variant::Long(tool.id));
     EXPECT_EQ(GetMember(object, u"Caption"), Variant::Str(String(tool.caption)));
   }
-  AutomationObject object = MakeToolObject(*FindTool(1));
+  ObjectRef object = MakeToolObject(*FindTool(1));
   EXPECT_THROW(GetMember(object, u"Tag"), RaisedError);
   EXPECT_EQ(Err::Number(), rt::kNoSuchMember);
   EXPECT_THROW(LetMember(object, u"Name", Variant::Str(u"x")), RaisedError);

@@ -1,7 +1,7 @@
-// `AutomationObject`: a counted reference to a component instance.
+// `ObjectRef`: a counted reference to a component instance.
 //
 // Every backend (COM dispatch on Windows, the in-process registry on the native
-// build, the runtime's own global object) implements `ObjectImpl`. The holder
+// build, the runtime's own global object) implements `AutomationObject`. The holder
 // releases its share when it is destroyed, reset or assigned Nothing, so a
 // routine's references go on every path, the error path included.
 #pragma once
@@ -26,7 +26,7 @@ enum class CallKind { kGet, kCall, kLet };
 // The name of an object's default member (its value).
 inline constexpr StringView kDefaultMember{};
 
-class ObjectImpl {
+class AutomationObject {
  public:
   virtual void AddRef() noexcept = 0;
   virtual void Release() noexcept = 0;
@@ -36,45 +36,44 @@ class ObjectImpl {
   virtual Variant Invoke(StringView name, CallKind kind, Args& args) = 0;
 
  protected:
-  ~ObjectImpl() = default;
+  ~AutomationObject() = default;
 };
 
-class AutomationObject {
+class ObjectRef {
  public:
-  AutomationObject() = default;
+  ObjectRef() = default;
   // Takes a share: AddRef on the instance.
-  explicit AutomationObject(ObjectImpl* impl) noexcept : impl_(impl) {
+  explicit ObjectRef(AutomationObject* impl) noexcept : impl_(impl) {
     if (impl_)
       impl_->AddRef();
   }
   // Adopts a share the caller already holds.
-  static AutomationObject Adopt(ObjectImpl* impl) noexcept {
-    AutomationObject o;
+  static ObjectRef Adopt(AutomationObject* impl) noexcept {
+    ObjectRef o;
     o.impl_ = impl;
     return o;
   }
-  AutomationObject(const AutomationObject& other) noexcept : AutomationObject(other.impl_) {}
-  AutomationObject(AutomationObject&& other) noexcept
-      : impl_(std::exchange(other.impl_, nullptr)) {}
-  AutomationObject& operator=(AutomationObject other) noexcept {
+  ObjectRef(const ObjectRef& other) noexcept : ObjectRef(other.impl_) {}
+  ObjectRef(ObjectRef&& other) noexcept : impl_(std::exchange(other.impl_, nullptr)) {}
+  ObjectRef& operator=(ObjectRef other) noexcept {
     std::swap(impl_, other.impl_);
     return *this;
   }
-  ~AutomationObject() { Reset(); }
+  ~ObjectRef() { Reset(); }
 
   // Assigning Nothing: releases this holder's share.
   void Reset() noexcept {
-    if (ObjectImpl* p = std::exchange(impl_, nullptr))
+    if (AutomationObject* p = std::exchange(impl_, nullptr))
       p->Release();
   }
 
   bool IsNothing() const noexcept { return impl_ == nullptr; }
   explicit operator bool() const noexcept { return impl_ != nullptr; }
-  ObjectImpl* get() const noexcept { return impl_; }
-  bool operator==(const AutomationObject& other) const noexcept { return impl_ == other.impl_; }
+  AutomationObject* get() const noexcept { return impl_; }
+  bool operator==(const ObjectRef& other) const noexcept { return impl_ == other.impl_; }
 
  private:
-  ObjectImpl* impl_ = nullptr;
+  AutomationObject* impl_ = nullptr;
 };
 
 }  // namespace wb

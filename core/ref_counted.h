@@ -1,5 +1,5 @@
 // Reference counting for the portable objects, after Chromium's
-// base::RefCounted. A class derives from one of these, over `ObjectImpl` or an
+// base::RefCounted. A class derives from one of these, over `AutomationObject` or an
 // interface derived from it, and implements `Invoke` alone:
 //
 //   class ToolObject final : public RefCounted<ToolObject> {...};
@@ -21,7 +21,7 @@
 
 namespace wb {
 
-template <class T, class Interface = ObjectImpl>
+template <class T, class Interface = AutomationObject>
 class RefCounted : public Interface {
  public:
   RefCounted(const RefCounted&) = delete;
@@ -41,7 +41,7 @@ class RefCounted : public Interface {
   int refs_ = 0;
 };
 
-template <class T, class Interface = ObjectImpl>
+template <class T, class Interface = AutomationObject>
 class RefCountedThreadSafe : public Interface {
  public:
   RefCountedThreadSafe(const RefCountedThreadSafe&) = delete;
@@ -61,7 +61,7 @@ class RefCountedThreadSafe : public Interface {
   std::atomic<long> refs_{0};
 };
 
-template <class Interface = ObjectImpl>
+template <class Interface = AutomationObject>
 class StackObject : public Interface {
  public:
   StackObject() = default;

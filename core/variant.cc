@@ -79,7 +79,7 @@ Variant Variant::Bool(bool x) {
 Variant Variant::Byte(uint8_t x) {
   WB_MAKE(VarKind::kByte, int64_t{x});
 }
-Variant Variant::Object(AutomationObject x) {
+Variant Variant::Object(ObjectRef x) {
   WB_MAKE(VarKind::kObject, std::move(x));
 }
 Variant Variant::Error(int32_t x) {
@@ -131,8 +131,8 @@ const String& Variant::str() const {
   Err::RaiseRuntime(rt::kTypeMismatch);
 }
 
-const AutomationObject& Variant::object() const {
-  if (const auto* p = std::get_if<AutomationObject>(&data_))
+const ObjectRef& Variant::object() const {
+  if (const auto* p = std::get_if<ObjectRef>(&data_))
     return *p;
   Err::RaiseRuntime(rt::kTypeMismatch);
 }

@@ -44,7 +44,7 @@ class Variant {
   static Variant Str(String v);
   static Variant Bool(bool v);
   static Variant Byte(uint8_t v);
-  static Variant Object(AutomationObject v);
+  static Variant Object(ObjectRef v);
   static Variant Error(int32_t scode);
   // The marker for an omitted optional argument (DISP_E_PARAMNOTFOUND).
   static Variant Missing();
@@ -61,17 +61,17 @@ class Variant {
 
   // Raw access; each requires the matching kind (checked: a wrong kind is a
   // type mismatch, raised through Err).
-  int64_t integral() const;   // Integer, Long, Byte, Boolean (-1/0), Error, Currency (scaled)
-  double real() const;        // Single, Double, Date
-  const String& str() const;  // String
-  const AutomationObject& object() const;  // Object (may be Nothing)
+  int64_t integral() const;         // Integer, Long, Byte, Boolean (-1/0), Error, Currency (scaled)
+  double real() const;              // Single, Double, Date
+  const String& str() const;        // String
+  const ObjectRef& object() const;  // Object (may be Nothing)
   uint16_t unsupported_vartype() const;
 
   bool operator==(const Variant& other) const;
 
  private:
   VarKind kind_ = VarKind::kEmpty;
-  std::variant<std::monostate, int64_t, double, String, AutomationObject> data_;
+  std::variant<std::monostate, int64_t, double, String, ObjectRef> data_;
 };
 
 // One argument of a member call: a value, or a reference to the caller's

@@ -17,7 +17,7 @@ bool RunDayEnd(bool reverse, String strUser, String strCode) {
   // texts below are chosen from what it holds afterwards.
   Variant reverse_arg = Variant::Bool(reverse);
   // Held outside the trapped body so that it outlives a failure notice.
-  AutomationObject run;
+  ObjectRef run;
   const auto reverse_now = [&] {
     if (reverse_arg.kind() == VarKind::kBoolean)
       return reverse_arg.integral() != 0;

@@ -10,7 +10,7 @@ namespace {
 
 bool Launch(StringView prog_id, StringView method) {
   return TrapPassingThrough([&] {
-    AutomationObject component = CreateObject(prog_id);
+    ObjectRef component = CreateObject(prog_id);
     CallMember(component, method);
     component.Reset();
     return true;
@@ -33,11 +33,11 @@ bool ShowLoyaltyPlan() {
 
 bool ShowMemberLookup() {
   return TrapPassingThrough([] {
-    AutomationObject lookup = CreateObject(u"Finder.OneRecordPick");
+    ObjectRef lookup = CreateObject(u"Finder.OneRecordPick");
     {
       // A second reference to the same instance for the settings and the
       // call, released before the first.
-      AutomationObject with = lookup;
+      ObjectRef with = lookup;
       LetMember(with, u"ClassTypeID", Variant::Long(1005001));
       LetMember(with, u"classTypeFilter", Variant::Str(u" FBillTypeID=1 AND FID>0 "));
       LetMember(with, u"ShowType", Variant::Integer(0));

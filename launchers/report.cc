@@ -1,8 +1,8 @@
 // The report run: the report component gathers the data, the viewer shows it.
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
-#include "core/err.h"
 #include "bridge/runtime_global.h"
+#include "core/err.h"
 #include "core/trap.h"
 #include "launchers/modpublic.h"
 
@@ -14,7 +14,7 @@ namespace {
 constexpr int32_t kReportFailed = 5;
 constexpr char16_t kReportSource[] = u"GetRptByID";
 
-Variant Result(const AutomationObject& report, const char16_t* question) {
+Variant Result(const ObjectRef& report, const char16_t* question) {
   return GetMember(report, u"Result", {Arg::Val(Variant::Str(question))});
 }
 
@@ -28,7 +28,7 @@ void ResetMousePointer() {
 bool RunReport(String strRptID, String strReportName) {
   return TrapPassingThrough([&] {
     bool result = false;
-    AutomationObject report = CreateObject(u"Tabulate.ClsTable");
+    ObjectRef report = CreateObject(u"Tabulate.ClsTable");
     LetMember(report, u"RptID", Variant::Str(strRptID));
     LetMember(report, u"ReportName", Variant::Str(strReportName));
     LetMember(report, u"RptProperty", Variant::Integer(4));
@@ -37,7 +37,7 @@ bool RunReport(String strRptID, String strReportName) {
     ResetMousePointer();
 
     if (PassesAnswerTest(Result(report, u"OK"))) {
-      AutomationObject viewer = CreateObject(u"SheetShow.CPresenter");
+      ObjectRef viewer = CreateObject(u"SheetShow.CPresenter");
       Variant report_arg = Variant::Object(report);
       CallMember(viewer, u"ReportShow", {Arg::Ref(report_arg)});
       viewer.Reset();

@@ -25,7 +25,7 @@ bool ShowBranchSetup() {
   return TrapPassingThrough([] {
     bool result = false;
     // The component is created and configured before the right is asked.
-    AutomationObject link = CreateObject(u"BranchLink.ClsLink");
+    ObjectRef link = CreateObject(u"BranchLink.ClsLink");
     LetMember(link, u"DataBaseType", Variant::Integer(gDataBaseType()));
     if (mmts::CheckAccessRight(2812, 1, kRightFlag)) {
       CallMember(link, u"InitSetting");
@@ -45,7 +45,7 @@ bool ShowMemberPoints(String strVIPNumber) {
       ShowNotice(u"您没有查询积分的权限", kStyleExclamation, false);
       return false;
     }
-    AutomationObject points = CreateObject(u"Loyalty.CPoints");
+    ObjectRef points = CreateObject(u"Loyalty.CPoints");
     LetMember(points, u"VIPNumber", Variant::Str(strVIPNumber));
     CallMember(points, u"ViewVIPScore");
     points.Reset();

@@ -7,14 +7,14 @@
 #include "core/ref_counted.h"
 #include "core/runtime_errors.h"
 #include "core/text.h"
-#include "win/com_object.h"
-#include "win/wide_text.h"
 #include "refsuite/com_error.h"
 #include "refsuite/com_variant.h"
 #include "refsuite/host_hook.h"
 #include "refsuite/instance.h"
 #include "refsuite/raise_style.h"
 #include "refsuite/suite.h"
+#include "win/com_object.h"
+#include "win/wide_text.h"
 
 // Answered only by suite objects of this DLL (an IDispatch by another IID):
 // lets a suite object passed back as an argument be recognised (journal,
@@ -233,12 +233,12 @@ class ForeignObject final : public wb::RefCountedThreadSafe<ForeignObject> {
 
 }  // namespace
 
-wb::AutomationObject MakeDispatchObject(std::unique_ptr<Instance> instance) {
+wb::ObjectRef MakeDispatchObject(std::unique_ptr<Instance> instance) {
   auto* object = new DispatchObject(std::move(instance));
-  return wb::AutomationObject(&object->facet());
+  return wb::ObjectRef(&object->facet());
 }
 
-ComPtr<IUnknown> UnknownOf(const wb::AutomationObject& object) {
+ComPtr<IUnknown> UnknownOf(const wb::ObjectRef& object) {
   if (auto* facet = dynamic_cast<Facet*>(object.get())) {
     IDispatch* dispatch = static_cast<ISuiteObject*>(&facet->outer());
     return ComPtr<IUnknown>(dispatch);
@@ -248,13 +248,13 @@ ComPtr<IUnknown> UnknownOf(const wb::AutomationObject& object) {
   return nullptr;
 }
 
-wb::AutomationObject ObjectFromUnknown(IUnknown* unknown) {
+wb::ObjectRef ObjectFromUnknown(IUnknown* unknown) {
   if (unknown == nullptr)
     return {};
   ComPtr<ISuiteObject> ours;
   if (SUCCEEDED(unknown->QueryInterface(IID_PPV_ARGS(ours.ReleaseAndGetAddressOf()))) && ours)
-    return wb::AutomationObject(&static_cast<DispatchObject*>(ours.Get())->facet());
-  return wb::AutomationObject(new ForeignObject(unknown));
+    return wb::ObjectRef(&static_cast<DispatchObject*>(ours.Get())->facet());
+  return wb::ObjectRef(new ForeignObject(unknown));
 }
 
 }  // namespace refsuite::com

@@ -18,14 +18,14 @@ class Instance;
 namespace refsuite::com {
 
 // Wraps a new instance into a COM object; the suite's object maker.
-wb::AutomationObject MakeDispatchObject(std::unique_ptr<Instance> instance);
+wb::ObjectRef MakeDispatchObject(std::unique_ptr<Instance> instance);
 
 // The IDispatch behind a value's object (a suite object or a caller's), with
 // a share for the caller; empty for Nothing.
-Microsoft::WRL::ComPtr<IUnknown> UnknownOf(const wb::AutomationObject& object);
+Microsoft::WRL::ComPtr<IUnknown> UnknownOf(const wb::ObjectRef& object);
 
 // A caller's object as a value: suite objects are recognised, others kept as
 // foreign objects that the components only pass along.
-wb::AutomationObject ObjectFromUnknown(IUnknown* unknown);
+wb::ObjectRef ObjectFromUnknown(IUnknown* unknown);
 
 }  // namespace refsuite::com

@@ -7,12 +7,12 @@
 
 #include "core/err.h"
 #include "core/text.h"
-#include "win/com_object.h"
 #include "refsuite/com_classes.h"
 #include "refsuite/com_error.h"
 #include "refsuite/com_object.h"
 #include "refsuite/instance.h"
 #include "refsuite/suite.h"
+#include "win/com_object.h"
 
 namespace refsuite::com {
 
@@ -45,7 +45,7 @@ class ClassFactory final : public wb::win::ComObject<IClassFactory> {
     if (outer != nullptr)
       return CLASS_E_NOAGGREGATION;
     try {
-      wb::AutomationObject object = Suite::Get().Create(wb::FromUtf8(class_.prog_id));
+      wb::ObjectRef object = Suite::Get().Create(wb::FromUtf8(class_.prog_id));
       const ComPtr<IUnknown> unknown = UnknownOf(object);
       if (!unknown)
         return E_UNEXPECTED;

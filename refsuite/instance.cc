@@ -216,7 +216,7 @@ wb::Variant Instance::Perform(wb::StringView name,
   RaiseNoSuchMember();
 }
 
-const Instance* SuiteInstanceOf(const wb::AutomationObject& object) {
+const Instance* SuiteInstanceOf(const wb::ObjectRef& object) {
   auto* holder = dynamic_cast<InstanceHolder*>(object.get());
   return holder ? &holder->instance() : nullptr;
 }

@@ -59,7 +59,7 @@ class Instance {
 
 // A binding's wrapper of an `Instance`, as it sits inside a `wb::Variant`.
 // The journal and the argument patterns recognise suite objects through it.
-class InstanceHolder : public wb::ObjectImpl {
+class InstanceHolder : public wb::AutomationObject {
  public:
   virtual Instance& instance() = 0;
 
@@ -68,6 +68,6 @@ class InstanceHolder : public wb::ObjectImpl {
 };
 
 // The suite instance behind `object`, or null for a foreign object or Nothing.
-const Instance* SuiteInstanceOf(const wb::AutomationObject& object);
+const Instance* SuiteInstanceOf(const wb::ObjectRef& object);
 
 }  // namespace refsuite

@@ -102,7 +102,7 @@ TEST_F(JournalTest, ErrorsAndSuiteObjectsAreJournaled) {
 TEST_F(JournalTest, LiveCountsFollowEveryReference) {
   auto first = wb::CreateObject(u"Loyalty.CPlan");
   auto second = wb::CreateObject(u"loyalty.cplan");
-  wb::AutomationObject copy = first;
+  wb::ObjectRef copy = first;
   EXPECT_EQ(LiveCount("Loyalty.CPlan"), 2);
   EXPECT_EQ(TotalLive(), 2);
   first.Reset();

@@ -47,8 +47,8 @@ class NativeObject final : public wb::RefCountedThreadSafe<NativeObject, Instanc
   std::unique_ptr<Instance> core_;
 };
 
-wb::AutomationObject Wrap(std::unique_ptr<Instance> instance) {
-  return wb::AutomationObject(new NativeObject(std::move(instance)));
+wb::ObjectRef Wrap(std::unique_ptr<Instance> instance) {
+  return wb::ObjectRef(new NativeObject(std::move(instance)));
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ void Suite::SetObjectMaker(ObjectMaker maker) {
   maker_ = std::move(maker);
 }
 
-wb::AutomationObject Suite::Create(wb::StringView prog_id) {
+wb::ObjectRef Suite::Create(wb::StringView prog_id) {
   const Component* component = FindComponent(prog_id);
   const std::string name = component ? component->prog_id : wb::ToUtf8(prog_id);
   std::optional<wb::ErrRecord> failure;

@@ -23,7 +23,7 @@ class Instance;
 class Suite {
  public:
   // Wraps an instance into the binding's object (native object or IDispatch).
-  using ObjectMaker = std::function<wb::AutomationObject(std::unique_ptr<Instance>)>;
+  using ObjectMaker = std::function<wb::ObjectRef(std::unique_ptr<Instance>)>;
 
   static Suite& Get();
 
@@ -31,7 +31,7 @@ class Suite {
 
   // Creates a component of the catalogue under the scenario; raises through
   // `wb::Err` (429, the scenario's error, or the scenario file's problem).
-  wb::AutomationObject Create(wb::StringView prog_id);
+  wb::ObjectRef Create(wb::StringView prog_id);
 
   // A value of the scenario; an object answer becomes a new object.
   wb::Variant Materialize(const ScriptedValue& scripted);

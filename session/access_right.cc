@@ -10,7 +10,7 @@ namespace wb::mmts {
 bool CheckAccessRight(int32_t func_id, int32_t check_type, int32_t check_flag) {
   return Trap(
       [&] {
-        const AutomationObject desk = CreateObject(u"Gatekeeper.RightsDesk");
+        const ObjectRef desk = CreateObject(u"Gatekeeper.RightsDesk");
         const String props = GetPropsString();
         Variant func = Variant::Long(func_id);
         Variant type = Variant::Long(check_type);

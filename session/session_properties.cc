@@ -18,7 +18,7 @@ String ReadAsString(const char16_t* property) {
 
 Variant GetSessionProperty(String& name) {
   Variant process_id = Variant::Long(static_cast<int32_t>(platform::CurrentProcessId()));
-  AutomationObject bag = CreateObject(u"CtxStore.SessionBag");
+  ObjectRef bag = CreateObject(u"CtxStore.SessionBag");
   Variant name_arg = Variant::Str(name);
   Variant value = GetObjectOrValue(bag, u"GetProperty", {Arg::Ref(process_id), Arg::Ref(name_arg)});
   // The name went by reference: what the component wrote is the caller's.

@@ -1,8 +1,8 @@
 // Translation of message texts through the suite's resource-string loader.
 #include "bridge/bridge.h"
 #include "bridge/convert.h"
-#include "core/err.h"
 #include "bridge/thread_state.h"
+#include "core/err.h"
 #include "core/trap.h"
 #include "session/mmts.h"
 
@@ -20,8 +20,8 @@ constexpr StringView kCrLf = u"\r\n";
 // The module's per-thread cache: filled on first use, never refreshed.
 struct TranslationCache {
   String gLanguageId;
-  AutomationObject gPhrasebook;
-  AutomationObject gLocaleState;
+  ObjectRef gPhrasebook;
+  ObjectRef gLocaleState;
 };
 
 TranslationCache& Cache() {
@@ -30,7 +30,7 @@ TranslationCache& Cache() {
 
 // Points the loader at the resource set and language; assigns only what
 // differs.
-void ConfigureLoader(const AutomationObject& loader, const String& language) {
+void ConfigureLoader(const ObjectRef& loader, const String& language) {
   if (DiffersFromText(GetMember(loader, u"ResFileBaseName"), kResourceBase)) {
     LetMember(loader, u"ResFileBaseName", Variant::Str(kResourceBase));
   }
@@ -40,7 +40,7 @@ void ConfigureLoader(const AutomationObject& loader, const String& language) {
 }
 
 // A plain text: looked up by its trimmed key; the spaces around it are kept.
-String TranslatePlain(const AutomationObject& loader, const String& text) {
+String TranslatePlain(const ObjectRef& loader, const String& text) {
   const String key(TrimSpaces(text));
   const String leading = text.substr(0, text.find(key));
   const String trailing = text.substr(leading.size() + key.size());

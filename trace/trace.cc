@@ -98,8 +98,9 @@ void Emit(TraceLine&& line) noexcept {
     if (size) {
       file->AppendLine(std::move(TraceLine("trace-full")
                                      .Field("limit", limit)
-                                     .Text("note", u"the trace stopped here: the file reached "
-                                                   u"its size limit"))
+                                     .Text("note",
+                                           u"the trace stopped here: the file reached "
+                                           u"its size limit"))
                            .Finish());
     }
   } catch (...) {
@@ -141,11 +142,11 @@ void HostRefused(StringView method, int32_t hresult) noexcept {
   });
 }
 
-AutomationObject Created(StringView prog_id, AutomationObject object) {
+ObjectRef Created(StringView prog_id, ObjectRef object) {
   if (!Enabled() || object.IsNothing())
     return object;
   try {
-    AutomationObject traced(new TracedObject(String(prog_id), object));
+    ObjectRef traced(new TracedObject(String(prog_id), object));
     Emit(std::move(TraceLine("create").Text("progid", prog_id)));
     return traced;
   } catch (...) {

@@ -89,7 +89,7 @@ void HostRefused(StringView method, int32_t hresult) noexcept;
 
 // `object`, just created by ProgID, traced from now on: its member calls and
 // its release. Returns what the caller keeps in its place.
-AutomationObject Created(StringView prog_id, AutomationObject object);
+ObjectRef Created(StringView prog_id, ObjectRef object);
 void CreateFailed(StringView prog_id, const ErrRecord& error) noexcept;
 
 // A notice box about to be shown.

@@ -17,8 +17,8 @@
 #include <nlohmann/json.hpp>
 
 #include "bridge/bridge.h"
-#include "core/err.h"
 #include "bridge/thread_state.h"
+#include "core/err.h"
 #include "core/trap.h"
 #include "refsuite/native.h"
 
@@ -75,9 +75,9 @@ TEST_F(TraceTest, RecordsEachInteractionAsTheSuiteSawIt) {
       "uncreatable": ["Loyalty.CPlan"]})");
   ConfigureForTesting(path_);
   {
-    const AutomationObject finder = CreateObject(u"Finder.OneRecordPick");
+    const ObjectRef finder = CreateObject(u"Finder.OneRecordPick");
     LetMember(finder, u"ClassTypeID", Variant::Long(1005001));
-    const AutomationObject bag = CreateObject(u"CtxStore.SessionBag");
+    const ObjectRef bag = CreateObject(u"CtxStore.SessionBag");
     Variant pid = Variant::Long(4242), name = Variant::Str(u"UserName");
     GetMember(bag, u"GetProperty", {Arg::Ref(pid), Arg::Ref(name)});
     // Another component as an argument: the suite gets its own instance.
@@ -179,7 +179,9 @@ namespace wb::trace {
 namespace {
 
 TEST_F(TraceTest, StopsWithOneLastLineAtItsLimitAndNeverWritesOntoATornLine) {
-  const auto call = [] { CaptureError([] { CallMember(CreateObject(u"Loyalty.CPlan"), u"Show"); }); };
+  const auto call = [] {
+    CaptureError([] { CallMember(CreateObject(u"Loyalty.CPlan"), u"Show"); });
+  };
   const auto text = [this] {
     std::ifstream file(path_);
     return std::string(std::istreambuf_iterator<char>(file), {});
@@ -190,7 +192,7 @@ TEST_F(TraceTest, StopsWithOneLastLineAtItsLimitAndNeverWritesOntoATornLine) {
   const struct {
     std::string before;  // the file as the process finds it
     uint64_t limit;
-    std::string after;   // the events appended, one letter each (f: trace-full)
+    std::string after;  // the events appended, one letter each (f: trace-full)
   } rows[] = {
       {"", one_call + 10, std::string(per_call, '.') + "f"},
       {"", 9 * one_call, std::string(3 * per_call, '.')},
@@ -204,7 +206,8 @@ TEST_F(TraceTest, StopsWithOneLastLineAtItsLimitAndNeverWritesOntoATornLine) {
       call();
     const std::string all = text();
     ASSERT_TRUE(all.starts_with(row.before)) << row.before;
-    std::string events = all.size() > row.before.size() && all[row.before.size()] == '\n' ? "\n" : "";
+    std::string events =
+        all.size() > row.before.size() && all[row.before.size()] == '\n' ? "\n" : "";
     std::istringstream lines(all.substr(row.before.size() + events.size()));
     for (std::string line; std::getline(lines, line);)
       events += nlohmann::json::parse(line)["event"] == "trace-full" ? 'f' : '.';

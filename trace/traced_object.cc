@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "core/err.h"
+#include "core/variant.h"
 #include "trace/trace.h"
 #include "trace/trace_line.h"
-#include "core/variant.h"
 
 namespace wb::trace {
 
@@ -31,18 +31,18 @@ const char* EventName(CallKind kind) {
 
 }  // namespace
 
-TracedObject::TracedObject(String prog_id, AutomationObject inner)
+TracedObject::TracedObject(String prog_id, ObjectRef inner)
     : prog_id_(std::move(prog_id)), inner_(std::move(inner)) {}
 
 TracedObject::~TracedObject() {
   Trace([&] { Emit(std::move(TraceLine("release").Text("progid", prog_id_))); });
 }
 
-const TracedObject* TracedObject::Of(const AutomationObject& object) noexcept {
+const TracedObject* TracedObject::Of(const ObjectRef& object) noexcept {
   return dynamic_cast<const TracedObject*>(object.get());
 }
 
-const AutomationObject& TracedObject::Unwrap(const AutomationObject& object) noexcept {
+const ObjectRef& TracedObject::Unwrap(const ObjectRef& object) noexcept {
   const TracedObject* traced = Of(object);
   return traced ? traced->inner() : object;
 }
@@ -83,7 +83,7 @@ Variant TracedObject::Invoke(StringView name, CallKind kind, Args& args) {
   // The component gets the objects that it knows, not their wrappers.
   // Room for every argument first, so that no argument is left unwrapped
   // when memory runs out halfway.
-  std::vector<std::pair<size_t, AutomationObject>> unwrapped;
+  std::vector<std::pair<size_t, ObjectRef>> unwrapped;
   unwrapped.reserve(args.size());
   for (size_t i = 0; i < args.size(); ++i) {
     Variant& value = args[i].value();

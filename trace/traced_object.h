@@ -13,17 +13,17 @@ namespace wb::trace {
 
 class TracedObject final : public RefCountedThreadSafe<TracedObject> {
  public:
-  TracedObject(String prog_id, AutomationObject inner);
+  TracedObject(String prog_id, ObjectRef inner);
 
   // The wrapper behind `object`, or null for any other object.
-  static const TracedObject* Of(const AutomationObject& object) noexcept;
+  static const TracedObject* Of(const ObjectRef& object) noexcept;
   // The component that `object` stands for: the wrapped one, or `object`.
   // Whoever hands a component to another (a backend passing an argument)
   // hands this, whether or not the trace is still on.
-  static const AutomationObject& Unwrap(const AutomationObject& object) noexcept;
+  static const ObjectRef& Unwrap(const ObjectRef& object) noexcept;
 
   const String& prog_id() const noexcept { return prog_id_; }
-  const AutomationObject& inner() const noexcept { return inner_; }
+  const ObjectRef& inner() const noexcept { return inner_; }
 
   Variant Invoke(StringView name, CallKind kind, Args& args) override;
 
@@ -33,7 +33,7 @@ class TracedObject final : public RefCountedThreadSafe<TracedObject> {
   ~TracedObject();
 
   String prog_id_;
-  AutomationObject inner_;
+  ObjectRef inner_;
 };
 
 }  // namespace wb::trace

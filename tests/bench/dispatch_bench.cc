@@ -9,10 +9,10 @@
 #include "bridge/bridge.h"
 #include "bridge/host_scope.h"
 #include "bridge/thread_state.h"
-#include "trace/trace.h"
 #include "entry/dispatch.h"
 #include "refsuite/native.h"
 #include "session/mmts.h"
+#include "trace/trace.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ BENCHMARK(BM_MemberLookupDispatch);
 void BM_MemberLookupFloor(benchmark::State& state) {
   Prepare("{}");
   for (auto _ : state) {
-    AutomationObject lookup = CreateObject(u"Finder.OneRecordPick");
+    ObjectRef lookup = CreateObject(u"Finder.OneRecordPick");
     LetMember(lookup, u"ClassTypeID", Variant::Long(1005001));
     LetMember(lookup, u"classTypeFilter", Variant::Str(u" FBillTypeID=1 AND FID>0 "));
     LetMember(lookup, u"ShowType", Variant::Integer(0));
@@ -84,7 +84,7 @@ BENCHMARK(BM_TranslatePlain);
 
 void BM_TranslatePlainFloor(benchmark::State& state) {
   Prepare(kEnglish);
-  const AutomationObject loader = CreateObject(u"Phrasebook.Catalog");
+  const ObjectRef loader = CreateObject(u"Phrasebook.Catalog");
   LetMember(loader, u"ResFileBaseName", Variant::Str(u"Q5COM"));
   LetMember(loader, u"LanguageID", Variant::Str(u"ENG"));
   for (auto _ : state) {

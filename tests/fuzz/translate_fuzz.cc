@@ -13,10 +13,10 @@
 #include <string>
 
 #include "bridge/bridge.h"
-#include "core/err.h"
 #include "bridge/native_registry.h"
-#include "core/ref_counted.h"
 #include "bridge/thread_state.h"
+#include "core/err.h"
+#include "core/ref_counted.h"
 #include "session/mmts.h"
 
 namespace {
@@ -66,9 +66,8 @@ void Check(bool condition) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   auto& registry = wb::NativeRegistry::Instance();
   registry.Register(u"Polyglot.LocaleState",
-                    [] { return wb::AutomationObject(new FuzzComponent(false)); });
-  registry.Register(u"Phrasebook.Catalog",
-                    [] { return wb::AutomationObject(new FuzzComponent(true)); });
+                    [] { return wb::ObjectRef(new FuzzComponent(false)); });
+  registry.Register(u"Phrasebook.Catalog", [] { return wb::ObjectRef(new FuzzComponent(true)); });
   return 0;
 }
 

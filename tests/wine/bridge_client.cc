@@ -44,7 +44,7 @@ void ExpectErr(const ErrRecord& actual, const ErrRecord& expected, const std::st
 }
 
 void RaisedErrors() {
-  wb::AutomationObject plan = wb::CreateObject(u"Loyalty.CPlan");
+  wb::ObjectRef plan = wb::CreateObject(u"Loyalty.CPlan");
   auto call = [&plan](const char16_t* member) {
     return wb::CaptureError([&] { wb::CallMember(plan, member); });
   };
@@ -82,13 +82,13 @@ void CreationAndMembers() {
                 std::to_string(e.number));
 
   e = wb::CaptureError([] {
-    wb::AutomationObject plan = wb::CreateObject(u"loyalty.cplan");
+    wb::ObjectRef plan = wb::CreateObject(u"loyalty.cplan");
     wb::GetMember(plan, u"NoSuchMember");
   });
   ExpectErr(e, Record(438, u"Workbench", u"Object doesn't support this property or method"),
             "an unknown member raises 438 (ProgID in any case)");
   e = wb::CaptureError([] {
-    wb::AutomationObject branch = wb::CreateObject(u"BranchLink.ClsLink");
+    wb::ObjectRef branch = wb::CreateObject(u"BranchLink.ClsLink");
     wb::CallMember(branch, u"InitSetting");
   });
   checks.ExpectEq(e.number, 438, "a member that the component lacks raises 438");
@@ -100,7 +100,7 @@ void ByReference() {
   Variant flag = Variant::Bool(true);
   Variant any;  // Empty: travels as a reference to a VARIANT
   const ErrRecord e = wb::CaptureError([&] {
-    wb::AutomationObject plan = wb::CreateObject(u"Loyalty.CPlan");
+    wb::ObjectRef plan = wb::CreateObject(u"Loyalty.CPlan");
     const Variant result = wb::GetMember(
         plan, u"Swap", {Arg::Ref(number), Arg::Ref(text), Arg::Ref(flag), Arg::Ref(any)});
     checks.Expect(result == Variant::Str(u"swapped"), "a call with by-reference arguments answers");
@@ -114,7 +114,7 @@ void ByReference() {
 
   Variant before_raise = Variant::Long(0);
   const ErrRecord raised = wb::CaptureError([&] {
-    wb::AutomationObject plan = wb::CreateObject(u"Loyalty.CPlan");
+    wb::ObjectRef plan = wb::CreateObject(u"Loyalty.CPlan");
     wb::CallMember(plan, u"SwapThenRaise", {Arg::Ref(before_raise)});
   });
   checks.Expect(raised.number == 1006 && before_raise == Variant::Long(7),
@@ -124,7 +124,7 @@ void ByReference() {
 
 void ArgumentsAndProperties() {
   const ErrRecord e = wb::CaptureError([] {
-    wb::AutomationObject plan = wb::CreateObject(u"Loyalty.CPlan");
+    wb::ObjectRef plan = wb::CreateObject(u"Loyalty.CPlan");
     const Variant picked = wb::GetMember(
         plan, u"Pick",
         {Arg::Val(Variant::Long(5)), Arg::Val(Variant::Str(u"x")), Arg::Val(Variant::Bool(true))});
@@ -138,7 +138,7 @@ void ArgumentsAndProperties() {
           "an object's default member is read");
     }
 
-    wb::AutomationObject branch = wb::CreateObject(u"BranchLink.ClsLink");
+    wb::ObjectRef branch = wb::CreateObject(u"BranchLink.ClsLink");
     wb::LetMember(branch, u"DataBaseType", Variant::Integer(1));
     checks.Expect(wb::GetMember(branch, u"databasetype") == Variant::Integer(1),
                   "a property put is read back");

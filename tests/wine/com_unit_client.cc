@@ -18,16 +18,16 @@
 #include "bridge/com_errors.h"
 #include "bridge/com_variant.h"
 #include "bridge/convert.h"
+#include "bridge/runtime_global.h"
 #include "core/platform.h"
 #include "core/runtime_errors.h"
-#include "bridge/runtime_global.h"
 #include "core/trap.h"
+#include "tests/wine/lib/checks.h"
 #include "win/scoped_bstr.h"
 #include "win/scoped_excep_info.h"
 #include "win/scoped_generic.h"
 #include "win/scoped_handle.h"
 #include "win/scoped_variant.h"
-#include "tests/wine/lib/checks.h"
 
 // Every C++ allocation of this program comes here, so that a check can make
 // the next ones fail on its own thread.
@@ -154,7 +154,7 @@ void ToComVariantChecks() {
   RoundTrip(Variant::Bool(false), VT_BOOL, "Boolean");
   RoundTrip(Variant::Byte(255), VT_UI1, "Byte");
   RoundTrip(Variant::Missing(), VT_ERROR, "Missing");
-  RoundTrip(Variant::Object(wb::AutomationObject()), VT_DISPATCH, "Nothing");
+  RoundTrip(Variant::Object(wb::ObjectRef()), VT_DISPATCH, "Nothing");
 
   wb::ErrRecord e = wb::CaptureError([] { wb::ToComVariant(Variant::Unsupported(VT_RECORD)); });
   checks.ExpectEq(e.number, 458, "an Unsupported value cannot go to a component (458)");
@@ -504,7 +504,7 @@ void LayoutChecks() {
 // The backend against a component that Wine provides.
 void DictionaryChecks() {
   wb::ErrRecord e = wb::CaptureError([] {
-    wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
+    wb::ObjectRef dict = wb::CreateObject(u"Scripting.Dictionary");
     // Text comparison: keys then match without regard to case.
     wb::LetMember(dict, u"CompareMode", Variant::Long(1));
     checks.Expect(wb::GetMember(dict, u"CompareMode") == Variant::Long(1), "a property put");
@@ -521,7 +521,7 @@ void DictionaryChecks() {
   checks.Expect(e.number == 0, "driving Scripting.Dictionary raises nothing", wbtest::ErrText());
 
   e = wb::CaptureError([] {
-    wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
+    wb::ObjectRef dict = wb::CreateObject(u"Scripting.Dictionary");
     wb::CallMember(dict, u"Add", {wb::Arg::Val(Variant::Long(1)), wb::Arg::Val(Variant())});
     wb::CallMember(dict, u"Add", {wb::Arg::Val(Variant::Long(1)), wb::Arg::Val(Variant())});
   });
@@ -533,15 +533,15 @@ void DictionaryChecks() {
                 "an unknown ProgID raises 429", wbtest::ErrText());
 
   e = wb::CaptureError([] {
-    wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
+    wb::ObjectRef dict = wb::CreateObject(u"Scripting.Dictionary");
     wb::GetMember(dict, u"NoSuchMember");
   });
   checks.Expect(e.number == 438 && e.source == u"Workbench", "an unknown member raises 438",
                 wbtest::ErrText());
 
   e = wb::CaptureError([] {
-    wb::AutomationObject dict = wb::CreateObject(u"Scripting.Dictionary");
-    wb::AutomationObject other = wb::CreateObject(u"Scripting.Dictionary");
+    wb::ObjectRef dict = wb::CreateObject(u"Scripting.Dictionary");
+    wb::ObjectRef other = wb::CreateObject(u"Scripting.Dictionary");
     wb::CallMember(dict, u"Add",
                    {wb::Arg::Val(Variant::Str(u"o")), wb::Arg::Val(Variant::Object(other))});
     const Variant back = wb::GetMember(dict, u"Item", {wb::Arg::Val(Variant::Str(u"o"))});

@@ -60,12 +60,12 @@ FakeSuite::~FakeSuite() {
   DeleteCriticalSection(&lock_);
 }
 
-wb::AutomationObject FakeSuite::Create(wb::StringView prog_id) {
+wb::ObjectRef FakeSuite::Create(wb::StringView prog_id) {
   const std::string name = wb::ToUtf8(prog_id);
   if (name == "Polyglot.LocaleState") {
     wb::Err::Raise(429, u"Workbench", u"ActiveX component can't create object", u"", 0);
   }
-  return wb::AutomationObject(new Component(*this, name));
+  return wb::ObjectRef(new Component(*this, name));
 }
 
 std::vector<std::string> FakeSuite::Take() {

@@ -22,7 +22,7 @@ class FakeSuite final : public wb::ComponentFactory {
   FakeSuite();
   ~FakeSuite() override;
 
-  wb::AutomationObject Create(wb::StringView prog_id) override;
+  wb::ObjectRef Create(wb::StringView prog_id) override;
 
   // The journal since the last call, and cleared. Any thread.
   std::vector<std::string> Take();
