@@ -1,4 +1,4 @@
-#include "refsuite/com_error.h"
+#include "refsuite/server_errors.h"
 
 #include <wrl/client.h>
 

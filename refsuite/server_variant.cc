@@ -1,4 +1,4 @@
-#include "refsuite/com_variant.h"
+#include "refsuite/server_variant.h"
 
 #include <wrl/client.h>
 

@@ -1,7 +1,6 @@
-# The console's Wine suite (sourced by the harness's suites.sh, or by
-# tests/wine/ui/run.sh on its own). Needs a display (Xvfb) and, for the
-# Chinese captions to render, fonts-wqy-microhei and LANG=zh_CN.UTF-8 on the
-# Wine processes.
+# The console's Wine suite (sourced by the harness's suites.sh). Needs a
+# display (Xvfb) and, for the Chinese captions to render, fonts-wqy-microhei
+# and LANG=zh_CN.UTF-8 on the Wine processes.
 #   console_ui        the console in process, driven from a second thread,
 #                     over stand-in suite components (journal checked per click),
 #                     modal to host windows of its thread (every way it ends)
