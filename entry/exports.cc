@@ -1,47 +1,37 @@
-// The DLL's entry points: DllMain and the exports of a self-registering
-// in-process server (named in Workbench.def).
+// The DLL's class and its registration exports (named in Workbench.def, with
+// DllGetClassObject and DllCanUnloadNow of the in-process server module).
 #include <windows.h>
 
 #include <cwchar>
 
-#include "entry/class_factory.h"
-#include "entry/module_state.h"
 #include "entry/registration.h"
 #include "entry/workbench_idl.h"
+#include "entry/workbench_object.h"
+#include "win/com_object.h"
+#include "win/inproc_server.h"
 
 using wb::entry::RegistrationScope;
 
-// Kept minimal: no COM call may be made under the loader lock. Thread
-// notifications stay on: the statically linked runtime frees each thread's
-// thread_local storage (the error record) when the thread detaches.
-//
-// That runtime also holds a reference on this module for every thread that
-// has such storage, and drops it with FreeLibrary from code inside this module
-// as the thread ends. When COM has already let the DLL go (the last apartment
-// that used it was uninitialized), that FreeLibrary unloads the module under
-// its own feet and the host crashes at thread exit. So the module is pinned
-// when it is loaded: it stays until the process ends.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    wb::entry::SetModuleHandle(instance);
-    HMODULE pinned = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                       reinterpret_cast<LPCWSTR>(instance), &pinned);
-  }
-  return TRUE;
+namespace {
+
+HRESULT CreateWorkbench(const wb::win::ServerClass&, REFIID iid, void** out) noexcept {
+  const Microsoft::WRL::ComPtr<wb::entry::CWorkbench> instance =
+      wb::win::Make<wb::entry::CWorkbench>();
+  if (!instance)
+    return E_OUTOFMEMORY;
+  // The creation reference is dropped once the caller's reference is taken:
+  // an interface the class lacks destroys the instance again.
+  return instance->QueryInterface(iid, out);
 }
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
-  if (object == nullptr)
-    return E_POINTER;
-  *object = nullptr;
-  if (!IsEqualCLSID(clsid, CLSID_CWorkbench))
-    return CLASS_E_CLASSNOTAVAILABLE;
-  return wb::entry::WorkbenchFactory::Instance().QueryInterface(riid, object);
-}
+}  // namespace
 
-STDAPI DllCanUnloadNow() {
-  return wb::entry::ModuleInUse() ? S_FALSE : S_OK;
+// The one class of Workbench.dll; the in-process server module
+// (win/inproc_server.h) serves it.
+std::span<const wb::win::ServerClass> wb::win::ServedClasses() {
+  static const ServerClass classes[] = {
+      {CLSID_CWorkbench, "Workbench.CWorkbench", &CreateWorkbench}};
+  return classes;
 }
 
 STDAPI DllRegisterServer() {

@@ -8,15 +8,15 @@
 #include <utility>
 #include <vector>
 
-#include "win/hresult.h"
-#include "win/scoped_handle.h"
-#include "entry/module_state.h"
 #include "entry/reg_key.h"
 #include "entry/registry_rows.h"
 #include "entry/registry_transaction.h"
 #include "entry/type_info.h"
 #include "entry/workbench_idl.h"
 #include "registry_row_count.h"
+#include "win/hresult.h"
+#include "win/inproc_server.h"
+#include "win/scoped_handle.h"
 
 namespace wb::entry {
 
@@ -103,8 +103,8 @@ static_assert(std::size(kRegistryRows) == WB_PACKAGE_REGISTRY_ROWS,
 HRESULT WriteRows(HKEY root, const Placeholders& with) {
   RegistryTransaction transaction(root);
   for (const RegistryRow& row : kRegistryRows) {
-    WB_RETURN_IF_FAILED(
-        FromStatus(transaction.SetString(Expand(row.key, with), row.name, Expand(row.value, with))));
+    WB_RETURN_IF_FAILED(FromStatus(
+        transaction.SetString(Expand(row.key, with), row.name, Expand(row.value, with))));
   }
   transaction.Commit();
   return S_OK;
@@ -239,7 +239,7 @@ void DeleteTypeLibKeys(HKEY root, RegistrationScope scope, const Library& librar
 
 HRESULT Register(RegistrationScope scope) {
   Placeholders with;
-  with.file = ModulePath();
+  with.file = win::ThisModulePath();
   if (with.file.empty())
     return E_FAIL;
   with.folder = DirectoryOf(with.file) + L"\\";
@@ -256,7 +256,7 @@ HRESULT Unregister(RegistrationScope scope) {
   WB_RETURN_IF_FAILED(LoadLibraryInfo(library));
   win::ScopedHKEY root;
   WB_RETURN_IF_FAILED(OpenClassesRoot(scope, root));
-  const std::wstring dll_path = ModulePath();
+  const std::wstring dll_path = win::ThisModulePath();
   // Another copy of this width is the registered one (an installed one, say,
   // while an old folder's copy is being unregistered): its hosts keep
   // everything.

@@ -4,15 +4,15 @@
 
 #include <string>
 
-#include "win/hresult.h"
-#include "entry/module_state.h"
 #include "entry/workbench_idl.h"
+#include "win/hresult.h"
+#include "win/inproc_server.h"
 
 namespace wb::entry {
 
 HRESULT LoadWorkbenchTypeLib(Microsoft::WRL::ComPtr<ITypeLib>& type_lib) noexcept {
   return win::ResultFromException([&] {
-    const std::wstring path = ModulePath();
+    const std::wstring path = win::ThisModulePath();
     if (path.empty()) {
       const DWORD error = GetLastError();
       return error != 0 ? HRESULT_FROM_WIN32(error) : E_FAIL;

@@ -34,7 +34,7 @@ const std::vector<ComClass>& Classes() {
   static const auto* classes = [] {
     auto* list = new std::vector<ComClass>;
     for (const ClassRow& row : kClassRows) {
-      ComClass c{row.prog_id, {}};
+      ComClass c{{}, row.prog_id, &CreateClassInstance};
       // The rows are well-formed; a row that did not parse would keep the
       // null GUID, which no creation asks for.
       IIDFromString(row.clsid, &c.clsid);
@@ -43,14 +43,6 @@ const std::vector<ComClass>& Classes() {
     return list;
   }();
   return *classes;
-}
-
-const ComClass* FindClass(REFCLSID clsid) {
-  for (const ComClass& c : Classes()) {
-    if (IsEqualCLSID(c.clsid, clsid))
-      return &c;
-  }
-  return nullptr;
 }
 
 }  // namespace refsuite::com

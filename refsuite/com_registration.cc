@@ -107,7 +107,7 @@ STDAPI DllRegisterServer() {
   using namespace refsuite::com;
   try {
     wchar_t path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
+    const DWORD length = GetModuleFileNameW(wb::win::ThisModule(), path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
       return SELFREG_E_CLASS;
     for (const ComClass& c : Classes()) {
