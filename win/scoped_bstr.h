@@ -5,6 +5,7 @@
 
 #include <oleauto.h>
 
+#include <cassert>
 #include <new>
 #include <utility>
 
@@ -35,8 +36,9 @@ class ScopedBstr {
   }
   // Gives up ownership: the caller frees the string.
   [[nodiscard]] BSTR Release() noexcept { return std::exchange(bstr_, nullptr); }
-  // For out-parameters: frees the held string first.
+  // For out-parameters of an empty owner (win/scoped_generic.h).
   BSTR* Receive() noexcept {
+    assert(bstr_ == nullptr && "Receive on an owner that holds a value");
     Reset();
     return &bstr_;
   }

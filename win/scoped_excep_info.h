@@ -7,6 +7,8 @@
 #include <oaidl.h>
 #include <oleauto.h>
 
+#include <cassert>
+
 namespace wb::win {
 
 class ScopedExcepInfo {
@@ -23,8 +25,11 @@ class ScopedExcepInfo {
     SysFreeString(info_.bstrHelpFile);
     info_ = EXCEPINFO{};
   }
-  // For the out-parameter of IDispatch::Invoke: empties the held one first.
+  // For the out-parameter of IDispatch::Invoke, on an empty owner
+  // (win/scoped_generic.h).
   EXCEPINFO* Receive() noexcept {
+    assert(!info_.bstrSource && !info_.bstrDescription && !info_.bstrHelpFile &&
+           "Receive on an owner that holds a value");
     Reset();
     return &info_;
   }

@@ -10,11 +10,14 @@
 //   static bool IsValid(T value);
 // otherwise a value is held when it differs from InvalidValue().
 //
-// `Receive()` hands out the storage for an out-parameter. On an owner that
-// still holds a value it frees that value first: a Receive on a full owner is
-// a slip that must neither leak nor take down the host.
+// `Receive()` hands out the storage for an out-parameter of an empty owner.
+// A Receive on an owner that still holds a value is a slip: the test programs
+// stop on it (they are built with assertions), while the shipped DLLs free the
+// value first, so that the host neither leaks nor goes down. Every owner of
+// this folder follows the same rule.
 #pragma once
 
+#include <cassert>
 #include <utility>
 
 namespace wb::win {
@@ -45,8 +48,9 @@ class ScopedGeneric {
   }
   // Gives up ownership: the caller frees the value.
   [[nodiscard]] T Release() noexcept { return std::exchange(value_, Traits::InvalidValue()); }
-  // For out-parameters: frees what is held, then hands out the storage.
+  // For out-parameters of an empty owner (see above).
   T* Receive() noexcept {
+    assert(!IsHeld(value_) && "Receive on an owner that holds a value");
     Reset();
     return &value_;
   }

@@ -5,6 +5,8 @@
 
 #include <oleauto.h>
 
+#include <cassert>
+
 namespace wb::win {
 
 class ScopedVariant {
@@ -32,8 +34,9 @@ class ScopedVariant {
     VariantInit(&var_);
     return out;
   }
-  // For out-parameters: clears the held value first.
+  // For out-parameters of an empty owner (win/scoped_generic.h).
   VARIANT* Receive() noexcept {
+    assert(V_VT(&var_) == VT_EMPTY && "Receive on an owner that holds a value");
     VariantClear(&var_);
     return &var_;
   }
