@@ -9,9 +9,10 @@
 #include <nlohmann/json.hpp>
 
 #include "core/err.h"
-#include "trace/trace.h"
 #include "launchers/modpublic.h"
+#include "tests/support/configure_trace.h"
 #include "tests/support/suite_fixture.h"
+#include "trace/trace.h"
 
 namespace wb::modpublic {
 namespace {

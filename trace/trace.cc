@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <memory>
 #include <utility>
-#include <vector>
 
 #include "trace/trace_file.h"
 #include "trace/trace_line.h"
@@ -24,25 +23,6 @@ using internal::Trace;
 std::atomic<TraceFile*> g_file{nullptr};
 std::atomic<uint64_t> g_limit{kDefaultTraceLimit};
 
-void Install(const std::string& path, uint64_t limit) {
-  // Every file installed stays open for the life of the process: another
-  // thread may still be writing to an earlier one (tests reconfigure).
-  static std::vector<std::unique_ptr<TraceFile>> files;
-  std::unique_ptr<TraceFile> file = path.empty() ? nullptr : OpenTraceFile(path);
-  // A file that is full already stays as it is: its last line says so.
-  if (file) {
-    const std::optional<uint64_t> size = file->Size();
-    if (!size || *size >= limit)
-      file.reset();
-  }
-  g_limit.store(limit, std::memory_order_relaxed);
-  TraceFile* raw = file.get();
-  if (file)
-    files.push_back(std::move(file));
-  g_file.store(raw, std::memory_order_release);
-  g_state.store(raw ? internal::kOn : internal::kOff, std::memory_order_release);
-}
-
 const char* IconName(int32_t style) {
   switch (style & 0xF0) {
     case 0x10:
@@ -61,6 +41,21 @@ const char* IconName(int32_t style) {
 }  // namespace
 
 namespace internal {
+
+void Install(const std::string& path, uint64_t limit) {
+  static std::unique_ptr<TraceFile> current;
+  std::unique_ptr<TraceFile> file = path.empty() ? nullptr : OpenTraceFile(path);
+  // A file that is full already stays as it is: its last line says so.
+  if (file) {
+    const std::optional<uint64_t> size = file->Size();
+    if (!size || *size >= limit)
+      file.reset();
+  }
+  g_limit.store(limit, std::memory_order_relaxed);
+  g_file.store(file.get(), std::memory_order_release);
+  g_state.store(file ? kOn : kOff, std::memory_order_release);
+  current = std::move(file);
+}
 
 bool ReadConfiguration() noexcept {
   // Once per process, whichever thread comes first.
@@ -104,7 +99,8 @@ void Emit(TraceLine&& line) noexcept {
                            .Finish());
     }
   } catch (...) {
-    // Out of memory: the line is lost, the call goes on.
+    // Whatever failed (memory, most likely): the line is lost, the call
+    // goes on.
   }
 }
 
@@ -150,7 +146,8 @@ ObjectRef Created(StringView prog_id, ObjectRef object) {
     Emit(std::move(TraceLine("create").Text("progid", prog_id)));
     return traced;
   } catch (...) {
-    // Out of memory: the component goes on untraced.
+    // Whatever failed (memory, most likely): the component goes on
+    // untraced.
     return object;
   }
 }
@@ -188,8 +185,5 @@ uint64_t ParseLimit(std::string_view text) {
   return value;
 }
 
-void ConfigureForTesting(const std::string& path, uint64_t limit) {
-  Install(path, limit);
-}
 
 }  // namespace wb::trace

@@ -32,9 +32,10 @@
 //                             the trace stopped for this process, and a
 //                             process that finds the file full writes nothing
 //
-// Three files: this one is the switch and the file, and the events; the
-// wrapper of traced components is trace/traced_object.h; each line is
-// written by trace/trace_line.h.
+// This header is the switch, the file and the events. Beside it in trace/:
+// the wrapper of traced components (traced_object.h), the writing of each
+// line (trace_line.h), the opening of the file (trace_file.h, one .cc per
+// platform) and the checks on its name (trace_path.h).
 #pragma once
 
 #include <atomic>
@@ -51,6 +52,10 @@ namespace internal {
 enum State : int { kUnread, kOff, kOn };
 extern std::atomic<int> g_state;
 bool ReadConfiguration() noexcept;
+// From now on the trace goes to `path` (empty: off), with the size limit
+// `limit`. The configuration is read and installed once per process; a
+// later call (a test's) closes the earlier file, so no call may be running.
+void Install(const std::string& path, uint64_t limit);
 }  // namespace internal
 
 // Whether the trace is on for the process.
@@ -75,7 +80,8 @@ void Trace(Write&& write) noexcept {
   try {
     write();
   } catch (...) {
-    // Out of memory: the line is lost, the call goes on.
+    // Whatever failed (memory, most likely): the line is lost, the call
+    // goes on.
   }
 }
 }  // namespace internal
@@ -94,9 +100,5 @@ void CreateFailed(StringView prog_id, const ErrRecord& error) noexcept;
 
 // A notice box about to be shown.
 void Notice(StringView title, StringView text, int32_t style) noexcept;
-
-// Tests: from now on the trace goes to `path` (empty: off), as if the
-// process had been configured with it (and with the size limit `limit`).
-void ConfigureForTesting(const std::string& path, uint64_t limit = 64ull << 20);
 
 }  // namespace wb::trace

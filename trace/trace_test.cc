@@ -1,6 +1,7 @@
 // The field trace: its lines against the reference suite's journal, its texts
 // whatever they hold, and a trace that is off or cannot write.
 #include "trace/trace.h"
+#include "tests/support/configure_trace.h"
 
 #include "trace/trace_file.h"
 #include "trace/trace_path.h"

@@ -12,6 +12,7 @@
 #include "entry/dispatch.h"
 #include "refsuite/native.h"
 #include "session/mmts.h"
+#include "tests/support/configure_trace.h"
 #include "trace/trace.h"
 
 namespace {

@@ -37,10 +37,9 @@
 #include <cstring>
 #endif
 
+#include "bridge/thread_state.h"
 #include "core/err.h"
 #include "core/runtime_errors.h"
-#include "bridge/thread_state.h"
-#include "trace/trace.h"
 #include "entry/dispatch.h"
 #include "launchers/modpublic.h"
 #include "refsuite/native.h"
@@ -48,7 +47,9 @@
 #include "tests/proof/console_rig.h"
 #include "tests/proof/interactions.h"
 #include "tests/proof/translation_model.h"
+#include "tests/support/configure_trace.h"
 #include "tests/support/suite_fixture.h"
+#include "trace/trace.h"
 
 namespace wb::proof {
 namespace {

@@ -9,10 +9,11 @@
 
 #include "bridge/host_scope.h"
 #include "bridge/thread_state.h"
-#include "trace/trace.h"
 #include "entry/dispatch.h"
 #include "refsuite/native.h"
+#include "tests/support/configure_trace.h"
 #include "tests/support/suite_fixture.h"
+#include "trace/trace.h"
 
 namespace wb::proof {
 namespace {
