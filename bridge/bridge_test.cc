@@ -15,6 +15,7 @@
 #include "core/ref_counted.h"
 #include "core/runtime_errors.h"
 #include "core/trap.h"
+#include "tests/support/stack_object.h"
 
 namespace wb {
 namespace {

@@ -14,6 +14,7 @@
 #include "console/menu_tool_object.h"
 #include "console/tool_click.h"
 #include "tests/support/suite_fixture.h"
+#include "tests/support/stack_object.h"
 
 namespace wb::console {
 namespace {

@@ -12,6 +12,7 @@
 #include "core/ref_counted.h"
 #include "core/runtime_errors.h"
 #include "core/variant.h"
+#include "tests/support/stack_object.h"
 
 namespace wb::console {
 namespace {

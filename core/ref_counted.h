@@ -1,6 +1,6 @@
 // Reference counting for the portable objects, after Chromium's
-// base::RefCounted. A class derives from one of these, over `AutomationObject` or an
-// interface derived from it, and implements `Invoke` alone:
+// base::RefCounted. A class derives from one of these, over `AutomationObject`
+// or an interface derived from it, and implements `Invoke` alone:
 //
 //   class ToolObject final : public RefCounted<ToolObject> {...};
 //   class NativeObject final : public RefCountedThreadSafe<NativeObject, InstanceHolder> {...};
@@ -10,9 +10,6 @@
 //                            makes the base its friend)
 //   RefCountedThreadSafe<T>  the same, its references taken and let go on any
 //                            thread
-//   StackObject<>            lives in its owner's scope (a test's fake on the
-//                            stack): counts its references so that the owner
-//                            sees each one given back, and deletes nothing
 #pragma once
 
 #include <atomic>
@@ -59,26 +56,6 @@ class RefCountedThreadSafe : public Interface {
 
  private:
   std::atomic<long> refs_{0};
-};
-
-template <class Interface = AutomationObject>
-class StackObject : public Interface {
- public:
-  StackObject() = default;
-  StackObject(const StackObject&) = delete;
-  StackObject& operator=(const StackObject&) = delete;
-
-  void AddRef() noexcept final { ++refs_; }
-  void Release() noexcept final { --refs_; }
-
-  // References taken and not given back yet.
-  int refs() const noexcept { return refs_; }
-
- protected:
-  ~StackObject() = default;
-
- private:
-  int refs_ = 0;
 };
 
 }  // namespace wb

@@ -8,7 +8,7 @@
 //
 // An entry is an interface, asked for by its own IID, or `Chain<I, Bases...>`:
 // I, asked for by its IID or by those of the interfaces it derives from.
-// Three lifetimes:
+// Two lifetimes:
 //
 //   ComObject<...>        made with new (Make) and held through its references:
 //                         the last Release deletes it. While it lives it is one
@@ -16,9 +16,6 @@
 //                         about (LiveModuleObjects).
 //   StaticComObject<...>  lives as long as the module (a class factory): its
 //                         references are not counted and hold nothing.
-//   StackComObject<...>   a test's object in a scope: counts its references
-//                         so that the test sees each one given back, and
-//                         deletes nothing.
 #pragma once
 
 #include <windows.h>
@@ -126,23 +123,6 @@ class StaticComObject : public internal::ComInterfaces<Entries...> {
  protected:
   StaticComObject() = default;
   ~StaticComObject() = default;
-};
-
-template <class... Entries>
-class StackComObject : public internal::ComInterfaces<Entries...> {
- public:
-  ULONG STDMETHODCALLTYPE AddRef() final { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() final { return static_cast<ULONG>(--refs_); }
-
-  // References taken and not given back yet.
-  LONG refs() const noexcept { return refs_; }
-
- protected:
-  StackComObject() = default;
-  ~StackComObject() = default;
-
- private:
-  LONG refs_ = 0;
 };
 
 // A new object with its first reference; null when it could not be made (no

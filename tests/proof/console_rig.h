@@ -10,6 +10,7 @@
 #include "console/launcher_actions.h"
 #include "console/log_box.h"
 #include "tests/proof/allocation_fault.h"
+#include "tests/support/stack_object.h"
 
 namespace wb::proof {
 

@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "tests/wine/lib/stack_com_object.h"
 #include "win/com_object.h"
 #include "win/scoped_bstr.h"
 #include "win/scoped_excep_info.h"

@@ -38,7 +38,7 @@
 #include <wrl/client.h>
 
 #include "win/scoped_hkey.h"
-#include "win/scoped_hmodule.h"
+#include "tests/wine/lib/scoped_hmodule.h"
 #include "win/wide_text.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"

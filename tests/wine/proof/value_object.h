@@ -9,6 +9,7 @@
 
 #include <optional>
 
+#include "tests/wine/lib/stack_com_object.h"
 #include "win/com_object.h"
 
 namespace wbproof {
