@@ -19,6 +19,19 @@ class DispatchTest : public ::wb::testing::SuiteTest {
   std::vector<std::string> Created() const { return CallsStartingWith("create "); }
 };
 
+// The ids the store's hosts pass; every test and tool takes them from the table.
+TEST(FunctionIds, AreTheStoresOwn) {
+  std::string table;
+  for (const FunctionId& function : kFunctionIds)
+    table += std::string(function.name) + " " + std::to_string(function.id) + "\n";
+  EXPECT_EQ(table,
+            "BranchSetup 1800101\n"
+            "MemberLookup 1800201\n"
+            "LoyaltyPlan 1800301\n"
+            "ReceiptRoll 1800401\n"
+            "Report 1800601\n");
+}
+
 TEST_F(DispatchTest, EachIdRunsItsStoreFunction) {
   const std::pair<int32_t, std::vector<std::string>> rows[] = {
       {kMemberLookup, {"create Finder.OneRecordPick"}},

@@ -24,6 +24,8 @@ export WB_SOAK_CALLS=${WB_SOAK_CALLS:-20000}
 # must catch it, and each RED is the start of a failing check's line that
 # must appear, "<client>: not ok - <check>" (the width's prefix left out).
 names=() files=() finds=() replaces=() suites=() reds=()
+# The function ids, as entry/dispatch.h declares them: kLoyaltyPlan=... .
+eval "$(sed -n 's/^inline constexpr int32_t \(k[A-Za-z]*\) = \([0-9]*\);$/\1=\2/p' "$root/entry/dispatch.h")"
 fault() {
   names+=("$1") files+=("$2") finds+=("$3") replaces+=("$4") suites+=("${5//,/ }")
   shift 5
@@ -33,8 +35,8 @@ fault() {
 }
 fault prefix entry/dispatch.cc 'mmts::TranslateText(u"调用门店函数出错。原因：")' \
   'String(u"调用门店函数出错。原因：")' entry_scripts \
-  "entry_errors_eng_vbs: not ok - 1800301 raises the component's error behind the prefix" \
-  'entry_errors_eng: not ok - dispatch 1800301: Description'
+  "entry_errors_eng_vbs: not ok - $kLoyaltyPlan raises the component's error behind the prefix" \
+  "entry_errors_eng: not ok - dispatch $kLoyaltyPlan: Description"
 fault argument-order bridge/com_backend.cc 'const size_t slot = count - 1 - i;' \
   'const size_t slot = i;' bridge "bridge: not ok - arguments arrive in the member's order"
 fault release bridge/thread_state.cc '  if (store_->users.fetch_sub(1) == 1)

@@ -21,6 +21,7 @@
 #include "bridge/thread_state.h"
 #include "core/err.h"
 #include "core/trap.h"
+#include "entry/dispatch.h"
 #include "refsuite/native.h"
 
 namespace wb::trace {
@@ -85,7 +86,7 @@ TEST_F(TraceTest, RecordsEachInteractionAsTheSuiteSawIt) {
     CaptureError([&] { CallMember(finder, u"Show", {Arg::Val(Variant::Object(bag))}); });
     CaptureError([] { CreateObject(u"Loyalty.CPlan"); });
   }
-  const int32_t id = 1800201;
+  const int32_t id = entry::kMemberLookup;
   HostEnter(u"DEVOVIZoruze", &id);
   HostLeave(u"DEVOVIZoruze", &id, ErrRecord{1001, u"Finder", u"d", u"f.chm", 42});
   HostRefused(u"DEVOVIZoruze", static_cast<int32_t>(0x80020005));
@@ -114,7 +115,7 @@ TEST_F(TraceTest, RecordsEachInteractionAsTheSuiteSawIt) {
   }
   EXPECT_EQ(components, journal);
   ASSERT_EQ(others.size(), 4u);
-  EXPECT_EQ(others[0]["id"], 1800201);
+  EXPECT_EQ(others[0]["id"], id);
   EXPECT_EQ(others[1]["outcome"], "error");
   EXPECT_EQ(others[1]["error"]["helpcontext"], 42);
   EXPECT_EQ(others[2]["hresult"], "0x80020005");

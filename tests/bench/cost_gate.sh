@@ -31,7 +31,7 @@ pair() {
 wb_plan 2
 # The member lookup: the dispatch, the right check and the component calls
 # against those calls alone (measured 1.0007 to 1.0015).
-pair "DEVOVIZoruze(1800201)" 1.005 BM_MemberLookupDispatch BM_MemberLookupFloor
+pair "DEVOVIZoruze(kMemberLookup)" 1.005 BM_MemberLookupDispatch BM_MemberLookupFloor
 # A translation with the components cached against its three calls.
 pair "TranslateText, plain text in ENG" 1.050 BM_TranslatePlain BM_TranslatePlainFloor
 wb_finish

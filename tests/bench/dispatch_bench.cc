@@ -25,7 +25,7 @@ void Prepare(const char* scenario) {
   refsuite::ClearJournal();
 }
 
-// DEVOVIZoruze(1800201): the member lookup.
+// DEVOVIZoruze(kMemberLookup): the member lookup.
 void BM_MemberLookupDispatch(benchmark::State& state) {
   Prepare("{}");
   ThreadStateUser user;

@@ -3,44 +3,9 @@
 #include "core/text.h"
 #include "bridge/thread_state.h"
 #include "refsuite/native.h"
+#include "tests/support/journal_line.h"
 
 namespace wb::testing {
-
-namespace {
-
-std::string Value(const nlohmann::json& item) {
-  std::string out = item.value("byref", false) ? "ByRef " : "";
-  out += item.at("type").get<std::string>();
-  const auto value = item.find("value");
-  if (value == item.end() || value->is_null())
-    return out;
-  if (value->is_object())
-    return out + " " + value->value("progid", std::string("?"));
-  return out + " " + value->dump();
-}
-
-std::string Line(const nlohmann::json& entry) {
-  const std::string event = entry.at("event");
-  const std::string prog_id = entry.at("progid");
-  if (event == "create" || event == "release" || event == "create-failed") {
-    return event + " " + prog_id;
-  }
-  std::string line = event + " " + prog_id + "." + entry.at("member").get<std::string>();
-  const auto& args = entry.at("args");
-  if (event == "let")
-    return line + " = " + (args.empty() ? "?" : Value(args.back()));
-  line += "(";
-  for (size_t i = 0; i < args.size(); ++i)
-    line += (i ? ", " : "") + Value(args[i]);
-  line += ")";
-  if (entry.contains("error"))
-    return line + " !! " + std::to_string(entry["error"].value("number", 0));
-  if (event == "get")
-    line += " -> " + Value(entry.at("result"));
-  return line;
-}
-
-}  // namespace
 
 std::string U8(const String& text) {
   return ToUtf8(text);
@@ -77,7 +42,7 @@ std::vector<nlohmann::json> SuiteTest::JournalEntries() const {
 std::vector<std::string> SuiteTest::Calls() const {
   std::vector<std::string> lines;
   for (const auto& entry : refsuite::Journal())
-    lines.push_back(Line(entry));
+    lines.push_back(JournalLine(entry));
   return lines;
 }
 

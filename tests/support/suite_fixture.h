@@ -26,12 +26,7 @@ class SuiteTest : public ::testing::Test {
   void UseScenario(const std::string& json);
 
   // The journal since the test began (or since ForgetCalls), one line a
-  // creation, call or release:
-  //   create Finder.OneRecordPick
-  //   let Finder.OneRecordPick.ClassTypeID = Long 1005001
-  //   call Finder.OneRecordPick.Show()
-  //   get CtxStore.SessionBag.GetProperty(ByRef Long 4242, ByRef String "UserName") -> String "x"
-  //   release Finder.OneRecordPick
+  // creation, call or release (tests/support/journal_line.h).
   std::vector<std::string> Calls() const;
   // Only the lines that start with `prefix`.
   std::vector<std::string> CallsStartingWith(const std::string& prefix) const;

@@ -264,18 +264,28 @@ wb_run_exe() {
   wb_run_client "$name" "$WB_WINE_LOADER" "$exe" "$@"
 }
 
+# wb_function_ids: the function ids of entry/dispatch.h as exported shell
+# variables (kBranchSetup and the others), from the build; fails the run and
+# returns non-zero when the build has none.
+wb_function_ids() {
+  local ids=$WB_BUILD/tests/wine/function_ids.sh
+  [[ -f $ids ]] || { wb_fail "$ids is missing"; return 1; }
+  source "$ids"
+}
+
 # wb_run_vbs NAME FILE.vbs / wb_run_js NAME FILE.js: a script under cscript,
-# with the check helpers of tests/wine/lib put in front of it.
+# with the check helpers of tests/wine/lib and the build's function ids
+# (constants kBranchSetup ... of entry/dispatch.h) put in front of it.
 wb_run_vbs() { wb_run_script "$1" "$2" vbs; }
 wb_run_js() { wb_run_script "$1" "$2" js; }
 wb_run_script() {
-  local name=$1 file=$2 ext=$3
-  if [[ ! -f $file ]]; then
-    wb_fail "$name: $file is missing"
-    return 0
-  fi
+  local name=$1 file=$2 ext=$3 ids=$WB_BUILD/tests/wine/function_ids.$3
+  local f
+  for f in "$file" "$ids"; do
+    [[ -f $f ]] || { wb_fail "$name: $f is missing"; return 0; }
+  done
   local script=$WB_WINE_TMP/$name.$ext
-  cat "$WB_ROOT/tests/wine/lib/checks.$ext" "$file" >"$script"
+  cat "$WB_ROOT/tests/wine/lib/checks.$ext" "$ids" "$file" >"$script"
   wb_run_client "$name" "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$script")"
 }
 

@@ -12,25 +12,36 @@
 
 #include <gtest/gtest.h>
 
+#include "entry/dispatch.h"
 #include "refsuite/scenario_json.h"
 
 namespace replay {
 namespace {
 
+// "#Name" stands for the function id of that name (entry/dispatch.h).
+std::string WithIds(std::string text) {
+  for (const wb::entry::FunctionId& function : wb::entry::kFunctionIds) {
+    const std::string token = std::string("#") + function.name;
+    for (size_t at = text.find(token); at != std::string::npos; at = text.find(token, at))
+      text.replace(at, token.size(), std::to_string(function.id));
+  }
+  return text;
+}
+
 // "@" opens a trace line of process 7, thread 9.
 std::string Trace(std::string text) {
   std::string out;
-  for (char c : text)
+  for (char c : WithIds(std::move(text)))
     out += c == '@' ? std::string(R"({"time":"2026-11-27 10:00:00.000","pid":7,"thread":9,)")
                     : std::string(1, c);
   return out;
 }
 
-const std::string kReceipt = R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800401}
+const std::string kReceipt = R"(@"event":"host-enter","method":"DEVOVIZoruze","id":#ReceiptRoll}
 @"event":"create","progid":"ReceiptRoll.CReceiptRoll"}
 @"event":"call","progid":"ReceiptRoll.CReceiptRoll","member":"Showform","args":[],"result":{"type":"Empty","value":null}}
 @"event":"release","progid":"ReceiptRoll.CReceiptRoll"}
-@"event":"host-leave","method":"DEVOVIZoruze","id":1800401,"outcome":"ok"}
+@"event":"host-leave","method":"DEVOVIZoruze","id":#ReceiptRoll,"outcome":"ok"}
 )";
 const std::string kLanguage = R"(@"event":"create","progid":"Polyglot.LocaleState"}
 @"event":"get","progid":"Polyglot.LocaleState","member":"CurrentLanguage","args":[],"result":{"type":"String","value":"ENG"}}
@@ -38,14 +49,14 @@ const std::string kLanguage = R"(@"event":"create","progid":"Polyglot.LocaleStat
 const std::string kProps = std::string(256, 'p');
 // The session (its text cut at 256), a right, the language, a phrase.
 const std::string kStoreDay = Trace(
-    R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800101}
+    R"(@"event":"host-enter","method":"DEVOVIZoruze","id":#BranchSetup}
 @"event":"get","progid":"CtxStore.SessionBag","member":"GetProperty","args":[{"type":"Long","value":7,"byref":true},{"type":"String","value":"PropsString","byref":true}],"result":{"type":"String","value":")" +
     kProps + R"(","length":300}}
 @"event":"get","progid":"Gatekeeper.RightsDesk","member":"AccessCheck","args":[{"type":"String","value":"p","byref":false},{"type":"Long","value":2812,"byref":true}],"result":{"type":"Boolean","value":false}}
 )" + kLanguage +
     R"(@"event":"let","progid":"Phrasebook.Catalog","member":"LanguageID","args":[{"type":"String","value":"eng","byref":false}],"result":{"type":"Empty","value":null}}
 @"event":"get","progid":"Phrasebook.Catalog","member":"LoadString","args":[{"type":"String","value":"日结完成","byref":true}],"result":{"type":"String","value":"Day closed"}}
-@"event":"host-leave","method":"DEVOVIZoruze","id":1800101,"outcome":"ok"}
+@"event":"host-leave","method":"DEVOVIZoruze","id":#BranchSetup,"outcome":"ok"}
 )");
 
 struct Row {
@@ -74,36 +85,36 @@ const Row kRows[] = {
      .trace = "{\"level\":\"info\",\"msg\":\"started\"}\n",
      .error = "(line 1: /event: expected a text)"},
     {.name = "a newer trace: unknown fields and events",
-     .trace = Trace(R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800401,"session":3}
+     .trace = Trace(R"(@"event":"host-enter","method":"DEVOVIZoruze","id":#ReceiptRoll,"session":3}
 @"event":"create","progid":"ReceiptRoll.CReceiptRoll"}
 @"event":"call","progid":"ReceiptRoll.CReceiptRoll","member":"Showform","args":[],"result":{"type":"Empty","value":null,"vt":0},"elapsed":4}
 @"event":"gc-pause","ms":3}
 @"event":"release","progid":"ReceiptRoll.CReceiptRoll"}
-@"event":"host-leave","method":"DEVOVIZoruze","id":1800401,"outcome":"ok"}
+@"event":"host-leave","method":"DEVOVIZoruze","id":#ReceiptRoll,"outcome":"ok"}
 )"),
      .notes = {"line 1: unknown field \"host-enter.session\"",
                "line 3: unknown field \"call.elapsed\"", "line 3: unknown field \"call.result.vt\"",
                "line 4: unknown event \"gc-pause\""},
-     .plan = "call 1800401\n",
+     .plan = "call #ReceiptRoll\n",
      .at = "/components/ReceiptRoll.CReceiptRoll/Showform/value/type",
      .value = "\"Empty\""},
     {.name = "a truncated last line, inside a call",
-     .trace = Trace(kReceipt + R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800201}
+     .trace = Trace(kReceipt + R"(@"event":"host-enter","method":"DEVOVIZoruze","id":#MemberLookup}
 @"event":"create","progid":"Finder.OneRe)"),
      .notes = {"line 7: the last line is cut short",
-               "line 6: the trace ends inside DEVOVIZoruze(1800201) (cut at a size limit"},
-     .plan = "call 1800401\n"},
+               "line 6: the trace ends inside DEVOVIZoruze(#MemberLookup) (cut at a size limit"},
+     .plan = "call #ReceiptRoll\n"},
     {.name = "several gigabytes, a hole of zeros first",
      .trace = Trace("\n" + kReceipt),
      .pick = {7, 9},
      .hole = uint64_t{4} << 30,
      .notes = {"line 1: a line longer than 1 MiB is no trace line"},
-     .plan = "call 1800401\n"},
+     .plan = "call #ReceiptRoll\n"},
     {.name = "more host calls than replayed",
      .trace = Trace(kReceipt + kReceipt + kReceipt),
      .max_calls = 2,
      .notes = {"line 11: the trace goes on past 2 host calls"},
-     .plan = "call 1800401\ncall 1800401\n"},
+     .plan = "call #ReceiptRoll\ncall #ReceiptRoll\n"},
     {.name = "two processes and no pick",
      .trace = Trace(
          kReceipt +
@@ -113,53 +124,53 @@ const Row kRows[] = {
          "host calls from 2 threads of 2 processes; pick one with --process PID, and --thread TID "
          "where a process has several; the trace holds:\n"
          "  process 7, thread 9: 2026-11-27 10:00:00.000 to 2026-11-27 10:00:00.000, 1 host "
-         "calls: DEVOVIZoruze 1800401\n"
+         "calls: DEVOVIZoruze #ReceiptRoll\n"
          "  process 8, thread 9: 2026-11-27 11:00:00.000 to 2026-11-27 11:00:00.000, 1 host "
          "calls: DEVOVIZoruze refused"},
     {.name = "a console session, a ProgID outside the catalogue, refusals",
      .trace = Trace(R"(@"event":"host-enter","method":"ShowWorkbenchForm"}
 @"event":"create","progid":"Loyalty.CPlan"}
 @"event":"host-leave","method":"ShowWorkbenchForm","outcome":"ok"}
-@"event":"host-enter","method":"DEVOVIZoruze","id":1800201}
+@"event":"host-enter","method":"DEVOVIZoruze","id":#MemberLookup}
 @"event":"create","progid":"Vendor.Gadget"}
-@"event":"host-leave","method":"DEVOVIZoruze","id":1800201,"outcome":"ok"}
+@"event":"host-leave","method":"DEVOVIZoruze","id":#MemberLookup,"outcome":"ok"}
 @"event":"host-refused","method":"DEVOVIZoruze","hresult":"0x8002000A"}
 @"event":"host-refused","method":"DEVOVIZoruze","hresult":"0x80004003"}
 )" + kReceipt),
      .notes = {"line 1: ShowWorkbenchForm, a console session: its clicks are not host calls",
                "line 4: \"Vendor.Gadget\" is outside the reference suite's catalog: the host call "
-               "that uses it (DEVOVIZoruze(1800201)) is not replayed",
+               "that uses it (DEVOVIZoruze(#MemberLookup)) is not replayed",
                "line 8: a call of DEVOVIZoruze refused with 0x80004003"},
-     .plan = "refuse overflow\ncall 1800401\n"},
+     .plan = "refuse overflow\ncall #ReceiptRoll\n"},
     {.name = "the session, a right, the language, a phrase, a text cut at 256",
      .trace = kStoreDay,
      .notes = {"line 2: the answer of CtxStore.SessionBag.GetProperty is cut at 256 of 300 "
                "characters: the replay fills the rest with \"~\"",
                "the trace ends while its host still held Workbench"},
-     .plan = "call 1800101\nhold\n"},
+     .plan = "call #BranchSetup\nhold\n"},
     {.name = "answers by the number of the call, a failed and a good creation",
-     .trace = Trace(R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800601}
+     .trace = Trace(R"(@"event":"host-enter","method":"DEVOVIZoruze","id":#Report}
 @"event":"create-failed","progid":"Tabulate.ClsTable","error":{"number":429,"source":"Workbench","description":"ActiveX component can't create object","helpfile":"","helpcontext":0}}
 @"event":"create","progid":"Tabulate.ClsTable"}
 @"event":"get","progid":"Tabulate.ClsTable","member":"Result","args":[{"type":"String","value":"OK","byref":false}],"result":{"type":"Boolean","value":false}}
 @"event":"get","progid":"Tabulate.ClsTable","member":"Result","args":[{"type":"String","value":"Error","byref":false}],"result":{"type":"String","value":"x"}}
 @"event":"get","progid":"Tabulate.ClsTable","member":"Result","args":[{"type":"String","value":"Error","byref":false}],"result":{"type":"String","value":"x"}}
 @"event":"release","progid":"Tabulate.ClsTable"}
-@"event":"host-leave","method":"DEVOVIZoruze","id":1800601,"outcome":"ok"}
+@"event":"host-leave","method":"DEVOVIZoruze","id":#Report,"outcome":"ok"}
 )"),
-     .plan = "call 1800601\n",
+     .plan = "call #Report\n",
      .at = "/components/Tabulate.ClsTable/Result",
      .value = R"({"value":"x","when":[{"nthOverall":1,"value":false}]})"},
     {.name = "the host lets Workbench go between calls, and holds it at the end",
-     .trace = Trace(R"(@"event":"host-enter","method":"DEVOVIZoruze","id":1800201}
-)" + kLanguage + R"(@"event":"host-leave","method":"DEVOVIZoruze","id":1800201,"outcome":"ok"}
+     .trace = Trace(R"(@"event":"host-enter","method":"DEVOVIZoruze","id":#MemberLookup}
+)" + kLanguage + R"(@"event":"host-leave","method":"DEVOVIZoruze","id":#MemberLookup,"outcome":"ok"}
 @"event":"release","progid":"Polyglot.LocaleState"}
-@"event":"host-enter","method":"DEVOVIZoruze","id":1800201}
-)" + kLanguage + R"(@"event":"host-leave","method":"DEVOVIZoruze","id":1800201,"outcome":"ok"}
+@"event":"host-enter","method":"DEVOVIZoruze","id":#MemberLookup}
+)" + kLanguage + R"(@"event":"host-leave","method":"DEVOVIZoruze","id":#MemberLookup,"outcome":"ok"}
 )"),
      .notes = {"the trace ends while its host still held Workbench: the replay's closing releases "
                "(Polyglot.LocaleState) are not compared"},
-     .plan = "call 1800201\nrenew\ncall 1800201\nhold\n",
+     .plan = "call #MemberLookup\nrenew\ncall #MemberLookup\nhold\n",
      .at = "/components/Polyglot.LocaleState"},
 };
 
@@ -189,18 +200,19 @@ TEST_P(ConversionTest, ConvertsWhatIsReadableAndNamesTheRest) {
     notes += note + "\n";
   if (row.error) {
     EXPECT_FALSE(conversion.ok);
-    EXPECT_NE(conversion.error.find(row.error), std::string::npos) << conversion.error;
+    EXPECT_NE(conversion.error.find(WithIds(row.error)), std::string::npos) << conversion.error;
     return;
   }
   ASSERT_TRUE(conversion.ok) << conversion.error;
   for (const char* note : row.notes)
-    EXPECT_NE(notes.find(note), std::string::npos) << "missing: " << note << "\nnotes:\n" << notes;
+    EXPECT_NE(notes.find(WithIds(note)), std::string::npos)
+        << "missing: " << note << "\nnotes:\n" << notes;
   EXPECT_EQ(conversion.notes.size(), row.notes.size()) << notes;
 
   std::string plan;
   for (const std::string& step : conversion.plan)
     plan += step + "\n";
-  EXPECT_EQ(plan, row.plan);
+  EXPECT_EQ(plan, WithIds(row.plan));
   // Every line to repeat is a trace line as read, unknown fields left out.
   size_t lines = 0;
   std::istringstream expected(expect.str());

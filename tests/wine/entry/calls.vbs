@@ -67,46 +67,46 @@ Set o = CreateObject("Workbench.CWorkbench")
 ExpectNoError "create Workbench.CWorkbench"
 
 ' A variable (passed as a reference to a variant).
-id = 1800301
+id = kLoyaltyPlan
 mark = LineCount()
 o.DEVOVIZoruze id
-ExpectNoError "variable 1800301 returns normally"
-ExpectEqual "variable 1800301 runs the points scheme", CreatedSince(mark), "Loyalty.CPlan"
-ExpectEqual "variable 1800301 is unchanged", id, 1800301
+ExpectNoError "variable " & kLoyaltyPlan & " returns normally"
+ExpectEqual "variable " & kLoyaltyPlan & " runs the points scheme", CreatedSince(mark), "Loyalty.CPlan"
+ExpectEqual "variable " & kLoyaltyPlan & " is unchanged", id, kLoyaltyPlan
 
-' A literal.
+' A value, as a literal is: no variable.
 mark = LineCount()
-o.DEVOVIZoruze 1800401
-ExpectNoError "literal 1800401 returns normally"
-ExpectEqual "literal 1800401 runs the receipt roll", CreatedSince(mark), "ReceiptRoll.CReceiptRoll"
+o.DEVOVIZoruze CLng(kReceiptRoll)
+ExpectNoError "literal " & kReceiptRoll & " returns normally"
+ExpectEqual "literal " & kReceiptRoll & " runs the receipt roll", CreatedSince(mark), "ReceiptRoll.CReceiptRoll"
 
 ' Text holding the id, in a variable: converted for the call only.
-text = "1800201"
+text = CStr(kMemberLookup)
 mark = LineCount()
 o.DEVOVIZoruze text
-ExpectNoError "text ""1800201"" returns normally"
-ExpectEqual "text ""1800201"" runs the member lookup", CreatedSince(mark), "Finder.OneRecordPick"
-ExpectEqual "text variable is unchanged", text, "1800201"
+ExpectNoError "text """ & kMemberLookup & """ returns normally"
+ExpectEqual "text """ & kMemberLookup & """ runs the member lookup", CreatedSince(mark), "Finder.OneRecordPick"
+ExpectEqual "text variable is unchanged", text, CStr(kMemberLookup)
 ' The lookup's three settings reach it with their kinds, in order, before Show.
 Dim classTypeAt, filterAt, showTypeAt, showCallAt
 classTypeAt = LineWith(mark, """type"":""Long"",""value"":1005001}],""event"":""let""", """member"":""ClassTypeID""")
 filterAt = LineWith(mark, """type"":""String"",""value"":"" FBillTypeID=1 AND FID>0 ""}],""event"":""let""", """member"":""classTypeFilter""")
 showTypeAt = LineWith(mark, """type"":""Integer"",""value"":0}],""event"":""let""", """member"":""ShowType""")
 showCallAt = LineWith(mark, """event"":""call""", """member"":""Show""")
-Report "1800201 sets ClassTypeID to the Long 1005001", classTypeAt >= 0, "no such let in the journal"
-Report "1800201 sets classTypeFilter to the String with both blanks", filterAt >= 0, "no such let in the journal"
-Report "1800201 sets ShowType to the Integer 0", showTypeAt >= 0, "no such let in the journal"
-Report "1800201 sets them in order, then calls Show", _
+Report kMemberLookup & " sets ClassTypeID to the Long 1005001", classTypeAt >= 0, "no such let in the journal"
+Report kMemberLookup & " sets classTypeFilter to the String with both blanks", filterAt >= 0, "no such let in the journal"
+Report kMemberLookup & " sets ShowType to the Integer 0", showTypeAt >= 0, "no such let in the journal"
+Report kMemberLookup & " sets them in order, then calls Show", _
        classTypeAt < filterAt And filterAt < showTypeAt And showTypeAt < showCallAt, _
        "lines " & classTypeAt & ", " & filterAt & ", " & showTypeAt & ", " & showCallAt
 
 ' Call syntax, and the branch setup behind its granted right.
-id = 1800101
+id = kBranchSetup
 mark = LineCount()
 Call o.DEVOVIZoruze(id)
-ExpectNoError "Call form 1800101 returns normally"
-ExpectEqual "1800101 runs the branch setup", Left(CreatedSince(mark), 19), "BranchLink.ClsLink "
-ExpectEqual "Call form variable is unchanged", id, 1800101
+ExpectNoError "Call form " & kBranchSetup & " returns normally"
+ExpectEqual kBranchSetup & " runs the branch setup", Left(CreatedSince(mark), 19), "BranchLink.ClsLink "
+ExpectEqual "Call form variable is unchanged", id, kBranchSetup
 
 ' Ids outside the table: nothing at all reaches the suite.
 For Each value In outside

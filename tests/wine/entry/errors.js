@@ -8,30 +8,29 @@ check("create Workbench.CWorkbench", function () {
   o = new ActiveXObject("Workbench.CWorkbench");
 });
 
-expectError("1800301 raises the component's error behind the prefix", 1234,
+expectError(kLoyaltyPlan + " raises the component's error behind the prefix", 1234,
     prefix + "\u79EF\u5206\u65B9\u6848\u4E0D\u53EF\u7528", function () {
-      o.DEVOVIZoruze(1800301);
+      o.DEVOVIZoruze(kLoyaltyPlan);
     });
 
 // The five fields as JScript sees them (no help fields in its error object):
 // number and description, and the source through the error's message.
 try {
-  o.DEVOVIZoruze(1800401);
-  report("1800401 raises", false, "no error");
+  o.DEVOVIZoruze(kReceiptRoll);
+  report(kReceiptRoll + " raises", false, "no error");
 } catch (e) {
-  report("1800401 raises number 5", errNumber(e) == 5, "got " + errText(e));
-  report("1800401 description is the prefix alone", e.description == prefix,
+  report(kReceiptRoll + " raises number 5", errNumber(e) == 5, "got " + errText(e));
+  report(kReceiptRoll + " description is the prefix alone", e.description == prefix,
       "got " + e.description);
 }
 
-expectError("text \"1800301\" is converted and runs the same function", 1234, null, function () {
-  o.DEVOVIZoruze("1800301");
-});
-expectError("a double 1800301.0 runs the same function", 1234, null, function () {
-  o.DEVOVIZoruze(1800301.0);
+expectError("text \"" + kLoyaltyPlan + "\" is converted and runs the same function", 1234, null,
+    function () { o.DEVOVIZoruze(String(kLoyaltyPlan)); });
+expectError("a double " + kLoyaltyPlan + ".0 runs the same function", 1234, null, function () {
+  o.DEVOVIZoruze(kLoyaltyPlan * 1.0);
 });
 expectError("an HRESULT number arrives as it is", -2147467259, null, function () {
-  o.DEVOVIZoruze(1800201);
+  o.DEVOVIZoruze(kMemberLookup);
 });
 
 check("1800501 does nothing", function () { o.DEVOVIZoruze(1800501); });

@@ -24,22 +24,23 @@ Dim o, id
 Set o = CreateObject("Workbench.CWorkbench")
 ExpectNoError "create Workbench.CWorkbench"
 
-id = 1800301
+id = kLoyaltyPlan
 o.DEVOVIZoruze id
-ExpectHelp "1800301 keeps the component's help file and context", "loyalty.chm", 42
-ExpectError "1800301 raises the component's error behind the prefix", 1234, "Loyalty", _
+ExpectHelp kLoyaltyPlan & " keeps the component's help file and context", "loyalty.chm", 42
+ExpectError kLoyaltyPlan & " raises the component's error behind the prefix", 1234, "Loyalty", _
   prefix & pointsText
-ExpectEqual "1800301 variable is unchanged", id, 1800301
+ExpectEqual kLoyaltyPlan & " variable is unchanged", id, kLoyaltyPlan
 
-o.DEVOVIZoruze 1800401
-ExpectHelp "1800401 has no help", "", 0
-ExpectError "1800401 with an empty description gives the prefix alone", 5, "ReceiptRoll", prefix
+' A value, not a variable.
+o.DEVOVIZoruze CLng(kReceiptRoll)
+ExpectHelp kReceiptRoll & " has no help", "", 0
+ExpectError kReceiptRoll & " with an empty description gives the prefix alone", 5, "ReceiptRoll", prefix
 
-id = "1800201"
+id = CStr(kMemberLookup)
 o.DEVOVIZoruze id
-ExpectError "1800201 passes an HRESULT number as it is", -2147467259, "Finder", _
+ExpectError kMemberLookup & " passes an HRESULT number as it is", -2147467259, "Finder", _
   prefix & unknownText
-ExpectEqual "1800201 text variable is unchanged", id, "1800201"
+ExpectEqual kMemberLookup & " text variable is unchanged", id, CStr(kMemberLookup)
 
 o.DEVOVIZoruze 1800501
 ExpectNoError "a call after the failures succeeds"

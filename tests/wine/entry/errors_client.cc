@@ -25,6 +25,7 @@
 #include "win/scoped_excep_info.h"
 #include "win/scoped_handle.h"
 #include "win/scoped_variant.h"
+#include "entry/dispatch.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"
 
@@ -54,14 +55,14 @@ std::vector<Case> CasesFor(bool chinese) {
   return {
       // A component's own error with help: every field passes, the
       // description behind the translated prefix.
-      {1800301, static_cast<HRESULT>(0x800A04D2), u"Loyalty",
+      {wb::entry::kLoyaltyPlan, static_cast<HRESULT>(0x800A04D2), u"Loyalty",
        prefix + (chinese ? u"积分方案不可用" : u"Points scheme unavailable"), u"loyalty.chm", 42},
       // An empty description: the prefix alone.
-      {1800401, static_cast<HRESULT>(0x800A0005), u"ReceiptRoll", prefix, u"", 0},
+      {wb::entry::kReceiptRoll, static_cast<HRESULT>(0x800A0005), u"ReceiptRoll", prefix, u"", 0},
       // An HRESULT number travels as it is; an untranslatable description
       // becomes the marker outside CHS.
-      {1800201, E_FAIL, u"Finder", prefix + (chinese ? u"查无此会员" : u"**WaitToBeTranslated**"),
-       u"", 0},
+      {wb::entry::kMemberLookup, E_FAIL, u"Finder",
+       prefix + (chinese ? u"查无此会员" : u"**WaitToBeTranslated**"), u"", 0},
   };
 }
 
@@ -218,7 +219,7 @@ void CheckErrors(Checks& t, bool chinese) {
     CheckVtableError(t, object.Get(), c);
     if (dispatch)
       CheckDispatchError(t, dispatch.Get(), c);
-    if (dispatch && c.id == 1800201)
+    if (dispatch && c.id == wb::entry::kMemberLookup)
       CheckNamedArgument(t, dispatch.Get(), c);
   }
   // A failure leaves nothing behind for the next call.
@@ -238,7 +239,7 @@ void CheckModuleStateLife(Checks& t) {
   {
     ComPtr<_CWorkbench> first = NewWorkbench();
     ComPtr<_CWorkbench> second = NewWorkbench();
-    LONG id = 1800301;
+    LONG id = wb::entry::kLoyaltyPlan;
     if (first)
       first->DEVOVIZoruze(&id);
     if (second)
@@ -255,7 +256,7 @@ void CheckModuleStateLife(Checks& t) {
   t.Expect(after.released == before.released + 1, "state: released with the thread's last instance",
            Show(after));
   ComPtr<_CWorkbench> next = NewWorkbench();
-  LONG id = 1800301;
+  LONG id = wb::entry::kLoyaltyPlan;
   if (next)
     next->DEVOVIZoruze(&id);
   const Lives fresh = LivesOf(loader);
@@ -269,7 +270,7 @@ DWORD WINAPI HostThread(void*) {
   CoInitialize(nullptr);
   {
     ComPtr<_CWorkbench> object = NewWorkbench();
-    LONG id = 1800301;
+    LONG id = wb::entry::kLoyaltyPlan;
     if (object)
       object->DEVOVIZoruze(&id);
   }

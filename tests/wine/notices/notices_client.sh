@@ -12,6 +12,7 @@ mkdir -p "$tmp"
 script=$tmp/host.vbs
 cat "$root/tests/wine/lib/checks.vbs" "$here/host.vbs" >"$script"
 source "$root/tests/wine/lib/checks.sh"
+source "$WB_BUILD/tests/wine/function_ids.sh"
 check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 
 # run CASE SCENARIO ID WANT_NUMBER WANT_SOURCE WANT_NOTICES: three checks,
@@ -46,9 +47,9 @@ wb_plan 15
 # to the front.
 refused_chs=$'青禾提示\t您没有设置机构的权限!\texclamation\tfront'
 refused_eng=$'Qinghe Notice\tYou have no right to set up branch offices!\texclamation\tfront'
-run refused_chs right_refused.json 1800101 0 "" "$refused_chs"
-run refused_eng right_refused_eng.json 1800101 0 "" "$refused_eng"
-run granted default.json 1800101 0 "" ""
-run report_ok default.json 1800601 0 "" ""
-run report_error report_error.json 1800601 5 GetRptByID ""
+run refused_chs right_refused.json "$kBranchSetup" 0 "" "$refused_chs"
+run refused_eng right_refused_eng.json "$kBranchSetup" 0 "" "$refused_eng"
+run granted default.json "$kBranchSetup" 0 "" ""
+run report_ok default.json "$kReport" 0 "" ""
+run report_error report_error.json "$kReport" 5 GetRptByID ""
 wb_finish

@@ -12,16 +12,17 @@
 #include <string>
 
 #include "core/text.h"
+#include "entry/dispatch.h"
 #include "entry/workbench_idl.h"
 
 namespace wbproof {
 
 inline constexpr DISPID kDispidDEVOVIZoruze = DISPID_DEVOVIZORUZE;
-inline constexpr LONG kBranchSetup = 1800101;
-inline constexpr LONG kMemberLookup = 1800201;
-inline constexpr LONG kLoyaltyPlan = 1800301;
-inline constexpr LONG kReceiptRoll = 1800401;
-inline constexpr LONG kReport = 1800601;
+using wb::entry::kBranchSetup;
+using wb::entry::kLoyaltyPlan;
+using wb::entry::kMemberLookup;
+using wb::entry::kReceiptRoll;
+using wb::entry::kReport;
 // Not in the function table: nothing runs.
 inline constexpr LONG kNoFunction = 1800501;
 

@@ -49,6 +49,9 @@ using wbtest::Checks;
 // The id that runs a store function that succeeds in hostile_args.json.
 constexpr LONG kRuns = wbproof::kMemberLookup;
 const char kRunsProgId[] = "Finder.OneRecordPick";
+// The id as text, for names and BSTRs.
+const std::string kRunsText = std::to_string(kRuns);
+const std::u16string kRunsText16(kRunsText.begin(), kRunsText.end());
 
 BSTR Bstr(std::u16string_view text) {
   return ScopedBstr(text).Release();
@@ -134,7 +137,7 @@ void CheckByValue(Checks& t, Boundary& b) {
   b.Accepted("VT_BOOL True is id -1: nothing runs",
              Owned(VT_BOOL, [](VARIANT& v) { V_BOOL(&v) = VARIANT_TRUE; }).Get(), "");
   b.Accepted("VT_BSTR with blanks around the number",
-             Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u" 1800201 "); }).Get(),
+             Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u" " + kRunsText16 + u" "); }).Get(),
              kRunsProgId);
   b.Refused("VT_BSTR empty", Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u""); }).Get(),
             DISP_E_TYPEMISMATCH);
@@ -147,11 +150,11 @@ void CheckByValue(Checks& t, Boundary& b) {
   // as under Wine.
   b.Accepted(
       "VT_BSTR with an embedded NUL: the id is the text before it",
-      Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(std::u16string_view(u"1800201\0x", 9)); })
+      Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(kRunsText16 + std::u16string(u"\0x", 2)); })
           .Get(),
       kRunsProgId);
-  b.Accepted("VT_R8 1800201.4 rounds to 1800201",
-             Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = 1800201.4; }).Get(), kRunsProgId);
+  b.Accepted("VT_R8 " + kRunsText + ".4 rounds to " + kRunsText,
+             Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = kRuns + 0.4; }).Get(), kRunsProgId);
   b.Refused("VT_R8 2^31", Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = 2147483648.0; }).Get(),
             DISP_E_OVERFLOW);
   b.Refused("VT_R8 -2^31-1", Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = -2147483649.0; }).Get(),
@@ -160,7 +163,7 @@ void CheckByValue(Checks& t, Boundary& b) {
             DISP_E_OVERFLOW);
   b.Refused("VT_R8 infinity", Owned(VT_R8, [inf](VARIANT& v) { V_R8(&v) = inf; }).Get(),
             DISP_E_OVERFLOW);
-  b.Accepted("VT_I8 1800201", Owned(VT_I8, [](VARIANT& v) { V_I8(&v) = kRuns; }).Get(),
+  b.Accepted("VT_I8 " + kRunsText, Owned(VT_I8, [](VARIANT& v) { V_I8(&v) = kRuns; }).Get(),
              kRunsProgId);
   b.Refused("VT_I8 2^40", Owned(VT_I8, [](VARIANT& v) { V_I8(&v) = 1LL << 40; }).Get(),
             DISP_E_OVERFLOW);
@@ -173,7 +176,7 @@ void CheckByValue(Checks& t, Boundary& b) {
   LONG index = 0, element = kRuns;
   SafeArrayPutElement(array, &index, &element);
   ScopedVariant array_arg = Owned(VT_ARRAY | VT_I4, [array](VARIANT& v) { V_ARRAY(&v) = array; });
-  b.Refused("VT_ARRAY|VT_I4 holding 1800201", array_arg.Get(), DISP_E_TYPEMISMATCH);
+  b.Refused("VT_ARRAY|VT_I4 holding " + kRunsText, array_arg.Get(), DISP_E_TYPEMISMATCH);
 
   // Objects: the default value is read; no reference is kept.
   wbproof::ValueObject with_value(kRuns), without_value(std::nullopt);
@@ -181,7 +184,7 @@ void CheckByValue(Checks& t, Boundary& b) {
   VariantInit(&object_arg);
   V_VT(&object_arg) = VT_DISPATCH;
   V_DISPATCH(&object_arg) = &with_value;
-  b.Accepted("VT_DISPATCH whose default value is 1800201", object_arg, kRunsProgId);
+  b.Accepted("VT_DISPATCH whose default value is " + kRunsText, object_arg, kRunsProgId);
   t.Expect(with_value.default_reads() == 1 && with_value.extra_refs() == 0,
            "objects: the default value read once, no reference kept",
            std::to_string(with_value.default_reads()) + " reads, " +
@@ -210,12 +213,12 @@ void CheckByReference(Checks& t, Boundary& b) {
   V_R8REF(&ref) = &real;
   b.Refused("VT_BYREF|VT_R8 NaN", ref, DISP_E_OVERFLOW);
 
-  ScopedBstr number(u"1800201"), word(u"abc");
+  ScopedBstr number(kRunsText16), word(u"abc");
   BSTR text = number.Get();
   V_VT(&ref) = VT_BYREF | VT_BSTR;
   V_BSTRREF(&ref) = &text;
-  b.Accepted("VT_BYREF|VT_BSTR \"1800201\"", ref, kRunsProgId);
-  t.Expect(text == number.Get() && number.Text() == u"1800201",
+  b.Accepted("VT_BYREF|VT_BSTR \"" + kRunsText + "\"", ref, kRunsProgId);
+  t.Expect(text == number.Get() && number.Text() == kRunsText16,
            "by reference: the caller's BSTR is neither replaced nor changed");
   text = word.Get();
   b.Refused("VT_BYREF|VT_BSTR \"abc\"", ref, DISP_E_TYPEMISMATCH);

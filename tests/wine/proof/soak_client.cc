@@ -1,7 +1,7 @@
 // The soak: one CWorkbench in a single-threaded apartment called N times
-// (100,000 by default), ids alternating between 1800301, whose component
-// fails (the error translated into the scenario's language), and 1800201,
-// which succeeds. The process's private memory may not grow by 1 MB from the
+// (100,000 by default), ids alternating between the loyalty plan, whose
+// component fails (the error translated into the scenario's language), and
+// the member lookup, which succeeds. The process's private memory may not grow by 1 MB from the
 // end of a warm-up to the end; the suite's live counts must be where they
 // started; after the release DllCanUnloadNow answers S_OK.
 //   soak_client.exe [calls]

@@ -89,23 +89,23 @@ suite_proof_host_frame() {
 # The fault sweep: every interaction of each run failing in turn, then every
 # task allocation of Workbench.dll in the run (through a malloc spy); for the
 # runs that end in an error, also through IDispatch::Invoke, whose EXCEPINFO
-# takes allocations of its own.
-WB_PROOF_SWEEPS=(1800101 1800201 1800301 1800401 1800601 1800301-failing 1800101-check-failing)
-# 1800301 and 1800401 succeed without a text or an error: they make no task
-# allocation to fail (their C++ heap is swept natively), so an allocation
-# sweep of them would sweep nothing.
-WB_PROOF_ALLOCATION_SWEEPS=(1800101 1800201 1800601 1800301-failing 1800101-check-failing)
+# takes allocations of its own. The runs are named by their function ids.
+# The loyalty plan and the receipt roll succeed without a text or an error:
+# they make no task allocation to fail (their C++ heap is swept natively), so
+# an allocation sweep of them would sweep nothing.
 suite_proof_sweep() {
   wb_proof_register proof_sweep || return 0
-  local sweep
-  for sweep in "${WB_PROOF_SWEEPS[@]}"; do
+  wb_function_ids || return 0
+  local sweep failing=("$kLoyaltyPlan-failing" "$kBranchSetup-check-failing")
+  for sweep in "$kBranchSetup" "$kMemberLookup" "$kLoyaltyPlan" "$kReceiptRoll" "$kReport" \
+    "${failing[@]}"; do
     wb_proof_run "proof_sweep_$sweep" "$WB_BUILD/tests/wine/proof/sweep_client.exe" sweep "$sweep"
   done
-  for sweep in "${WB_PROOF_ALLOCATION_SWEEPS[@]}"; do
+  for sweep in "$kBranchSetup" "$kMemberLookup" "$kReport" "${failing[@]}"; do
     wb_proof_run "proof_allocations_$sweep" "$WB_BUILD/tests/wine/proof/sweep_client.exe" \
       allocations "$sweep"
   done
-  for sweep in 1800301-failing 1800101-check-failing; do
+  for sweep in "${failing[@]}"; do
     wb_proof_run "proof_allocations_invoke_$sweep" "$WB_BUILD/tests/wine/proof/sweep_client.exe" \
       allocations-invoke "$sweep"
   done

@@ -108,18 +108,20 @@ struct Sweep {
 std::vector<Sweep> Sweeps() {
   const Error plan = {1234, "Loyalty", "积分方案不可用", "loyalty.chm", 42};
   const Error rights = {70, "Gatekeeper", "权限服务失败", "rights.chm", 9};
+  // A run is named by its id, and a failing run by a suffix to it.
+  auto name = [](LONG id, const char* suffix = "") { return std::to_string(id) + suffix; };
   return {
-      {"1800101", wbproof::kBranchSetup, Entry::object(), std::nullopt, false},
-      {"1800201", wbproof::kMemberLookup, Entry::object(), std::nullopt, false},
-      {"1800301", wbproof::kLoyaltyPlan, Entry::object(), std::nullopt, false},
-      {"1800401", wbproof::kReceiptRoll, Entry::object(), std::nullopt, false},
-      {"1800601", wbproof::kReport, Entry::object(), std::nullopt, false},
-      {"1800301-failing",
+      {name(wbproof::kBranchSetup), wbproof::kBranchSetup, Entry::object(), std::nullopt, false},
+      {name(wbproof::kMemberLookup), wbproof::kMemberLookup, Entry::object(), std::nullopt, false},
+      {name(wbproof::kLoyaltyPlan), wbproof::kLoyaltyPlan, Entry::object(), std::nullopt, false},
+      {name(wbproof::kReceiptRoll), wbproof::kReceiptRoll, Entry::object(), std::nullopt, false},
+      {name(wbproof::kReport), wbproof::kReport, Entry::object(), std::nullopt, false},
+      {name(wbproof::kLoyaltyPlan, "-failing"),
        wbproof::kLoyaltyPlan,
        {{"Loyalty.CPlan", {{"Show", {{"raise", ToJson(plan)}}}}}},
        plan,
        false},
-      {"1800101-check-failing",
+      {name(wbproof::kBranchSetup, "-check-failing"),
        wbproof::kBranchSetup,
        {{"Gatekeeper.RightsDesk", {{"AccessCheck", {{"raise", ToJson(rights)}}}}}},
        rights,

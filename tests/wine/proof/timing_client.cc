@@ -295,23 +295,27 @@ void CheckCallCounts(Checks& t, const std::wstring& journal) {
               {"get " + loader + ".ResFileBaseName", 2},
               {"get " + loader + ".LanguageID", 2},
               {"get " + loader + ".LoadString", 2}});
-  CheckCalls(t, journal, "the member lookup (1800201)", call(wbproof::kMemberLookup),
+  CheckCalls(t, journal, "the member lookup (" + std::to_string(wbproof::kMemberLookup) + ")",
+             call(wbproof::kMemberLookup),
              {{"create Finder.OneRecordPick", 1},
               {"let Finder.OneRecordPick.ClassTypeID", 1},
               {"let Finder.OneRecordPick.classTypeFilter", 1},
               {"let Finder.OneRecordPick.ShowType", 1},
               {"call Finder.OneRecordPick.Show", 1}});
   // The right check: two creations, two GetProperty, one AccessCheck.
-  CheckCalls(t, journal, "the branch setup behind its right check (1800101)",
-             call(wbproof::kBranchSetup),
-             {{"create BranchLink.ClsLink", 1},
-              {"let BranchLink.ClsLink.DataBaseType", 1},
-              {"create Gatekeeper.RightsDesk", 1},
-              {"create CtxStore.SessionBag", 1},
-              {"get CtxStore.SessionBag.GetProperty", 2},
-              {"get Gatekeeper.RightsDesk.AccessCheck", 1},
-              {"call BranchLink.ClsLink.InitSetting", 1}});
-  CheckCalls(t, journal, "the report (1800601)", call(wbproof::kReport),
+  CheckCalls(
+      t, journal,
+      "the branch setup behind its right check (" + std::to_string(wbproof::kBranchSetup) + ")",
+      call(wbproof::kBranchSetup),
+      {{"create BranchLink.ClsLink", 1},
+       {"let BranchLink.ClsLink.DataBaseType", 1},
+       {"create Gatekeeper.RightsDesk", 1},
+       {"create CtxStore.SessionBag", 1},
+       {"get CtxStore.SessionBag.GetProperty", 2},
+       {"get Gatekeeper.RightsDesk.AccessCheck", 1},
+       {"call BranchLink.ClsLink.InitSetting", 1}});
+  CheckCalls(t, journal, "the report (" + std::to_string(wbproof::kReport) + ")",
+             call(wbproof::kReport),
              {{"create Tabulate.ClsTable", 1},
               {"let Tabulate.ClsTable.RptID", 1},
               {"let Tabulate.ClsTable.ReportName", 1},
@@ -358,11 +362,11 @@ int wmain(int argc, wchar_t** argv) {
             return wb_ptr->DEVOVIZoruze(&id) == S_OK;
           },
           LookupFloor);
-      Report(t, "member lookup 1800201", lookup);
+      Report(t, "member lookup " + std::to_string(wbproof::kMemberLookup), lookup);
       const Ratio failing = Compare(
           blocks, [wb_ptr] { return PlanFailureDispatch(wb_ptr); },
           [loader_ptr] { return PlanFailureFloor(loader_ptr); });
-      Report(t, "failing call translated in ENG 1800301", failing);
+      Report(t, "failing call translated in ENG " + std::to_string(wbproof::kLoyaltyPlan), failing);
       std::printf("# ops per side per block: %d, blocks: %d\n", kOpsPerBlock, blocks);
     }
   }

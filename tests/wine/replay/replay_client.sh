@@ -10,6 +10,7 @@ set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 source "$here/../lib/checks.sh"
+source "$WB_BUILD/tests/wine/function_ids.sh"
 tmp=$WB_WINE_TMP/replay
 mkdir -p "$tmp"
 wb_plan 9
@@ -46,16 +47,16 @@ $at"event":"host-enter","method":"ShowWorkbenchForm"}
 $at"event":"create","progid":"ReceiptRoll.CReceiptRoll"}
 $at"event":"release","progid":"ReceiptRoll.CReceiptRoll"}
 $at"event":"host-leave","method":"ShowWorkbenchForm","outcome":"ok"}
-$at"event":"host-enter","method":"DEVOVIZoruze","id":1800201}
+$at"event":"host-enter","method":"DEVOVIZoruze","id":$kMemberLookup}
 $at"event":"create","progid":"Vendor.Gadget"}
 $at"event":"release","progid":"Vendor.Gadget"}
-$at"event":"host-leave","method":"DEVOVIZoruze","id":1800201,"outcome":"ok"}
+$at"event":"host-leave","method":"DEVOVIZoruze","id":$kMemberLookup,"outcome":"ok"}
 EOF2
 tr -d '\r' <"$store" | jq -c --arg v "$long" '
   if .member == "GetProperty" then .result = {type: "String", value: $v, length: 300}
   elif .member == "AccessCheck" then .args[0] = {type: "String", value: $v, length: 300, byref: false}
   else . end' | sed "5r $tmp/inserted.jsonl" >"$tmp/mixed.jsonl"
-printf '%s\n%s' "$at\"event\":\"host-enter\",\"method\":\"DEVOVIZoruze\",\"id\":1800201}" \
+printf '%s\n%s' "$at\"event\":\"host-enter\",\"method\":\"DEVOVIZoruze\",\"id\":$kMemberLookup}" \
   "$at\"event\":\"create\",\"progid\":\"Finder.One" >>"$tmp/mixed.jsonl"
 replay mixed "$tmp/mixed.jsonl"
 wb_expect_eq "what cannot be replayed is left out, and the rest is the same" \
@@ -63,7 +64,7 @@ wb_expect_eq "what cannot be replayed is left out, and the rest is the same" \
   "$(tail -n 1 "$tmp/mixed.txt")"
 named=
 for what in "a console session" "outside the reference suite's catalog" "cut at 256 of 300" \
-  "the trace ends inside DEVOVIZoruze(1800201)" "the last line is cut short"; do
+  "the trace ends inside DEVOVIZoruze($kMemberLookup)" "the last line is cut short"; do
   named+="$(grep '^cannot replay: ' "$tmp/mixed.txt" | grep -cF "$what")"
 done
 wb_expect_eq "each thing that cannot be replayed is named on one line" 11111 "$named"
@@ -74,7 +75,7 @@ replay two-unpicked "$tmp/two.jsonl"
 rc=$?
 wb_expect_eq "two processes: the replay lists them and asks for one" \
   "2 2 host calls from 2 threads of 2 processes; pick one" \
-  "$rc $(grep -c '^  process [0-9]*, thread [0-9]*: .*, 6 host calls: DEVOVIZoruze 1800101' \
+  "$rc $(grep -c "^  process [0-9]*, thread [0-9]*: .*, 6 host calls: DEVOVIZoruze $kBranchSetup" \
     "$tmp/two-unpicked.txt") $(grep -o 'host calls from 2 threads of 2 processes; pick one' "$tmp/two-unpicked.txt")"
 replay two "$tmp/two.jsonl" --process "$(head -n 1 "$tmp/english.jsonl" | jq .pid)"
 wb_expect_eq "two processes: --process replays the one picked" \

@@ -10,11 +10,12 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 tmp=$WB_WINE_TMP/trace
 mkdir -p "$tmp"
 source "$here/../lib/checks.sh"
+source "$WB_BUILD/tests/wine/function_ids.sh"
 wb_plan 27
 check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 # Ids: the member lookup fails, the points scheme cannot be created, an id
 # outside the table does nothing.
-ids=(1800201 1800301 1800501)
+ids=("$kMemberLookup" "$kLoyaltyPlan" 1800501)
 # host [ENV...]: the host's answers, with the given environment.
 host() {
   local report=$tmp/report.txt
@@ -37,8 +38,8 @@ reg delete 'HKCU\Software\Workbench' /f
 plain=$(host -u WORKBENCH_TRACE)
 check "the host got its answers" 3 "$(grep -c '^18' <<<"$plain")"
 check "the member lookup's error reaches the host" \
-  "1800201: 1001|Finder.OneRecordPick|调用门店函数出错。原因：会员资料库无法连接|finder.chm|42" \
-  "$(grep '^1800201' <<<"$plain")"
+  "$kMemberLookup: 1001|Finder.OneRecordPick|调用门店函数出错。原因：会员资料库无法连接|finder.chm|42" \
+  "$(grep "^$kMemberLookup" <<<"$plain")"
 
 # Off: no file anywhere the process could put one by itself: its working
 # folder, the prefix (profile, temporary and system folders), beside the DLL.
@@ -68,7 +69,7 @@ expect "the component released" 1 '.event=="release" and .progid=="Finder.OneRec
 expect "the creation that failed, with its error" 1 \
   '.event=="create-failed" and .progid=="Loyalty.CPlan" and .error.number==429'
 expect "the host's outcome with all five fields" 1 \
-  '.event=="host-leave" and .id==1800201 and .outcome=="error" and .error.number==1001
+  '.event=="host-leave" and .id=='"$kMemberLookup"' and .outcome=="error" and .error.number==1001
    and .error.source=="Finder.OneRecordPick"
    and .error.description=="调用门店函数出错。原因：会员资料库无法连接"
    and .error.helpfile=="finder.chm" and .error.helpcontext==42'
@@ -122,14 +123,14 @@ check "limited: the file ends within its limit and that line" 1 \
 
 # The report passes the report component, created while the trace was on, to
 # the viewer, created after it stopped: the limit falls between the two.
-ids=(1800601)
+ids=("$kReport")
 report_trace=$tmp/report.jsonl
 rm -f "$report_trace"
 host WORKBENCH_TRACE="$(wb_winpath "$report_trace")" >/dev/null
 limit=$(awk '{bytes += length($0) + 1} /"event":"create".*Tabulate/ {print bytes + 1; exit}' \
   "$report_trace")
 rm -f "$report_trace"
-check "a trace that stops during the report: the report is shown" "1800601: 0||||0" \
+check "a trace that stops during the report: the report is shown" "$kReport: 0||||0" \
   "$(host WORKBENCH_TRACE="$(wb_winpath "$report_trace")" WORKBENCH_TRACE_LIMIT="$limit")"
 check "a trace that stops during the report: it stopped between the two components" \
   "create Tabulate.ClsTable|trace-full" \

@@ -8,8 +8,10 @@
 // activation; also a console over another one, and two threads each with a
 // host and a console. With --com the console is opened through
 // Workbench.CWorkbench (registered) instead of the linked ShowWorkbenchForm.
-// With --bench N it also times N log appends. With --host it only opens one
-// console (over the stand-in suite) for uidriver to drive from outside.
+// Either way the suite's components are the registered reference suite's,
+// whose journal file --journal names. With --bench N it also times N log
+// appends. With --host it only opens one console for uidriver to drive from
+// outside.
 #include <windows.h>
 
 #include <objbase.h>
@@ -33,7 +35,6 @@
 #include "launchers/modpublic.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/ui/console_remote.h"
-#include "tests/wine/ui/fake_suite.h"
 #include "tests/wine/ui/journal_file.h"
 
 namespace {
@@ -330,55 +331,61 @@ struct ToolCase {
   const char* absent = nullptr;     // a component that the click must not touch
 };
 
-// `user_name`: the session's user name that the suite answers.
-std::vector<ToolCase> ToolCases(const std::string& user_name) {
+// The suite's journal in the short form of tests/support/journal_line.h;
+// the session's user name is the suite's default.
+std::vector<ToolCase> ToolCases() {
   const std::string pid = std::to_string(GetCurrentProcessId());
-  const std::string user = "CtxStore.SessionBag GetProperty(Long " + pid + ", String UserName)";
-  const std::string user_let = "DayClose.CDayCloseRun let User(String " + user_name + ")";
+  const std::string user =
+      "get CtxStore.SessionBag.GetProperty(ByRef Long " + pid + ", ByRef String \"UserName\")";
   return {
       {1,
        L"mnuVIP_ViewAll",
-       {"new Finder.OneRecordPick", "Finder.OneRecordPick let ClassTypeID(Long 1005001)",
-        "Finder.OneRecordPick let classTypeFilter(String  FBillTypeID=1 AND FID>0 )",
-        "Finder.OneRecordPick let ShowType(Integer 0)", "Finder.OneRecordPick Show()",
-        "free Finder.OneRecordPick"}},
+       {"create Finder.OneRecordPick", "let Finder.OneRecordPick.ClassTypeID = Long 1005001",
+        "let Finder.OneRecordPick.classTypeFilter = String \" FBillTypeID=1 AND FID>0 \"",
+        "let Finder.OneRecordPick.ShowType = Integer 0", "call Finder.OneRecordPick.Show()",
+        "release Finder.OneRecordPick"}},
       {2, L"mnuVIP", {}},
       // The scheme's component fails: the error ends the click inside the
       // console, which stays open and shows nothing.
-      {3, L"mnuVIP_Sheme", {"new Loyalty.CPlan", "Loyalty.CPlan Show()", "free Loyalty.CPlan"}},
+      {3,
+       L"mnuVIP_Sheme",
+       {"create Loyalty.CPlan", "call Loyalty.CPlan.Show()", "release Loyalty.CPlan"}},
       // The points query is refused: a notice, and no points component.
       {4,
        L"mnuVIP_ViewScore",
-       {"Gatekeeper.RightsDesk AccessCheck(", "Long 2811, Long 3, Long 2097152)"},
+       {"get Gatekeeper.RightsDesk.AccessCheck(",
+        "ByRef Long 2811, ByRef Long 3, ByRef Long 2097152)"},
        L"您没有查询积分的权限",
        "Loyalty.CPoints"},
       {5, L"mnuOther", {}},
       // Run after the console's load: the branch component gets DataBaseType 1.
       {7,
        L"mnuSet_Offset",
-       {"new BranchLink.ClsLink", "BranchLink.ClsLink let DataBaseType(Integer 1)",
-        "Long 2812, Long 1, Long 2097152)", "BranchLink.ClsLink InitSetting()",
-        "free BranchLink.ClsLink"}},
+       {"create BranchLink.ClsLink", "let BranchLink.ClsLink.DataBaseType = Integer 1",
+        "ByRef Long 2812, ByRef Long 1, ByRef Long 2097152)",
+        "call BranchLink.ClsLink.InitSetting()", "release BranchLink.ClsLink"}},
       {8, L"mnuSet", {}},
       {9,
        L"mnuOther_Bill",
-       {"new ReceiptRoll.CReceiptRoll", "ReceiptRoll.CReceiptRoll Showform()",
-        "free ReceiptRoll.CReceiptRoll"}},
+       {"create ReceiptRoll.CReceiptRoll", "call ReceiptRoll.CReceiptRoll.Showform()",
+        "release ReceiptRoll.CReceiptRoll"}},
       {10,
        L"mnuOther_HotKey",
-       {"new TillGuide.CKeyMap", "TillGuide.CKeyMap ShowHELP()", "free TillGuide.CKeyMap"}},
+       {"create TillGuide.CKeyMap", "call TillGuide.CKeyMap.ShowHELP()",
+        "release TillGuide.CKeyMap"}},
       // The console reads the user name before the day-end launcher runs.
       {11,
        L"mnuOther_ReckoningDaily",
-       {user, "new DayClose.CDayCloseRun", "DayClose.CDayCloseRun let checktype(Integer 1)",
-        user_let, "DayClose.CDayCloseRun ShowReckoning(String RUBO, Boolean False)",
-        "free DayClose.CDayCloseRun"},
+       {user, "create DayClose.CDayCloseRun", "let DayClose.CDayCloseRun.checktype = Integer 1",
+        "let DayClose.CDayCloseRun.User = String \"店长01\"",
+        "get DayClose.CDayCloseRun.ShowReckoning(ByRef String \"RUBO\", ByRef Boolean false)",
+        "release DayClose.CDayCloseRun"},
        L"日结完成"},
       {12,
        L"mnuOther_ReckoningDailyOver",
-       {user, "new DayClose.CDayCloseRun",
-        "DayClose.CDayCloseRun ShowReckoning(String RUBO, Boolean True)",
-        "free DayClose.CDayCloseRun"},
+       {user, "create DayClose.CDayCloseRun",
+        "get DayClose.CDayCloseRun.ShowReckoning(ByRef String \"RUBO\", ByRef Boolean true)",
+        "release DayClose.CDayCloseRun"},
        L"反日结失败\r\n数据库忙"},
   };
 }
@@ -516,8 +523,7 @@ void Bench(Checks& checks, HWND console, int appends) {
                   "bench: appending does not scroll the log box");
 }
 
-// The journal of the suite in use: the stand-ins', or the reference suite's
-// file; none when neither is there.
+// The journal of the reference suite, read from its file; none without one.
 using TakeJournal = std::function<std::vector<std::string>()>;
 
 void FirstSession(Checks& checks,
@@ -560,7 +566,7 @@ void FirstSession(Checks& checks,
   size_t count = 0;
   if (journal_of_suite)
     journal_of_suite();
-  for (const ToolCase& tool : ToolCases(options.com ? "店长01" : "clerk01")) {
+  for (const ToolCase& tool : ToolCases()) {
     const std::string label = "click " + wbui::Utf8(tool.name);
     const std::wstring before = StampNow();
     if (tool.notice) {
@@ -841,7 +847,7 @@ void TwoThreadsRow(Checks& checks, const Options& options, const HostWindows& ho
 // The checks that RunAll reports, part by part in its order.
 int Planned(const Options& options, bool journal) {
   int tools = 0;
-  for (const ToolCase& tool : ToolCases({}))
+  for (const ToolCase& tool : ToolCases())
     tools += (tool.notice ? 5 : 1) + 3 + (journal ? 1 : 0);
   int close_rows = 0;
   for (const CloseWay& way : kCloseWays)
@@ -901,27 +907,17 @@ int main(int argc, char** argv) {
     // Stands for the entry class instance that calls ShowWorkbenchForm: the
     // thread's module state outlives each console.
     wb::ThreadStateUser host;
-    // In process, the suite's components are stand-ins that keep a journal;
-    // through COM they are whatever is registered (the reference suite, whose
-    // journal file --journal names).
-    wbui::FakeSuite fake;
-    wbui::FakeSuite* suite = options.com ? nullptr : &fake;
-    if (suite)
-      wb::SetComponentFactory(suite);
     if (options.host_only) {
       checks.Plan(1);
       ExpectReturned(checks, OpenWhileDriving(options, [](HANDLE) {}));
     } else {
       wbui::JournalFile file(options.journal);
       TakeJournal journal_of_suite;
-      if (suite)
-        journal_of_suite = [suite] { return suite->Take(); };
       if (!options.journal.empty())
         journal_of_suite = [&file] { return file.Take(); };
       RunAll(options, checks, journal_of_suite);
     }
   }
-  wb::SetComponentFactory(nullptr);
   CoUninitialize();
   return checks.Finish();
 }

@@ -1,6 +1,5 @@
 // The reference suite's journal file (JSON lines, appended as calls happen),
-// read back in the short form of the stand-in suite's journal:
-//   new <ProgID> | free <ProgID> | <ProgID> [let ]<Member>(<Kind> <value>, ...)
+// read back in the tests' short form (tests/support/journal_line.h).
 #pragma once
 
 #include <string>
@@ -18,8 +17,5 @@ class JournalFile {
   std::string path_;
   size_t offset_ = 0;
 };
-
-// One journal line in the short form; "" for events without one.
-std::string ShortEntry(const std::string& json_line);
 
 }  // namespace wbui

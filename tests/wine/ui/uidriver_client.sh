@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A Wine client: one console host process (console_client.exe --host, over
-# the stand-in suite), driven from other processes by uidriver.exe. Prints
-# a plan and ok / not ok lines like any client. Run by tests/wine/ui/suite.sh,
+# the registered reference suite), driven from other processes by
+# uidriver.exe. Prints a plan and ok / not ok lines like any client. Run by tests/wine/ui/suite.sh,
 # which sets WB_WINE_LOADER, WB_CONSOLE_UI and WB_WINE_TMP. The menu bar is
 # read by console_client in process: under Wine another process cannot.
 set -uo pipefail
