@@ -13,6 +13,7 @@ WB_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
 work=$1
 win32=$2
 source "$WB_ROOT/tests/wine/lib/checks.sh"
+source "$WB_BUILD/tests/wine/function_ids.sh"
 wine64=/usr/lib/wine/wine64
 wine32=/usr/lib/wine/wine
 main_prefix=$WINEPREFIX
@@ -42,8 +43,8 @@ fails() {
 msiexec() { "$wine64" msiexec "$@" /qn; }
 # host WINE: the example late-bound host runs a member lookup, by ProgID.
 host() {
-  "$1" cscript //nologo "$(wb_winpath "$WB_ROOT/examples/late_bound.vbs")" 1800201 >"$work/host.out" 2>&1
-  [[ $(tr -d '\r' <"$work/host.out") == "DEVOVIZoruze(1800201): success" ]] || { cat "$work/host.out"; return 1; }
+  "$1" cscript //nologo "$(wb_winpath "$WB_ROOT/examples/late_bound.vbs")" "$kMemberLookup" >"$work/host.out" 2>&1
+  [[ $(tr -d '\r' <"$work/host.out") == "DEVOVIZoruze($kMemberLookup): success" ]] || { cat "$work/host.out"; return 1; }
 }
 program_files=$prefix/drive_c/Program\ Files/Workbench
 program_files_x86=$prefix/drive_c/Program\ Files\ \(x86\)/Workbench
