@@ -29,21 +29,13 @@ using wb::win::ScopedBstr;
 using wb::win::ScopedExcepInfo;
 using wb::win::ScopedVariant;
 using wbtest::Checks;
+using wbtest::ExpectHr;
+using wbtest::Hex;
 
 constexpr DISPID kShowWorkbenchForm = DISPID_SHOWWORKBENCHFORM;
 constexpr DISPID kDEVOVIZoruze = DISPID_DEVOVIZORUZE;
 // Not in the function table: the call returns normally and does nothing.
 constexpr LONG kNoFunction = 1800501;
-
-std::string Hex(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
-  return text;
-}
-
-void ExpectHr(Checks& t, HRESULT actual, HRESULT expected, const std::string& name) {
-  t.Expect(actual == expected, name, "got " + Hex(actual) + ", want " + Hex(expected));
-}
 
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();

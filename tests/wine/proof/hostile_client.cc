@@ -40,19 +40,16 @@ using Microsoft::WRL::ComPtr;
 using wb::win::ScopedBstr;
 using wb::win::ScopedExcepInfo;
 using wb::win::ScopedVariant;
-using wbproof::Hex;
 using wbproof::HostError;
 using wbtest::Checks;
+using wbtest::Hex;
+using wbtest::RefTo;
 
 // ---- Arguments --------------------------------------------------------------
 
 // The id that runs a store function that succeeds in hostile_args.json.
 constexpr LONG kRuns = wbproof::kMemberLookup;
 const char kRunsProgId[] = "Finder.OneRecordPick";
-
-BSTR Bstr(std::u16string_view text) {
-  return ScopedBstr(text).Release();
-}
 
 ScopedVariant Owned(VARTYPE type, const std::function<void(VARIANT&)>& fill) {
   VARIANT v;
@@ -82,16 +79,12 @@ class Boundary {
     const std::wstring journal = wbproof::SuiteJournalPath();
     const size_t before = wbproof::ReadJournal(journal).size();
     DISPPARAMS params = {args, nullptr, count, 0};
-    VARIANT result;
-    VariantInit(&result);
-    V_VT(&result) = VT_I4;  // a conforming callee overwrites it
+    ScopedVariant result(0);  // a conforming callee overwrites it
     ScopedExcepInfo excep;
     Outcome out;
-    out.hr = dispatch_->Invoke(wbproof::kDispidDEVOVIZoruze, IID_NULL, 0, flags, &params, &result,
-                               excep.Receive(), &out.arg_error);
-    out.result_type = V_VT(&result);
-    ScopedVariant owned;
-    owned.Reset(result);
+    out.hr = dispatch_->Invoke(wbproof::kDispidDEVOVIZoruze, IID_NULL, 0, flags, &params,
+                               result.AsInput(), excep.Receive(), &out.arg_error);
+    out.result_type = result.type();
     const std::vector<wbproof::Entry> entries = wbproof::ReadJournal(journal);
     out.journal_lines = entries.size() - before;
     for (size_t i = before; i < entries.size(); ++i) {
@@ -128,37 +121,25 @@ class Boundary {
 };
 
 void CheckByValue(Checks& t, Boundary& b) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity();
   b.Accepted("VT_EMPTY is id 0: nothing runs", Owned(VT_EMPTY, [](VARIANT&) {}).Get(), "");
-  b.Accepted("VT_BOOL True is id -1: nothing runs",
-             Owned(VT_BOOL, [](VARIANT& v) { V_BOOL(&v) = VARIANT_TRUE; }).Get(), "");
-  b.Accepted("VT_BSTR with blanks around the number",
-             Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u" 1800201 "); }).Get(),
+  b.Accepted("VT_BOOL True is id -1: nothing runs", ScopedVariant(true).Get(), "");
+  b.Accepted("VT_BSTR with blanks around the number", ScopedVariant(u" 1800201 ").Get(),
              kRunsProgId);
-  b.Refused("VT_BSTR empty", Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u""); }).Get(),
-            DISP_E_TYPEMISMATCH);
+  b.Refused("VT_BSTR empty", ScopedVariant(u"").Get(), DISP_E_TYPEMISMATCH);
   b.Refused("VT_BSTR null pointer", Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = nullptr; }).Get(),
             DISP_E_TYPEMISMATCH);
-  b.Refused("VT_BSTR of a number beyond a Long",
-            Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u"99999999999"); }).Get(),
+  b.Refused("VT_BSTR of a number beyond a Long", ScopedVariant(u"99999999999").Get(),
             DISP_E_OVERFLOW);
   // The platform's conversion reads a text up to its first NUL, on Windows
   // as under Wine.
-  b.Accepted(
-      "VT_BSTR with an embedded NUL: the id is the text before it",
-      Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(std::u16string_view(u"1800201\0x", 9)); })
-          .Get(),
-      kRunsProgId);
-  b.Accepted("VT_R8 1800201.4 rounds to 1800201",
-             Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = 1800201.4; }).Get(), kRunsProgId);
-  b.Refused("VT_R8 2^31", Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = 2147483648.0; }).Get(),
+  b.Accepted("VT_BSTR with an embedded NUL: the id is the text before it",
+             ScopedVariant(std::u16string_view(u"1800201\0x", 9)).Get(), kRunsProgId);
+  b.Accepted("VT_R8 1800201.4 rounds to 1800201", ScopedVariant(1800201.4).Get(), kRunsProgId);
+  b.Refused("VT_R8 2^31", ScopedVariant(2147483648.0).Get(), DISP_E_OVERFLOW);
+  b.Refused("VT_R8 -2^31-1", ScopedVariant(-2147483649.0).Get(), DISP_E_OVERFLOW);
+  b.Refused("VT_R8 NaN", ScopedVariant(std::numeric_limits<double>::quiet_NaN()).Get(),
             DISP_E_OVERFLOW);
-  b.Refused("VT_R8 -2^31-1", Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = -2147483649.0; }).Get(),
-            DISP_E_OVERFLOW);
-  b.Refused("VT_R8 NaN", Owned(VT_R8, [nan](VARIANT& v) { V_R8(&v) = nan; }).Get(),
-            DISP_E_OVERFLOW);
-  b.Refused("VT_R8 infinity", Owned(VT_R8, [inf](VARIANT& v) { V_R8(&v) = inf; }).Get(),
+  b.Refused("VT_R8 infinity", ScopedVariant(std::numeric_limits<double>::infinity()).Get(),
             DISP_E_OVERFLOW);
   b.Accepted("VT_I8 1800201", Owned(VT_I8, [](VARIANT& v) { V_I8(&v) = kRuns; }).Get(),
              kRunsProgId);
@@ -249,36 +230,30 @@ void CheckByReference(Checks& t, Boundary& b) {
 
   // A script's variable (VT_BYREF|VT_VARIANT) holding each hostile kind.
   ScopedVariant variable;
-  VARIANT var_ref;
-  VariantInit(&var_ref);
-  V_VT(&var_ref) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&var_ref) = variable.AsInput();
-  b.Accepted("a variable holding Empty: nothing runs", var_ref, "");
+  ScopedVariant var_ref = RefTo(variable);
+  b.Accepted("a variable holding Empty: nothing runs", var_ref.Get(), "");
   variable.Reset(Owned(VT_NULL, [](VARIANT&) {}).Release());
-  b.Refused("a variable holding Null", var_ref, DISP_E_TYPEMISMATCH);
+  b.Refused("a variable holding Null", var_ref.Get(), DISP_E_TYPEMISMATCH);
   variable.Reset(Owned(VT_ERROR, [](VARIANT& v) { V_ERROR(&v) = DISP_E_PARAMNOTFOUND; }).Release());
-  b.Refused("a variable holding the missing marker", var_ref, DISP_E_PARAMNOTOPTIONAL);
+  b.Refused("a variable holding the missing marker", var_ref.Get(), DISP_E_PARAMNOTOPTIONAL);
   variable.Reset(Owned(VT_ARRAY | VT_I4, [](VARIANT& v) {
                    V_ARRAY(&v) = SafeArrayCreateVector(VT_I4, 0, 1);
                  }).Release());
-  b.Refused("a variable holding an array", var_ref, DISP_E_TYPEMISMATCH);
-  variable.Reset(Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = 1e300; }).Release());
-  b.Refused("a variable holding 1e300", var_ref, DISP_E_OVERFLOW);
+  b.Refused("a variable holding an array", var_ref.Get(), DISP_E_TYPEMISMATCH);
+  variable = ScopedVariant(1e300);
+  b.Refused("a variable holding 1e300", var_ref.Get(), DISP_E_OVERFLOW);
   // Nested references: a variable that refers to another Long.
   LONG inner = kRuns;
-  variable.Reset(Owned(VT_BYREF | VT_I4, [&inner](VARIANT& v) { V_I4REF(&v) = &inner; }).Release());
-  b.Accepted("a variable holding a reference to a Long", var_ref, kRunsProgId);
+  variable = RefTo(inner);
+  b.Accepted("a variable holding a reference to a Long", var_ref.Get(), kRunsProgId);
   (void)variable.Release();  // it referred to `inner`: nothing of its own to free
-  V_VARIANTREF(&var_ref) = nullptr;
-  b.Refused("VT_BYREF|VT_VARIANT with a null pointer", var_ref, DISP_E_TYPEMISMATCH);
+  V_VARIANTREF(var_ref.AsInput()) = nullptr;
+  b.Refused("VT_BYREF|VT_VARIANT with a null pointer", var_ref.Get(), DISP_E_TYPEMISMATCH);
 }
 
 void CheckShapes(Checks& t, Boundary& b, IDispatch* dispatch) {
   LONG id = kRuns;
-  VARIANT arg;
-  VariantInit(&arg);
-  V_VT(&arg) = VT_BYREF | VT_I4;
-  V_I4REF(&arg) = &id;
+  ScopedVariant arg = RefTo(id);
   const auto invoke = [dispatch](DISPID dispid, WORD flags, DISPPARAMS* params) {
     ScopedVariant result;
     ScopedExcepInfo excep;
@@ -287,23 +262,23 @@ void CheckShapes(Checks& t, Boundary& b, IDispatch* dispatch) {
                             &arg_error);
   };
   const auto expect = [&t](HRESULT got, HRESULT want, const std::string& name) {
-    t.Expect(got == want, "shape: " + name, "got " + Hex(got) + ", want " + Hex(want));
+    wbtest::ExpectHr(t, got, want, "shape: " + name);
   };
 
   DISPPARAMS no_array = {nullptr, nullptr, 1, 0};
   expect(invoke(wbproof::kDispidDEVOVIZoruze, DISPATCH_METHOD, &no_array), E_INVALIDARG,
          "one argument announced, no argument array");
-  DISPPARAMS huge = {&arg, nullptr, 0x7fffffff, 0};
+  DISPPARAMS huge = {arg.AsInput(), nullptr, 0x7fffffff, 0};
   expect(invoke(wbproof::kDispidDEVOVIZoruze, DISPATCH_METHOD, &huge), DISP_E_BADPARAMCOUNT,
          "2^31-1 arguments announced");
-  DISPPARAMS named_null = {&arg, nullptr, 1, 1};
+  DISPPARAMS named_null = {arg.AsInput(), nullptr, 1, 1};
   expect(invoke(wbproof::kDispidDEVOVIZoruze, DISPATCH_METHOD, &named_null), E_INVALIDARG,
          "a named argument announced, no name array");
   DISPID put = DISPID_PROPERTYPUT;
-  DISPPARAMS as_put = {&arg, &put, 1, 1};
+  DISPPARAMS as_put = {arg.AsInput(), &put, 1, 1};
   expect(invoke(wbproof::kDispidDEVOVIZoruze, DISPATCH_PROPERTYPUT, &as_put), DISP_E_MEMBERNOTFOUND,
          "assigned with DISPID_PROPERTYPUT");
-  DISPPARAMS one = {&arg, nullptr, 1, 0};
+  DISPPARAMS one = {arg.AsInput(), nullptr, 1, 0};
   expect(invoke(wbproof::kDispidDEVOVIZoruze, DISPATCH_PROPERTYPUTREF, &one), DISP_E_MEMBERNOTFOUND,
          "DISPATCH_PROPERTYPUTREF");
   expect(invoke(wbproof::kDispidDEVOVIZoruze, 0, &one), DISP_E_MEMBERNOTFOUND, "no flags at all");
@@ -336,12 +311,7 @@ void CheckNullPointers(Checks& t, IDispatch* dispatch) {
   for (const Kind& kind : kinds) {
     std::string failures;
     for (int mask = 0; mask < 8; ++mask) {
-      ScopedVariant arg;
-      if (kind.refused) {
-        arg.Reset(Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u"x"); }).Release());
-      } else {
-        arg.Reset(Owned(VT_I4, [&kind](VARIANT& v) { V_I4(&v) = kind.id; }).Release());
-      }
+      ScopedVariant arg = kind.refused ? ScopedVariant(u"x") : ScopedVariant(kind.id);
       DISPPARAMS params = {arg.AsInput(), nullptr, 1, 0};
       ScopedVariant result;
       ScopedExcepInfo excep;
@@ -372,7 +342,7 @@ void CheckNullPointers(Checks& t, IDispatch* dispatch) {
 void CheckOutPointers(Checks& t, _CWorkbench* workbench, IDispatch* dispatch) {
   LPOLESTR name = const_cast<LPOLESTR>(L"DEVOVIZoruze");
   const auto expect = [&t](HRESULT got, HRESULT want, const std::string& what) {
-    t.Expect(got == want, "out-pointers: " + what, "got " + Hex(got) + ", want " + Hex(want));
+    wbtest::ExpectHr(t, got, want, "out-pointers: " + what);
   };
   expect(dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0, nullptr), E_INVALIDARG,
          "GetIDsOfNames with a null id array");
