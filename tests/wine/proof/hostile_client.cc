@@ -51,6 +51,10 @@ using wbtest::RefTo;
 constexpr LONG kRuns = wbproof::kMemberLookup;
 const char kRunsProgId[] = "Finder.OneRecordPick";
 
+BSTR Bstr(std::u16string_view text) {
+  return ScopedBstr(text).Release();
+}
+
 ScopedVariant Owned(VARTYPE type, const std::function<void(VARIANT&)>& fill) {
   VARIANT v;
   VariantInit(&v);
@@ -121,25 +125,37 @@ class Boundary {
 };
 
 void CheckByValue(Checks& t, Boundary& b) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
   b.Accepted("VT_EMPTY is id 0: nothing runs", Owned(VT_EMPTY, [](VARIANT&) {}).Get(), "");
-  b.Accepted("VT_BOOL True is id -1: nothing runs", ScopedVariant(true).Get(), "");
-  b.Accepted("VT_BSTR with blanks around the number", ScopedVariant(u" 1800201 ").Get(),
+  b.Accepted("VT_BOOL True is id -1: nothing runs",
+             Owned(VT_BOOL, [](VARIANT& v) { V_BOOL(&v) = VARIANT_TRUE; }).Get(), "");
+  b.Accepted("VT_BSTR with blanks around the number",
+             Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u" 1800201 "); }).Get(),
              kRunsProgId);
-  b.Refused("VT_BSTR empty", ScopedVariant(u"").Get(), DISP_E_TYPEMISMATCH);
+  b.Refused("VT_BSTR empty", Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u""); }).Get(),
+            DISP_E_TYPEMISMATCH);
   b.Refused("VT_BSTR null pointer", Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = nullptr; }).Get(),
             DISP_E_TYPEMISMATCH);
-  b.Refused("VT_BSTR of a number beyond a Long", ScopedVariant(u"99999999999").Get(),
+  b.Refused("VT_BSTR of a number beyond a Long",
+            Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u"99999999999"); }).Get(),
             DISP_E_OVERFLOW);
   // The platform's conversion reads a text up to its first NUL, on Windows
   // as under Wine.
-  b.Accepted("VT_BSTR with an embedded NUL: the id is the text before it",
-             ScopedVariant(std::u16string_view(u"1800201\0x", 9)).Get(), kRunsProgId);
-  b.Accepted("VT_R8 1800201.4 rounds to 1800201", ScopedVariant(1800201.4).Get(), kRunsProgId);
-  b.Refused("VT_R8 2^31", ScopedVariant(2147483648.0).Get(), DISP_E_OVERFLOW);
-  b.Refused("VT_R8 -2^31-1", ScopedVariant(-2147483649.0).Get(), DISP_E_OVERFLOW);
-  b.Refused("VT_R8 NaN", ScopedVariant(std::numeric_limits<double>::quiet_NaN()).Get(),
+  b.Accepted(
+      "VT_BSTR with an embedded NUL: the id is the text before it",
+      Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(std::u16string_view(u"1800201\0x", 9)); })
+          .Get(),
+      kRunsProgId);
+  b.Accepted("VT_R8 1800201.4 rounds to 1800201",
+             Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = 1800201.4; }).Get(), kRunsProgId);
+  b.Refused("VT_R8 2^31", Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = 2147483648.0; }).Get(),
             DISP_E_OVERFLOW);
-  b.Refused("VT_R8 infinity", ScopedVariant(std::numeric_limits<double>::infinity()).Get(),
+  b.Refused("VT_R8 -2^31-1", Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = -2147483649.0; }).Get(),
+            DISP_E_OVERFLOW);
+  b.Refused("VT_R8 NaN", Owned(VT_R8, [nan](VARIANT& v) { V_R8(&v) = nan; }).Get(),
+            DISP_E_OVERFLOW);
+  b.Refused("VT_R8 infinity", Owned(VT_R8, [inf](VARIANT& v) { V_R8(&v) = inf; }).Get(),
             DISP_E_OVERFLOW);
   b.Accepted("VT_I8 1800201", Owned(VT_I8, [](VARIANT& v) { V_I8(&v) = kRuns; }).Get(),
              kRunsProgId);
