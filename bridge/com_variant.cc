@@ -114,21 +114,15 @@ ScopedVariant ToComVariant(const Variant& value) {
       V_VT(&out) = VT_NULL;
       break;
     case VarKind::kInteger:
-      V_VT(&out) = VT_I2;
-      V_I2(&out) = static_cast<SHORT>(value.integral());
-      break;
+      return ScopedVariant(static_cast<int16_t>(value.integral()));
     case VarKind::kLong:
-      V_VT(&out) = VT_I4;
-      V_I4(&out) = static_cast<LONG>(value.integral());
-      break;
+      return ScopedVariant(static_cast<int32_t>(value.integral()));
     case VarKind::kSingle:
       V_VT(&out) = VT_R4;
       V_R4(&out) = static_cast<float>(value.real());
       break;
     case VarKind::kDouble:
-      V_VT(&out) = VT_R8;
-      V_R8(&out) = value.real();
-      break;
+      return ScopedVariant(value.real());
     case VarKind::kCurrency:
       V_VT(&out) = VT_CY;
       V_CY(&out).int64 = value.integral();
@@ -137,32 +131,22 @@ ScopedVariant ToComVariant(const Variant& value) {
       V_VT(&out) = VT_DATE;
       V_DATE(&out) = value.real();
       break;
-    case VarKind::kString: {
-      ScopedBstr text(value.str());
-      V_VT(&out) = VT_BSTR;
-      V_BSTR(&out) = text.Release();
-      break;
-    }
+    case VarKind::kString:
+      return ScopedVariant(value.str());
     case VarKind::kObject: {
       // A component created while the trace was on goes as itself, also
       // to one created after the trace went off or left untraced.
       const ObjectRef& object = trace::TracedObject::Unwrap(value.object());
       if (!IsComBacked(object))
         Err::RaiseRuntime(rt::kTypeMismatch);
-      V_VT(&out) = VT_DISPATCH;
-      V_DISPATCH(&out) = DispatchOf(object);
-      if (V_DISPATCH(&out))
-        V_DISPATCH(&out)->AddRef();
-      break;
+      return ScopedVariant(DispatchOf(object));
     }
     case VarKind::kError:
       V_VT(&out) = VT_ERROR;
       V_ERROR(&out) = static_cast<SCODE>(value.integral());
       break;
     case VarKind::kBoolean:
-      V_VT(&out) = VT_BOOL;
-      V_BOOL(&out) = value.integral() != 0 ? VARIANT_TRUE : VARIANT_FALSE;
-      break;
+      return ScopedVariant(value.integral() != 0);
     case VarKind::kByte:
       V_VT(&out) = VT_UI1;
       V_UI1(&out) = static_cast<BYTE>(value.integral());

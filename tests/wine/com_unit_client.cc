@@ -68,17 +68,13 @@ VARIANT Make(VARTYPE vt) {
 }
 
 void FromComVariantChecks() {
-  VARIANT v = Make(VT_I2);
-  V_I2(&v) = -7;
-  Variant r = wb::FromComVariant(v);
+  Variant r = wb::FromComVariant(ScopedVariant(int16_t{-7}).Get());
   checks.Expect(r == Variant::Integer(-7), "VT_I2 becomes Integer");
 
-  v = Make(VT_BOOL);
-  V_BOOL(&v) = VARIANT_TRUE;
-  r = wb::FromComVariant(v);
+  r = wb::FromComVariant(ScopedVariant(true).Get());
   checks.Expect(r.kind() == VarKind::kBoolean && r.integral() == -1, "VT_BOOL True becomes -1");
 
-  v = Make(VT_CY);
+  VARIANT v = Make(VT_CY);
   V_CY(&v).int64 = 123456;
   checks.Expect(wb::FromComVariant(v) == Variant::Currency(123456), "VT_CY keeps its scaled value");
 
@@ -86,15 +82,9 @@ void FromComVariantChecks() {
   V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
   checks.Expect(wb::FromComVariant(v).IsMissing(), "VT_ERROR PARAMNOTFOUND is the missing marker");
 
-  {
-    const wb::String text(u"a\0b\u4E2D", 4);
-    ScopedBstr bstr(text);
-    ScopedVariant s;
-    V_VT(s.Receive()) = VT_BSTR;
-    V_BSTR(s.AsInput()) = bstr.Release();
-    checks.Expect(wb::FromComVariant(s.Get()) == Variant::Str(text),
-                  "VT_BSTR keeps embedded NULs and CJK text");
-  }
+  const wb::String text(u"a\0b\u4E2D", 4);
+  checks.Expect(wb::FromComVariant(ScopedVariant(text).Get()) == Variant::Str(text),
+                "VT_BSTR keeps embedded NULs and CJK text");
 
   v = Make(VT_UI4);
   V_UI4(&v) = 3000000000u;
@@ -106,20 +96,15 @@ void FromComVariantChecks() {
   V_I8(&v) = -42;
   checks.Expect(wb::FromComVariant(v) == Variant::Long(-42), "VT_I8 in range becomes Long");
 
-  {
-    ScopedVariant d;
-    VARIANT one_and_half = Make(VT_R8);
-    V_R8(&one_and_half) = 1.5;
-    VariantChangeType(d.Receive(), &one_and_half, 0, VT_DECIMAL);
-    r = wb::FromComVariant(d.Get());
-    checks.Expect(r.kind() == VarKind::kDouble && r.real() == 1.5,
-                  "VT_DECIMAL with a fraction becomes Double");
-  }
+  ScopedVariant d, one_and_half(1.5);
+  VariantChangeType(d.Receive(), one_and_half.AsInput(), 0, VT_DECIMAL);
+  r = wb::FromComVariant(d.Get());
+  checks.Expect(r.kind() == VarKind::kDouble && r.real() == 1.5,
+                "VT_DECIMAL with a fraction becomes Double");
 
   LONG target = 99;
-  v = Make(VT_BYREF | VT_I4);
-  V_I4REF(&v) = &target;
-  checks.Expect(wb::FromComVariant(v) == Variant::Long(99), "VT_BYREF|VT_I4 is read through");
+  checks.Expect(wb::FromComVariant(wbtest::RefTo(target).Get()) == Variant::Long(99),
+                "VT_BYREF|VT_I4 is read through");
 
   v = Make(VT_ARRAY | VT_VARIANT);
   V_ARRAY(&v) = nullptr;
@@ -128,9 +113,7 @@ void FromComVariantChecks() {
       r.kind() == VarKind::kUnsupported && r.unsupported_vartype() == (VT_ARRAY | VT_VARIANT),
       "an array is Unsupported with its vartype");
 
-  v = Make(VT_DISPATCH);
-  V_DISPATCH(&v) = nullptr;
-  r = wb::FromComVariant(v);
+  r = wb::FromComVariant(ScopedVariant(static_cast<IDispatch*>(nullptr)).Get());
   checks.Expect(r.IsObject() && r.object().IsNothing(), "a null VT_DISPATCH is Nothing");
 }
 

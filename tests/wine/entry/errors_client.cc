@@ -37,6 +37,8 @@ using wb::win::ScopedBstr;
 using wb::win::ScopedExcepInfo;
 using wb::win::ScopedVariant;
 using wbtest::Checks;
+using wbtest::ExpectHr;
+using wbtest::RefTo;
 
 constexpr DISPID kDEVOVIZoruze = DISPID_DEVOVIZORUZE;
 
@@ -64,16 +66,6 @@ std::vector<Case> CasesFor(bool chinese) {
       {wb::entry::kMemberLookup, E_FAIL, u"Finder",
        prefix + (chinese ? u"查无此会员" : u"**WaitToBeTranslated**"), u"", 0},
   };
-}
-
-std::string Hex(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
-  return text;
-}
-
-void ExpectHr(Checks& t, HRESULT actual, HRESULT expected, const std::string& name) {
-  t.Expect(actual == expected, name, "got " + Hex(actual) + ", want " + Hex(expected));
 }
 
 // ---- Journal of the suite -----------------------------------------------------
@@ -142,17 +134,9 @@ void CheckVtableError(Checks& t, _CWorkbench* object, const Case& c) {
 void CheckDispatchError(Checks& t, IDispatch* dispatch, const Case& c) {
   const std::string p = "dispatch " + std::to_string(c.id) + ": ";
   // A script's variable, passed by reference.
-  ScopedVariant variable;
-  VARIANT value;
-  VariantInit(&value);
-  V_VT(&value) = VT_I4;
-  V_I4(&value) = c.id;
-  variable.Reset(value);
-  VARIANT arg;
-  VariantInit(&arg);
-  V_VT(&arg) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&arg) = variable.AsInput();
-  DISPPARAMS params = {&arg, nullptr, 1, 0};
+  ScopedVariant variable(c.id);
+  ScopedVariant arg = RefTo(variable);
+  DISPPARAMS params = {arg.AsInput(), nullptr, 1, 0};
   ScopedExcepInfo excep;
   UINT arg_error = 0;
   const HRESULT hr = dispatch->Invoke(kDEVOVIZoruze, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
@@ -184,11 +168,8 @@ void CheckNamedArgument(Checks& t, IDispatch* dispatch, const Case& c) {
   DISPID ids[2] = {DISPID_UNKNOWN, DISPID_UNKNOWN};
   ExpectHr(t, dispatch->GetIDsOfNames(IID_NULL, names, 2, 0, ids), S_OK, p + "names resolve");
   LONG id = c.id;
-  VARIANT arg;
-  VariantInit(&arg);
-  V_VT(&arg) = VT_BYREF | VT_I4;
-  V_I4REF(&arg) = &id;
-  DISPPARAMS params = {&arg, &ids[1], 1, 1};
+  ScopedVariant arg = RefTo(id);
+  DISPPARAMS params = {arg.AsInput(), &ids[1], 1, 1};
   ScopedExcepInfo excep;
   const Lives before = LivesOf("Finder.OneRecordPick");
   const HRESULT hr = dispatch->Invoke(ids[0], IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,

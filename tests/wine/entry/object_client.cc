@@ -13,6 +13,7 @@
 #include <wrl/client.h>
 
 #include <string>
+#include <utility>
 
 #include "tests/wine/lib/stack_com_object.h"
 #include "win/com_object.h"
@@ -30,21 +31,14 @@ using wb::win::ScopedBstr;
 using wb::win::ScopedExcepInfo;
 using wb::win::ScopedVariant;
 using wbtest::Checks;
+using wbtest::ExpectHr;
+using wbtest::Hex;
+using wbtest::RefTo;
 
 constexpr DISPID kShowWorkbenchForm = DISPID_SHOWWORKBENCHFORM;
 constexpr DISPID kDEVOVIZoruze = DISPID_DEVOVIZORUZE;
 // Not in the function table: the call returns normally and does nothing.
 constexpr LONG kNoFunction = 1800501;
-
-std::string Hex(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
-  return text;
-}
-
-void ExpectHr(Checks& t, HRESULT actual, HRESULT expected, const std::string& name) {
-  t.Expect(actual == expected, name, "got " + Hex(actual) + ", want " + Hex(expected));
-}
 
 using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
@@ -247,46 +241,33 @@ InvokeResult Call(IDispatch* dispatch,
                   DISPID* named = nullptr,
                   UINT named_count = 0) {
   DISPPARAMS params = {args, named, count, named_count};
-  // A plain value (nothing owned) that a conforming callee overwrites.
-  VARIANT result;
-  VariantInit(&result);
-  V_VT(&result) = VT_I4;
-  V_I4(&result) = 77;
+  // A plain value that a conforming callee overwrites.
+  ScopedVariant result(77);
   ScopedExcepInfo excep;
   InvokeResult out;
-  out.hr = dispatch->Invoke(dispid, IID_NULL, 0, flags, &params, &result, excep.Receive(),
+  out.hr = dispatch->Invoke(dispid, IID_NULL, 0, flags, &params, result.AsInput(), excep.Receive(),
                             &out.arg_error);
-  out.result_type = V_VT(&result);
-  ScopedVariant owned;
-  owned.Reset(result);
+  out.result_type = result.type();
   return out;
-}
-
-VARIANT Long(LONG value) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
-  return v;
 }
 
 // One argument shape of DEVOVIZoruze that must be accepted.
 void ExpectAccepted(Checks& t,
                     IDispatch* dispatch,
-                    VARIANT arg,
+                    ScopedVariant arg,
                     const std::string& name,
                     WORD flags = DISPATCH_METHOD) {
-  const InvokeResult r = Call(dispatch, kDEVOVIZoruze, flags, &arg, 1);
+  const InvokeResult r = Call(dispatch, kDEVOVIZoruze, flags, arg.AsInput(), 1);
   t.Expect(r.hr == S_OK && r.result_type == VT_EMPTY, "invoke: " + name,
            "got " + Hex(r.hr) + ", result type " + std::to_string(r.result_type));
 }
 
 void ExpectRefused(Checks& t,
                    IDispatch* dispatch,
-                   VARIANT arg,
+                   ScopedVariant arg,
                    HRESULT expected,
                    const std::string& name) {
-  const InvokeResult r = Call(dispatch, kDEVOVIZoruze, DISPATCH_METHOD, &arg, 1);
+  const InvokeResult r = Call(dispatch, kDEVOVIZoruze, DISPATCH_METHOD, arg.AsInput(), 1);
   t.Expect(r.hr == expected && r.arg_error == 0, "invoke: " + name,
            "got " + Hex(r.hr) + " arg " + std::to_string(r.arg_error) + ", want " + Hex(expected) +
                " arg 0");
@@ -295,80 +276,42 @@ void ExpectRefused(Checks& t,
 void CheckInvokeArguments(Checks& t, IDispatch* dispatch) {
   // VB6 through IDispatch: a reference to a Long, which is only read.
   LONG id = kNoFunction;
-  VARIANT by_ref_long;
-  VariantInit(&by_ref_long);
-  V_VT(&by_ref_long) = VT_BYREF | VT_I4;
-  V_I4REF(&by_ref_long) = &id;
-  ExpectAccepted(t, dispatch, by_ref_long, "VT_BYREF|VT_I4");
+  ExpectAccepted(t, dispatch, RefTo(id), "VT_BYREF|VT_I4");
   t.ExpectEq(id, kNoFunction, "invoke: the referenced Long is unchanged");
 
   // VBScript: a reference to the script's variable.
-  ScopedVariant variable;
-  variable.Reset(Long(kNoFunction));
-  VARIANT by_ref_variant;
-  VariantInit(&by_ref_variant);
-  V_VT(&by_ref_variant) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&by_ref_variant) = variable.AsInput();
-  ExpectAccepted(t, dispatch, by_ref_variant, "VT_BYREF|VT_VARIANT holding a Long");
+  ScopedVariant variable(kNoFunction);
+  ExpectAccepted(t, dispatch, RefTo(variable), "VT_BYREF|VT_VARIANT holding a Long");
   t.Expect(variable.type() == VT_I4 && V_I4(&variable.Get()) == kNoFunction,
            "invoke: the referenced variable keeps its type and value");
 
   // A variable holding text: it is converted for the call, not in place.
-  VARIANT text_value;
-  VariantInit(&text_value);
-  V_VT(&text_value) = VT_BSTR;
-  V_BSTR(&text_value) = ScopedBstr(u"1800501").Release();
-  variable.Reset(text_value);
-  V_VARIANTREF(&by_ref_variant) = variable.AsInput();
-  ExpectAccepted(t, dispatch, by_ref_variant, "VT_BYREF|VT_VARIANT holding text");
+  variable = ScopedVariant(u"1800501");
+  ExpectAccepted(t, dispatch, RefTo(variable), "VT_BYREF|VT_VARIANT holding text");
   t.Expect(variable.type() == VT_BSTR && ScopedBstr::TextOf(V_BSTR(&variable.Get())) == u"1800501",
            "invoke: the referenced text variable is unchanged");
 
-  ExpectAccepted(t, dispatch, Long(kNoFunction), "VT_I4 by value");
-  ExpectAccepted(t, dispatch, Long(kNoFunction), "called as method or property get",
+  ExpectAccepted(t, dispatch, ScopedVariant(kNoFunction), "VT_I4 by value");
+  ExpectAccepted(t, dispatch, ScopedVariant(kNoFunction), "called as method or property get",
                  DISPATCH_METHOD | DISPATCH_PROPERTYGET);
-  VARIANT small;
-  VariantInit(&small);
-  V_VT(&small) = VT_I2;
-  V_I2(&small) = -1;
-  ExpectAccepted(t, dispatch, small, "VT_I2 by value");
-  VARIANT real;
-  VariantInit(&real);
-  V_VT(&real) = VT_R8;
-  V_R8(&real) = 1800501.0;
-  ExpectAccepted(t, dispatch, real, "VT_R8 by value (JScript numbers)");
-
-  ScopedVariant text;
-  VARIANT t1;
-  VariantInit(&t1);
-  V_VT(&t1) = VT_BSTR;
-  V_BSTR(&t1) = ScopedBstr(u"1800501").Release();
-  text.Reset(t1);
-  ExpectAccepted(t, dispatch, text.Get(), "VT_BSTR with a number");
-
-  ScopedVariant word;
-  VARIANT t2;
-  VariantInit(&t2);
-  V_VT(&t2) = VT_BSTR;
-  V_BSTR(&t2) = ScopedBstr(u"abc").Release();
-  word.Reset(t2);
-  ExpectRefused(t, dispatch, word.Get(), DISP_E_TYPEMISMATCH, "text that is no number");
-  VARIANT null_value;
-  VariantInit(&null_value);
-  V_VT(&null_value) = VT_NULL;
-  ExpectRefused(t, dispatch, null_value, DISP_E_TYPEMISMATCH, "Null");
-  V_VT(&real) = VT_R8;
-  V_R8(&real) = 1e20;
-  ExpectRefused(t, dispatch, real, DISP_E_OVERFLOW, "a number beyond a Long");
-  VARIANT missing;
-  VariantInit(&missing);
-  V_VT(&missing) = VT_ERROR;
-  V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
-  ExpectRefused(t, dispatch, missing, DISP_E_PARAMNOTOPTIONAL, "the missing-argument marker");
+  ExpectAccepted(t, dispatch, ScopedVariant(int16_t{-1}), "VT_I2 by value");
+  ExpectAccepted(t, dispatch, ScopedVariant(1800501.0), "VT_R8 by value (JScript numbers)");
+  ExpectAccepted(t, dispatch, ScopedVariant(u"1800501"), "VT_BSTR with a number");
+  ExpectRefused(t, dispatch, ScopedVariant(u"abc"), DISP_E_TYPEMISMATCH, "text that is no number");
+  ScopedVariant null_value;
+  V_VT(null_value.AsInput()) = VT_NULL;
+  ExpectRefused(t, dispatch, std::move(null_value), DISP_E_TYPEMISMATCH, "Null");
+  ExpectRefused(t, dispatch, ScopedVariant(1e20), DISP_E_OVERFLOW, "a number beyond a Long");
+  ScopedVariant missing;
+  V_VT(missing.AsInput()) = VT_ERROR;
+  V_ERROR(missing.AsInput()) = DISP_E_PARAMNOTFOUND;
+  ExpectRefused(t, dispatch, std::move(missing), DISP_E_PARAMNOTOPTIONAL,
+                "the missing-argument marker");
 }
 
 void CheckInvokeShape(Checks& t, IDispatch* dispatch) {
-  VARIANT args[2] = {Long(kNoFunction), Long(kNoFunction)};
+  ScopedVariant owned[2] = {ScopedVariant(kNoFunction), ScopedVariant(kNoFunction)};
+  VARIANT args[2] = {owned[0].Get(), owned[1].Get()};
   ExpectHr(t, Call(dispatch, kDEVOVIZoruze, DISPATCH_METHOD, args, 0).hr, DISP_E_BADPARAMCOUNT,
            "invoke: DEVOVIZoruze without its argument");
   ExpectHr(t, Call(dispatch, kDEVOVIZoruze, DISPATCH_METHOD, args, 2).hr, DISP_E_BADPARAMCOUNT,
@@ -484,22 +427,17 @@ void CheckNamedArguments(Checks& t, IDispatch* dispatch) {
   for (const Case& c : cases) {
     const std::string p = std::string("named: ") + c.name;
     LONG id = kNoFunction;
-    ScopedVariant variable;
-    variable.Reset(Long(kNoFunction));
+    ScopedVariant variable(kNoFunction);
     ScopedVariant args[2];
     for (ScopedVariant& arg : args) {
-      VARIANT v;
-      VariantInit(&v);
-      V_VT(&v) = c.vt;
       if (c.vt == VT_I4)
-        V_I4(&v) = kNoFunction;
+        arg = ScopedVariant(kNoFunction);
       else if (c.vt == (VT_BYREF | VT_I4))
-        V_I4REF(&v) = &id;
+        arg = RefTo(id);
       else if (c.vt == (VT_BYREF | VT_VARIANT))
-        V_VARIANTREF(&v) = variable.AsInput();
+        arg = RefTo(variable);
       else
-        V_BSTR(&v) = ScopedBstr(u"1800501").Release();
-      arg.Reset(v);
+        arg = ScopedVariant(u"1800501");
     }
     VARIANT wire[2] = {args[0].Get(), args[1].Get()};
     DISPID named[2] = {c.named[0], c.named[1]};

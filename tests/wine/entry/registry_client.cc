@@ -47,6 +47,7 @@ namespace {
 
 using wb::win::Utf8;
 using wbtest::Checks;
+using wbtest::Hex;
 
 #ifdef _WIN64
 constexpr wchar_t kPlatform[] = L"win64";
@@ -285,12 +286,6 @@ void CheckStray(Checks& t, HKEY root, bool user, const wchar_t* registered, cons
   ExpectCreation(t, S_OK, "a host still creates the registered class");
 }
 
-std::string Hex(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "hr 0x%08lx", static_cast<unsigned long>(hr));
-  return text;
-}
-
 // A copy of the DLL in a folder deeper than MAX_PATH: what the system allows
 // there decides whether it works; it must not fail in any other way.
 void CheckDeep(Checks& t, HKEY root, const wchar_t* deep, const wchar_t* registered) {
@@ -303,7 +298,7 @@ void CheckDeep(Checks& t, HKEY root, const wchar_t* deep, const wchar_t* registe
   const HRESULT registered_hr = CallExport(deep, "DllRegisterServer");
   t.Expect(registered_hr == S_OK || registered_hr == kTooLong,
            "its registration succeeds or says the path is too long",
-           Hex(registered_hr));
+           "hr " + Hex(registered_hr));
   std::printf("deeper than MAX_PATH: %s\n", registered_hr == S_OK ? "works" : "refused");
   if (registered_hr == S_OK)
     ExpectValue(t, root, server, nullptr, deep);
@@ -324,7 +319,7 @@ void CheckDeep(Checks& t, HKEY root, const wchar_t* deep, const wchar_t* registe
       dispatch ? dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id) : E_NOINTERFACE;
   t.Expect(bound == (registered_hr == S_OK ? S_OK : kTooLong),
            "late binding agrees with the registration",
-           Hex(bound));
+           "hr " + Hex(bound));
   if (registered_hr == S_OK)
     CallExport(registered, "DllRegisterServer");
   ExpectValue(t, root, server, nullptr, registered);

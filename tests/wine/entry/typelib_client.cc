@@ -26,6 +26,7 @@ using Microsoft::WRL::ComPtr;
 using wb::win::ScopedBstr;
 using wb::win::Utf8;
 using wbtest::Checks;
+using wbtest::Hex;
 
 // Attribute blocks that the type library hands out and takes back.
 class LibAttr {
@@ -78,12 +79,6 @@ class FuncDesc {
   ITypeInfo* info_;
   FUNCDESC* desc_ = nullptr;
 };
-
-std::string Hex(unsigned long value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%lx", value);
-  return text;
-}
 
 std::string GuidText(REFGUID guid) {
   wchar_t text[40] = {};

@@ -3,8 +3,13 @@
 // number of checks the program will report), then one line per check,
 // `ok - <name>` or `not ok - <name>: <details>`; the program exits with the
 // number of failures. The harness fails a program that reports other checks
-// than it planned: one that stops early or skips a block.
+// than it planned: one that stops early or skips a block. Below them, what
+// the programs share to build and read VARIANTs and statuses.
 #pragma once
+
+#include <windows.h>
+
+#include <oleauto.h>
 
 #include <cstdio>
 #include <string>
@@ -12,6 +17,7 @@
 
 #include "core/err.h"
 #include "core/text.h"
+#include "win/scoped_variant.h"
 
 namespace wbtest {
 
@@ -57,6 +63,44 @@ inline std::string ErrText() {
   return "Err " + std::to_string(e.number) + " (" + wb::ToUtf8(e.source) +
          "): " + wb::ToUtf8(e.description) + " [" + wb::ToUtf8(e.help_file) + " #" +
          std::to_string(e.help_context) + "]";
+}
+
+// A status, flags or an error code as "0x800a0005"; a pointer or a handle as
+// the platform prints one.
+inline std::string Hex(unsigned long value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lx", value);
+  return text;
+}
+inline std::string Hex(const void* pointer) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%p", pointer);
+  return text;
+}
+
+inline void ExpectHr(Checks& t, HRESULT actual, HRESULT expected, std::string_view name) {
+  t.Expect(actual == expected, name, "got " + Hex(actual) + ", want " + Hex(expected));
+}
+
+// A by-reference argument, as VB6 passes a Long variable and VBScript its
+// own variable: it owns nothing, `target` must outlive it.
+inline wb::win::ScopedVariant RefTo(LONG& target) noexcept {
+  VARIANT ref;
+  VariantInit(&ref);
+  V_VT(&ref) = VT_BYREF | VT_I4;
+  V_I4REF(&ref) = &target;
+  wb::win::ScopedVariant out;
+  out.Reset(ref);
+  return out;
+}
+inline wb::win::ScopedVariant RefTo(wb::win::ScopedVariant& target) noexcept {
+  VARIANT ref;
+  VariantInit(&ref);
+  V_VT(&ref) = VT_BYREF | VT_VARIANT;
+  V_VARIANTREF(&ref) = target.AsInput();
+  wb::win::ScopedVariant out;
+  out.Reset(ref);
+  return out;
 }
 
 }  // namespace wbtest

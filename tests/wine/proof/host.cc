@@ -2,16 +2,16 @@
 
 #include <psapi.h>
 
-#include <cstdio>
-
 #include "win/scoped_bstr.h"
 #include "win/scoped_excep_info.h"
+#include "tests/wine/lib/checks.h"
 
 namespace wbproof {
 
 using Microsoft::WRL::ComPtr;
 using wb::win::ScopedBstr;
 using wb::win::ScopedExcepInfo;
+using wbtest::Hex;
 
 ComPtr<_CWorkbench> NewWorkbench() {
   ComPtr<_CWorkbench> object;
@@ -44,11 +44,8 @@ HostError ReadHostError(HRESULT hr) {
 }
 
 HostError CallDispatch(IDispatch* dispatch, LONG id) {
-  VARIANT arg;
-  VariantInit(&arg);
-  V_VT(&arg) = VT_BYREF | VT_I4;
-  V_I4REF(&arg) = &id;
-  DISPPARAMS params = {&arg, nullptr, 1, 0};
+  wb::win::ScopedVariant arg = wbtest::RefTo(id);
+  DISPPARAMS params = {arg.AsInput(), nullptr, 1, 0};
   ScopedExcepInfo excep;
   UINT arg_error = 0;
   HostError out;
@@ -63,12 +60,6 @@ HostError CallDispatch(IDispatch* dispatch, LONG id) {
   out.help_file = ScopedBstr::TextOf(e.bstrHelpFile);
   out.help_context = e.dwHelpContext;
   return out;
-}
-
-std::string Hex(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
-  return text;
 }
 
 std::string Show(const HostError& error) {

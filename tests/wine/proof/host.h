@@ -53,7 +53,6 @@ HostError CallDispatch(IDispatch* dispatch, LONG id);
 // "hr 0x800a04d2, Source ..., Description ..." (the description shortened
 // past 200 characters) for messages.
 std::string Show(const HostError& error);
-std::string Hex(HRESULT hr);
 
 // DllCanUnloadNow of the Workbench.dll that COM loaded into this process;
 // E_UNEXPECTED when it is not loaded.

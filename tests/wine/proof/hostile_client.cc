@@ -40,9 +40,10 @@ using Microsoft::WRL::ComPtr;
 using wb::win::ScopedBstr;
 using wb::win::ScopedExcepInfo;
 using wb::win::ScopedVariant;
-using wbproof::Hex;
 using wbproof::HostError;
 using wbtest::Checks;
+using wbtest::Hex;
+using wbtest::RefTo;
 
 // ---- Arguments --------------------------------------------------------------
 
@@ -85,16 +86,12 @@ class Boundary {
     const std::wstring journal = wbproof::SuiteJournalPath();
     const size_t before = wbproof::ReadJournal(journal).size();
     DISPPARAMS params = {args, nullptr, count, 0};
-    VARIANT result;
-    VariantInit(&result);
-    V_VT(&result) = VT_I4;  // a conforming callee overwrites it
+    ScopedVariant result(0);  // a conforming callee overwrites it
     ScopedExcepInfo excep;
     Outcome out;
-    out.hr = dispatch_->Invoke(wbproof::kDispidDEVOVIZoruze, IID_NULL, 0, flags, &params, &result,
-                               excep.Receive(), &out.arg_error);
-    out.result_type = V_VT(&result);
-    ScopedVariant owned;
-    owned.Reset(result);
+    out.hr = dispatch_->Invoke(wbproof::kDispidDEVOVIZoruze, IID_NULL, 0, flags, &params,
+                               result.AsInput(), excep.Receive(), &out.arg_error);
+    out.result_type = result.type();
     const std::vector<wbproof::Entry> entries = wbproof::ReadJournal(journal);
     out.journal_lines = entries.size() - before;
     for (size_t i = before; i < entries.size(); ++i) {
@@ -252,36 +249,30 @@ void CheckByReference(Checks& t, Boundary& b) {
 
   // A script's variable (VT_BYREF|VT_VARIANT) holding each hostile kind.
   ScopedVariant variable;
-  VARIANT var_ref;
-  VariantInit(&var_ref);
-  V_VT(&var_ref) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&var_ref) = variable.AsInput();
-  b.Accepted("a variable holding Empty: nothing runs", var_ref, "");
+  ScopedVariant var_ref = RefTo(variable);
+  b.Accepted("a variable holding Empty: nothing runs", var_ref.Get(), "");
   variable.Reset(Owned(VT_NULL, [](VARIANT&) {}).Release());
-  b.Refused("a variable holding Null", var_ref, DISP_E_TYPEMISMATCH);
+  b.Refused("a variable holding Null", var_ref.Get(), DISP_E_TYPEMISMATCH);
   variable.Reset(Owned(VT_ERROR, [](VARIANT& v) { V_ERROR(&v) = DISP_E_PARAMNOTFOUND; }).Release());
-  b.Refused("a variable holding the missing marker", var_ref, DISP_E_PARAMNOTOPTIONAL);
+  b.Refused("a variable holding the missing marker", var_ref.Get(), DISP_E_PARAMNOTOPTIONAL);
   variable.Reset(Owned(VT_ARRAY | VT_I4, [](VARIANT& v) {
                    V_ARRAY(&v) = SafeArrayCreateVector(VT_I4, 0, 1);
                  }).Release());
-  b.Refused("a variable holding an array", var_ref, DISP_E_TYPEMISMATCH);
-  variable.Reset(Owned(VT_R8, [](VARIANT& v) { V_R8(&v) = 1e300; }).Release());
-  b.Refused("a variable holding 1e300", var_ref, DISP_E_OVERFLOW);
+  b.Refused("a variable holding an array", var_ref.Get(), DISP_E_TYPEMISMATCH);
+  variable = ScopedVariant(1e300);
+  b.Refused("a variable holding 1e300", var_ref.Get(), DISP_E_OVERFLOW);
   // Nested references: a variable that refers to another Long.
   LONG inner = kRuns;
-  variable.Reset(Owned(VT_BYREF | VT_I4, [&inner](VARIANT& v) { V_I4REF(&v) = &inner; }).Release());
-  b.Accepted("a variable holding a reference to a Long", var_ref, kRunsProgId);
+  variable = RefTo(inner);
+  b.Accepted("a variable holding a reference to a Long", var_ref.Get(), kRunsProgId);
   (void)variable.Release();  // it referred to `inner`: nothing of its own to free
-  V_VARIANTREF(&var_ref) = nullptr;
-  b.Refused("VT_BYREF|VT_VARIANT with a null pointer", var_ref, DISP_E_TYPEMISMATCH);
+  V_VARIANTREF(var_ref.AsInput()) = nullptr;
+  b.Refused("VT_BYREF|VT_VARIANT with a null pointer", var_ref.Get(), DISP_E_TYPEMISMATCH);
 }
 
 void CheckShapes(Checks& t, Boundary& b, IDispatch* dispatch) {
   LONG id = kRuns;
-  VARIANT arg;
-  VariantInit(&arg);
-  V_VT(&arg) = VT_BYREF | VT_I4;
-  V_I4REF(&arg) = &id;
+  ScopedVariant arg = RefTo(id);
   const auto invoke = [dispatch](DISPID dispid, WORD flags, DISPPARAMS* params) {
     ScopedVariant result;
     ScopedExcepInfo excep;
@@ -290,23 +281,23 @@ void CheckShapes(Checks& t, Boundary& b, IDispatch* dispatch) {
                             &arg_error);
   };
   const auto expect = [&t](HRESULT got, HRESULT want, const std::string& name) {
-    t.Expect(got == want, "shape: " + name, "got " + Hex(got) + ", want " + Hex(want));
+    wbtest::ExpectHr(t, got, want, "shape: " + name);
   };
 
   DISPPARAMS no_array = {nullptr, nullptr, 1, 0};
   expect(invoke(wbproof::kDispidDEVOVIZoruze, DISPATCH_METHOD, &no_array), E_INVALIDARG,
          "one argument announced, no argument array");
-  DISPPARAMS huge = {&arg, nullptr, 0x7fffffff, 0};
+  DISPPARAMS huge = {arg.AsInput(), nullptr, 0x7fffffff, 0};
   expect(invoke(wbproof::kDispidDEVOVIZoruze, DISPATCH_METHOD, &huge), DISP_E_BADPARAMCOUNT,
          "2^31-1 arguments announced");
-  DISPPARAMS named_null = {&arg, nullptr, 1, 1};
+  DISPPARAMS named_null = {arg.AsInput(), nullptr, 1, 1};
   expect(invoke(wbproof::kDispidDEVOVIZoruze, DISPATCH_METHOD, &named_null), E_INVALIDARG,
          "a named argument announced, no name array");
   DISPID put = DISPID_PROPERTYPUT;
-  DISPPARAMS as_put = {&arg, &put, 1, 1};
+  DISPPARAMS as_put = {arg.AsInput(), &put, 1, 1};
   expect(invoke(wbproof::kDispidDEVOVIZoruze, DISPATCH_PROPERTYPUT, &as_put), DISP_E_MEMBERNOTFOUND,
          "assigned with DISPID_PROPERTYPUT");
-  DISPPARAMS one = {&arg, nullptr, 1, 0};
+  DISPPARAMS one = {arg.AsInput(), nullptr, 1, 0};
   expect(invoke(wbproof::kDispidDEVOVIZoruze, DISPATCH_PROPERTYPUTREF, &one), DISP_E_MEMBERNOTFOUND,
          "DISPATCH_PROPERTYPUTREF");
   expect(invoke(wbproof::kDispidDEVOVIZoruze, 0, &one), DISP_E_MEMBERNOTFOUND, "no flags at all");
@@ -339,12 +330,7 @@ void CheckNullPointers(Checks& t, IDispatch* dispatch) {
   for (const Kind& kind : kinds) {
     std::string failures;
     for (int mask = 0; mask < 8; ++mask) {
-      ScopedVariant arg;
-      if (kind.refused) {
-        arg.Reset(Owned(VT_BSTR, [](VARIANT& v) { V_BSTR(&v) = Bstr(u"x"); }).Release());
-      } else {
-        arg.Reset(Owned(VT_I4, [&kind](VARIANT& v) { V_I4(&v) = kind.id; }).Release());
-      }
+      ScopedVariant arg = kind.refused ? ScopedVariant(u"x") : ScopedVariant(kind.id);
       DISPPARAMS params = {arg.AsInput(), nullptr, 1, 0};
       ScopedVariant result;
       ScopedExcepInfo excep;
@@ -375,7 +361,7 @@ void CheckNullPointers(Checks& t, IDispatch* dispatch) {
 void CheckOutPointers(Checks& t, _CWorkbench* workbench, IDispatch* dispatch) {
   LPOLESTR name = const_cast<LPOLESTR>(L"DEVOVIZoruze");
   const auto expect = [&t](HRESULT got, HRESULT want, const std::string& what) {
-    t.Expect(got == want, "out-pointers: " + what, "got " + Hex(got) + ", want " + Hex(want));
+    wbtest::ExpectHr(t, got, want, "out-pointers: " + what);
   };
   expect(dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0, nullptr), E_INVALIDARG,
          "GetIDsOfNames with a null id array");

@@ -33,6 +33,7 @@
 
 #include "win/scoped_handle.h"
 #include "win/scoped_variant.h"
+#include "win/wide_text.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
@@ -96,12 +97,7 @@ bool SetThreadLanguage(const wchar_t* language) {
   DISPID dispid = DISPID_UNKNOWN;
   if (FAILED(locale->GetIDsOfNames(IID_NULL, &name, 1, 0, &dispid)))
     return false;
-  wb::win::ScopedVariant value;
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocString(language);
-  value.Reset(v);
+  wb::win::ScopedVariant value(wb::win::AsStringView(language));
   DISPID put = DISPID_PROPERTYPUT;
   DISPPARAMS params = {value.AsInput(), &put, 1, 1};
   return SUCCEEDED(locale->Invoke(dispid, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr,

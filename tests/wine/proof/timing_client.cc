@@ -56,11 +56,9 @@ DISPID IdOf(IDispatch* object, const wchar_t* name) {
   return id;
 }
 
-HRESULT Put(IDispatch* object, const wchar_t* name, VARIANT value) {
-  ScopedVariant owned;
-  owned.Reset(value);
+HRESULT Put(IDispatch* object, const wchar_t* name, ScopedVariant value) {
   DISPID put = DISPID_PROPERTYPUT;
-  DISPPARAMS params = {owned.AsInput(), &put, 1, 1};
+  DISPPARAMS params = {value.AsInput(), &put, 1, 1};
   return object->Invoke(IdOf(object, name), IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr,
                         nullptr, nullptr);
 }
@@ -78,36 +76,14 @@ HRESULT Get(IDispatch* object,
                         result ? result->Receive() : nullptr, excep.Receive(), nullptr);
 }
 
-VARIANT Long(LONG v) {
-  VARIANT out;
-  VariantInit(&out);
-  V_VT(&out) = VT_I4;
-  V_I4(&out) = v;
-  return out;
-}
-VARIANT Short(SHORT v) {
-  VARIANT out;
-  VariantInit(&out);
-  V_VT(&out) = VT_I2;
-  V_I2(&out) = v;
-  return out;
-}
-VARIANT Text(const wchar_t* text) {
-  VARIANT out;
-  VariantInit(&out);
-  V_VT(&out) = VT_BSTR;
-  V_BSTR(&out) = SysAllocString(text);
-  return out;
-}
-
 // The member lookup's calls: create, three assignments, Show, release.
 bool LookupFloor() {
   ComPtr<IDispatch> lookup = Create(L"Finder.OneRecordPick");
   if (!lookup)
     return false;
-  Put(lookup.Get(), L"ClassTypeID", Long(1005001));
-  Put(lookup.Get(), L"classTypeFilter", Text(L" FBillTypeID=1 AND FID>0 "));
-  Put(lookup.Get(), L"ShowType", Short(0));
+  Put(lookup.Get(), L"ClassTypeID", ScopedVariant(1005001));
+  Put(lookup.Get(), L"classTypeFilter", ScopedVariant(u" FBillTypeID=1 AND FID>0 "));
+  Put(lookup.Get(), L"ShowType", ScopedVariant(int16_t{0}));
   return SUCCEEDED(Get(lookup.Get(), L"Show", DISPATCH_METHOD, nullptr, 0, nullptr));
 }
 
@@ -351,8 +327,8 @@ int wmain(int argc, wchar_t** argv) {
     ComPtr<IDispatch> loader = Create(L"Phrasebook.Catalog");
     t.Expect(workbench && loader, "CWorkbench and a loader created");
     if (workbench && loader) {
-      Put(loader.Get(), L"ResFileBaseName", Text(L"Q5COM"));
-      Put(loader.Get(), L"LanguageID", Text(L"ENG"));
+      Put(loader.Get(), L"ResFileBaseName", ScopedVariant(u"Q5COM"));
+      Put(loader.Get(), L"LanguageID", ScopedVariant(u"ENG"));
       _CWorkbench* wb_ptr = workbench.Get();
       IDispatch* loader_ptr = loader.Get();
       const Ratio lookup = Compare(

@@ -40,6 +40,7 @@
 namespace {
 
 using wbtest::Checks;
+using wbtest::Hex;
 
 constexpr DWORD kWaitMs = 10000;
 
@@ -276,12 +277,6 @@ bool WaitPumping(HANDLE event) {
   }
 }
 
-std::string Hex(HWND window) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%p", static_cast<void*>(window));
-  return text;
-}
-
 // ---- Reading the log ----------------------------------------------------------
 
 struct LogLine {
@@ -311,12 +306,8 @@ std::vector<LogLine> Lines(const std::wstring& log, bool* well_formed) {
   return lines;
 }
 
-std::wstring Wide(const wb::String& s) {
-  return std::wstring(s.begin(), s.end());
-}
-
 std::wstring StampNow() {
-  return Wide(wb::platform::DateToText(wb::platform::Now()));
+  return std::wstring(wb::win::AsWideView(wb::platform::DateToText(wb::platform::Now())));
 }
 
 // ---- The first opening: everything a tester does ------------------------------
