@@ -142,6 +142,10 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
   HWND text = GetDlgItem(window, 0xFFFF);
   if (text == nullptr)
     return TRUE;
+  // The box turns visible a moment before it takes the foreground: it has a
+  // second to get there.
+  for (int wait = 0; wait < 20 && GetForegroundWindow() != window; ++wait)
+    Sleep(50);
   const bool front = GetForegroundWindow() == window;
   AppendLine(sweep->out_path, Escaped(TextOf(window)) + "\t" + Escaped(TextOf(text)) + "\t" +
                                   IconOf(window) + "\t" + (front ? "front" : "behind") + "\n");
