@@ -106,9 +106,8 @@ void UnregisterClass(const ComClass& c) {
 STDAPI DllRegisterServer() {
   using namespace refsuite::com;
   try {
-    wchar_t path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameW(wb::win::ThisModule(), path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    const std::wstring path = wb::win::ThisModulePath();
+    if (path.empty())
       return SELFREG_E_CLASS;
     for (const ComClass& c : Classes()) {
       const HRESULT hr = RegisterClass(c, path);

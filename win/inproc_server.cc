@@ -61,10 +61,6 @@ std::deque<ClassFactory>& Factories() {
 
 }  // namespace
 
-HMODULE ThisModule() noexcept {
-  return g_module;
-}
-
 std::wstring ThisModulePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {

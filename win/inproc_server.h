@@ -29,8 +29,7 @@ struct ServerClass {
 // first DllGetClassObject, outside the loader lock.
 std::span<const ServerClass> ServedClasses();
 
-// This DLL, and its full path (empty when the system cannot give it).
-HMODULE ThisModule() noexcept;
+// This DLL's full path (empty when the system cannot give it).
 std::wstring ThisModulePath();
 
 // True while one of the module's objects (LiveModuleObjects) lives or a
