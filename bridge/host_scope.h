@@ -14,8 +14,8 @@
 
 #include <utility>
 
-#include "core/err.h"
 #include "bridge/thread_state.h"
+#include "core/err.h"
 #include "core/trap.h"
 
 namespace wb {

@@ -5,16 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "core/err.h"
-#include "core/ref_counted.h"
 #include "bridge/runtime_global.h"
-#include "core/variant.h"
 #include "console/launcher_actions.h"
 #include "console/menu_model.h"
 #include "console/menu_tool_object.h"
 #include "console/tool_click.h"
-#include "tests/support/suite_fixture.h"
+#include "core/err.h"
+#include "core/ref_counted.h"
+#include "core/variant.h"
 #include "tests/support/stack_object.h"
+#include "tests/support/suite_fixture.h"
 
 namespace wb::console {
 namespace {

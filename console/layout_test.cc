@@ -5,9 +5,9 @@
 #include <cmath>
 #include <limits>
 
+#include "console/twips.h"
 #include "core/err.h"
 #include "core/runtime_errors.h"
-#include "console/twips.h"
 
 namespace wb::console {
 namespace {

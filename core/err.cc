@@ -52,7 +52,8 @@ void Err::CaptureCurrentException() noexcept {
   // Outside a catch block there is nothing in flight (and rethrowing would
   // terminate the process).
   const std::exception_ptr in_flight = std::current_exception();
-  if (!in_flight) return;
+  if (!in_flight)
+    return;
   int32_t number = rt::kInternalError;
   try {
     std::rethrow_exception(in_flight);

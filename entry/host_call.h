@@ -19,9 +19,9 @@
 
 #include "bridge/com_errors.h"
 #include "bridge/host_scope.h"
-#include "trace/trace.h"
 #include "core/trap.h"
 #include "entry/workbench_idl.h"
+#include "trace/trace.h"
 
 namespace wb::entry {
 

@@ -5,13 +5,13 @@
 
 #include <cstring>
 
-#include "win/hresult.h"
 #include "console/console.h"
 #include "entry/dispatch.h"
 #include "entry/function_id_arg.h"
 #include "entry/host_call.h"
 #include "entry/members.h"
 #include "entry/type_info.h"
+#include "win/hresult.h"
 
 namespace wb::entry {
 

@@ -10,8 +10,8 @@
 #include <wrl/client.h>
 
 #include "bridge/thread_state.h"
-#include "win/com_object.h"
 #include "entry/workbench_idl.h"
+#include "win/com_object.h"
 
 namespace wb::entry {
 

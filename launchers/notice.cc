@@ -1,12 +1,12 @@
 // The one notice box of the launchers.
 #include <utility>
 
-#include "core/err.h"
 #include "bridge/thread_state.h"
-#include "trace/trace.h"
+#include "core/err.h"
 #include "launchers/modpublic.h"
 #include "launchers/platform_notice.h"
 #include "session/mmts.h"
+#include "trace/trace.h"
 
 namespace wb::modpublic {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "core/text.h"
-#include "win/scoped_hkey.h"
 #include "refsuite/com_classes.h"
+#include "win/scoped_hkey.h"
 
 namespace refsuite::com {
 

@@ -4,9 +4,9 @@
 
 #include <new>
 
+#include "refsuite/com_object.h"
 #include "win/scoped_bstr.h"
 #include "win/scoped_variant.h"
-#include "refsuite/com_object.h"
 
 namespace refsuite::com {
 

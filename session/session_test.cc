@@ -3,9 +3,9 @@
 
 #include <unistd.h>
 
+#include "bridge/thread_state.h"
 #include "core/err.h"
 #include "core/runtime_errors.h"
-#include "bridge/thread_state.h"
 #include "core/variant.h"
 #include "session/mmts.h"
 #include "tests/support/suite_fixture.h"

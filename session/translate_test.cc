@@ -1,8 +1,8 @@
 // Translation through the suite's resource-string loader.
 #include <gtest/gtest.h>
 
-#include "core/err.h"
 #include "bridge/thread_state.h"
+#include "core/err.h"
 #include "session/mmts.h"
 #include "tests/support/suite_fixture.h"
 

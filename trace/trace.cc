@@ -185,5 +185,4 @@ uint64_t ParseLimit(std::string_view text) {
   return value;
 }
 
-
 }  // namespace wb::trace

@@ -123,8 +123,7 @@ std::vector<BYTE> ProcessUser() {
   DWORD bytes = 0;
   GetTokenInformation(token.Get(), ::TokenUser, nullptr, 0, &bytes);
   std::vector<BYTE> buffer(bytes);
-  if (bytes == 0 ||
-      !GetTokenInformation(token.Get(), ::TokenUser, buffer.data(), bytes, &bytes))
+  if (bytes == 0 || !GetTokenInformation(token.Get(), ::TokenUser, buffer.data(), bytes, &bytes))
     return {};
   const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
   const BYTE* first = static_cast<const BYTE*>(sid);
@@ -162,8 +161,8 @@ win::ScopedLocalAlloc PrivateFileSecurity(std::vector<BYTE>& user) {
 bool OwnedByUser(HANDLE file, std::vector<BYTE>& user) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) != ERROR_SUCCESS)
     return false;
   const win::ScopedLocalAlloc owned(descriptor);
   if (owner == nullptr || !IsValidSid(owner))

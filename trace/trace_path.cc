@@ -42,8 +42,8 @@ bool IsDeviceName(std::u16string_view name) {
     if (EqualsUpper(base, device))
       return true;
   }
-  if (base.size() == 4 && (EqualsUpper(base.substr(0, 3), u"COM") ||
-                           EqualsUpper(base.substr(0, 3), u"LPT"))) {
+  if (base.size() == 4 &&
+      (EqualsUpper(base.substr(0, 3), u"COM") || EqualsUpper(base.substr(0, 3), u"LPT"))) {
     const char16_t n = base[3];
     // Digits, and the superscripts one to three that Windows takes too.
     return (n >= u'0' && n <= u'9') || n == u'\u00B9' || n == u'\u00B2' || n == u'\u00B3';
@@ -83,8 +83,8 @@ PathProblem CheckTracePath(std::u16string_view path) {
       ++end;
     const std::u16string_view name = path.substr(start, end - start);
     for (const char16_t c : name) {
-      if (c < 0x20 || c == u':' || c == u'*' || c == u'?' || c == u'"' || c == u'<' ||
-          c == u'>' || c == u'|')
+      if (c < 0x20 || c == u':' || c == u'*' || c == u'?' || c == u'"' || c == u'<' || c == u'>' ||
+          c == u'|')
         return PathProblem::kBadName;
     }
     if (IsDeviceName(name))

@@ -1,10 +1,10 @@
 #include "tests/proof/console_rig.h"
 
-#include "core/err.h"
-#include "core/runtime_errors.h"
 #include "console/menu_model.h"
 #include "console/menu_tool_object.h"
 #include "console/tool_click.h"
+#include "core/err.h"
+#include "core/runtime_errors.h"
 
 namespace wb::proof {
 

@@ -3,12 +3,12 @@
 // runs the real launchers against the reference suite.
 #pragma once
 
-#include "core/automation_object.h"
-#include "core/ref_counted.h"
 #include "bridge/runtime_global.h"
-#include "core/variant.h"
 #include "console/launcher_actions.h"
 #include "console/log_box.h"
+#include "core/automation_object.h"
+#include "core/ref_counted.h"
+#include "core/variant.h"
 #include "tests/proof/allocation_fault.h"
 #include "tests/support/stack_object.h"
 

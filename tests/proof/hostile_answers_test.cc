@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "bridge/thread_state.h"
 #include "core/err.h"
 #include "core/runtime_errors.h"
-#include "bridge/thread_state.h"
 #include "entry/dispatch.h"
 #include "launchers/modpublic.h"
 #include "refsuite/native.h"

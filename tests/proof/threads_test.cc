@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "bridge/bridge.h"
-#include "core/err.h"
 #include "bridge/thread_state.h"
+#include "core/err.h"
 #include "entry/dispatch.h"
 #include "refsuite/native.h"
 #include "tests/support/suite_fixture.h"

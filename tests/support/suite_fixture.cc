@@ -1,7 +1,7 @@
 #include "tests/support/suite_fixture.h"
 
-#include "core/text.h"
 #include "bridge/thread_state.h"
+#include "core/text.h"
 #include "refsuite/native.h"
 #include "tests/support/journal_line.h"
 

@@ -205,8 +205,8 @@ TEST_P(ConversionTest, ConvertsWhatIsReadableAndNamesTheRest) {
   }
   ASSERT_TRUE(conversion.ok) << conversion.error;
   for (const char* note : row.notes)
-    EXPECT_NE(notes.find(WithIds(note)), std::string::npos)
-        << "missing: " << note << "\nnotes:\n" << notes;
+    EXPECT_NE(notes.find(WithIds(note)), std::string::npos) << "missing: " << note << "\nnotes:\n"
+                                                            << notes;
   EXPECT_EQ(conversion.notes.size(), row.notes.size()) << notes;
 
   std::string plan;

@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "entry/dispatch.h"
+#include "entry/workbench_idl.h"
+#include "tests/wine/lib/checks.h"
 #include "win/scoped_bstr.h"
 #include "win/scoped_excep_info.h"
 #include "win/scoped_handle.h"
 #include "win/scoped_variant.h"
-#include "entry/dispatch.h"
-#include "entry/workbench_idl.h"
-#include "tests/wine/lib/checks.h"
 
 namespace {
 

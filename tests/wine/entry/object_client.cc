@@ -15,14 +15,14 @@
 #include <string>
 #include <utility>
 
+#include "entry/workbench_idl.h"
+#include "tests/wine/lib/checks.h"
 #include "tests/wine/lib/stack_com_object.h"
 #include "win/com_object.h"
 #include "win/scoped_bstr.h"
 #include "win/scoped_excep_info.h"
 #include "win/scoped_variant.h"
 #include "win/wide_text.h"
-#include "entry/workbench_idl.h"
-#include "tests/wine/lib/checks.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "win/scoped_bstr.h"
-#include "win/wide_text.h"
 #include "entry/workbench_idl.h"
 #include "tests/wine/lib/checks.h"
+#include "win/scoped_bstr.h"
+#include "win/wide_text.h"
 
 namespace {
 

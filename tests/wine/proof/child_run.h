@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "win/wide_text.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
+#include "win/wide_text.h"
 
 namespace wbproof {
 

@@ -2,9 +2,9 @@
 
 #include <psapi.h>
 
+#include "tests/wine/lib/checks.h"
 #include "win/scoped_bstr.h"
 #include "win/scoped_excep_info.h"
-#include "tests/wine/lib/checks.h"
 
 namespace wbproof {
 

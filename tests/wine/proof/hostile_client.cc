@@ -25,14 +25,14 @@
 #include <string>
 #include <vector>
 
-#include "win/scoped_bstr.h"
-#include "win/scoped_excep_info.h"
-#include "win/scoped_variant.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/child_run.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
 #include "tests/wine/proof/value_object.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_excep_info.h"
+#include "win/scoped_variant.h"
 
 namespace {
 

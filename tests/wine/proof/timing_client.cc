@@ -21,12 +21,12 @@
 #include <string>
 #include <vector>
 
-#include "win/scoped_bstr.h"
-#include "win/scoped_excep_info.h"
-#include "win/scoped_variant.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_excep_info.h"
+#include "win/scoped_variant.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/err.h"
 #include "console/edit_log_box_win.h"
+#include "core/err.h"
 #include "tests/wine/lib/checks.h"
 
 namespace {

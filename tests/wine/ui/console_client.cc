@@ -25,17 +25,17 @@
 #include <vector>
 
 #include "bridge/convert.h"
+#include "bridge/thread_state.h"
+#include "console/console.h"
 #include "core/err.h"
 #include "core/platform.h"
-#include "bridge/thread_state.h"
 #include "core/trap.h"
-#include "win/scoped_generic.h"
-#include "win/scoped_handle.h"
-#include "console/console.h"
 #include "launchers/modpublic.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/ui/console_remote.h"
 #include "tests/wine/ui/journal_file.h"
+#include "win/scoped_generic.h"
+#include "win/scoped_handle.h"
 
 namespace {
 

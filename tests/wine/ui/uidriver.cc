@@ -25,8 +25,8 @@
 #include <cstdio>
 #include <string>
 
-#include "win/scoped_local_alloc.h"
 #include "tests/wine/ui/console_remote.h"
+#include "win/scoped_local_alloc.h"
 
 namespace {
 
