@@ -18,8 +18,9 @@ packages=(
   wine wine64 xvfb xauth fonts-wqy-microhei fonts-wine imagemagick x11-utils
   # The main job turns the suite's journal into readable lines.
   jq
-  # Release packages: Windows Installer (wixl), signatures, zip, symbols.
-  wixl msitools osslsigncode openssl zip llvm
+  # Release packages: Windows Installer (wixl), signatures, zip, symbols, and
+  # a stopped clock for the tools that write the time into what they make.
+  wixl msitools osslsigncode openssl zip llvm faketime
   # Fuzzing and sanitizer runtimes.
   clang libclang-rt-14-dev
 )
