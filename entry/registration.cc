@@ -172,7 +172,21 @@ std::wstring RegisteredServer(HKEY classes, REGSAM view) {
       ERROR_SUCCESS) {
     return std::wstring();
   }
-  return GetRegString(key.Get(), nullptr);
+  return GetRegPath(key.Get(), nullptr);
+}
+
+// Whether `path` names a file that is gone for good: its folder or the file
+// itself is missing on a local fixed disk. A file on a share or a removable
+// disk that is not there now may come back, and is never called gone.
+bool FileIsGone(const std::wstring& path) {
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    return false;
+  const DWORD error = GetLastError();
+  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+    return false;
+  wchar_t volume[MAX_PATH + 1] = {};
+  return GetVolumePathNameW(path.c_str(), volume, MAX_PATH) &&
+         GetDriveTypeW(volume) == DRIVE_FIXED;
 }
 
 // Whether the other width's DLL is registered in this scope: its class key
@@ -259,10 +273,15 @@ HRESULT Unregister(RegistrationScope scope) {
   const std::wstring dll_path = win::ThisModulePath();
   // Another copy of this width is the registered one (an installed one, say,
   // while an old folder's copy is being unregistered): its hosts keep
-  // everything.
+  // everything. A registration whose file is gone serves no host: it goes,
+  // as this copy's own would.
   if (const std::wstring server = RegisteredServer(root.Get(), 0);
       !server.empty() && !SameFile(server, dll_path)) {
-    return S_FALSE;
+    if (!FileIsGone(server))
+      return S_FALSE;
+    OutputDebugStringW((L"Workbench: the registration named " + server +
+                        L", which no longer exists; it is removed.\n")
+                           .c_str());
   }
   if (OtherWidthRegistered(scope, dll_path)) {
     // The other width's hosts keep the ProgID, the interface and the type
@@ -277,14 +296,56 @@ HRESULT Unregister(RegistrationScope scope) {
   return S_OK;
 }
 
+// Holds the machine's registration mutex for one registration or
+// unregistration: two of them at once (the other width's regsvr32, say)
+// would read and take back each other's keys halfway.
+class RegistrationLock {
+ public:
+  RegistrationLock() noexcept
+      : mutex_(CreateMutexW(nullptr, FALSE, kRegistrationMutexName)) {
+    if (!mutex_.IsValid()) {
+      // Without the mutex the registration runs as it always did, alone or not.
+      status_ = WAIT_OBJECT_0;
+      return;
+    }
+    status_ = WaitForSingleObject(mutex_.Get(), kRegistrationWaitMs);
+    error_ = status_ == WAIT_FAILED ? GetLastError() : ERROR_TIMEOUT;
+    // An owner that died left the keys as they were: ours to go on with.
+    owned_ = status_ == WAIT_OBJECT_0 || status_ == WAIT_ABANDONED;
+    if (status_ == WAIT_ABANDONED)
+      status_ = WAIT_OBJECT_0;
+  }
+  ~RegistrationLock() {
+    if (owned_)
+      ReleaseMutex(mutex_.Get());
+  }
+  RegistrationLock(const RegistrationLock&) = delete;
+  RegistrationLock& operator=(const RegistrationLock&) = delete;
+
+  bool Held() const noexcept { return status_ == WAIT_OBJECT_0; }
+  HRESULT Failure() const noexcept { return HRESULT_FROM_WIN32(error_); }
+
+ private:
+  win::ScopedHandle mutex_;
+  DWORD status_ = WAIT_FAILED;
+  DWORD error_ = ERROR_SUCCESS;
+  bool owned_ = false;
+};
+
 }  // namespace
 
 HRESULT RegisterServer(RegistrationScope scope) noexcept {
-  return win::ResultFromException([scope] { return Register(scope); });
+  return win::ResultFromException([scope] {
+    const RegistrationLock lock;
+    return lock.Held() ? Register(scope) : lock.Failure();
+  });
 }
 
 HRESULT UnregisterServer(RegistrationScope scope) noexcept {
-  return win::ResultFromException([scope] { return Unregister(scope); });
+  return win::ResultFromException([scope] {
+    const RegistrationLock lock;
+    return lock.Held() ? Unregister(scope) : lock.Failure();
+  });
 }
 
 }  // namespace wb::entry

@@ -79,8 +79,10 @@ void RegistryTransaction::Rollback() noexcept {
       RegDeleteValueW(key.Get(), name);
     }
   }
+  // Newest first, so that each key is empty of ours by its turn; a key that
+  // holds a subkey that someone else wrote meanwhile stays, with it.
   for (auto it = created_keys_.rbegin(); it != created_keys_.rend(); ++it)
-    RegDeleteTreeW(root_, it->c_str());
+    RegDeleteKeyW(root_, it->c_str());
 }
 
 }  // namespace wb::entry

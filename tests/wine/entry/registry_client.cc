@@ -11,7 +11,10 @@
 //   registry_client.exe stray machine|user <registered.dll> <copy.dll>
 //                                          another copy's unregistration and
 //                                          failing registration leave the
-//                                          registered one whole (for the user,
+//                                          registered one whole, also when it
+//                                          is written as REG_EXPAND_SZ; a
+//                                          registration whose file is gone is
+//                                          removed by any copy (for the user,
 //                                          registered.dll is registered first
 //                                          and unregistered at the end)
 //   registry_client.exe deep <Workbench.dll> <registered.dll>
@@ -20,6 +23,12 @@
 //                                          or refuses both with the status
 //                                          that says why, and leaves the
 //                                          registered one whole
+//   registry_client.exe serialised <Workbench.dll>
+//                                          a registration waits for another
+//                                          that holds the registration mutex
+//   registry_client.exe version <file> <a.b.c.d>
+//                                          the file's version resource says
+//                                          that version
 //   registry_client.exe class-not-registered
 //                                          a host of this width cannot create
 //                                          the class
@@ -34,10 +43,13 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include <wrl/client.h>
 
+#include "win/scoped_handle.h"
 #include "win/scoped_hkey.h"
+#include "entry/registration.h"
 #include "tests/wine/lib/scoped_hmodule.h"
 #include "win/wide_text.h"
 #include "entry/workbench_idl.h"
@@ -276,6 +288,35 @@ void CheckStray(Checks& t, HKEY root, bool user, const wchar_t* registered, cons
   ExpectValue(t, root, server, nullptr, registered);
   blocker.Reset();
   RegDeleteTreeW(root, iface.c_str());
+
+  // The registered path as another tool may write it: REG_EXPAND_SZ.
+  const std::wstring folder = Directory(registered);
+  SetEnvironmentVariableW(L"WB_REGISTERED_FOLDER", folder.c_str());
+  const std::wstring expandable =
+      L"%WB_REGISTERED_FOLDER%" + std::wstring(registered).substr(folder.size());
+  {
+    wb::win::ScopedHKEY key;
+    RegOpenKeyExW(root, server.c_str(), 0, KEY_SET_VALUE, key.Receive());
+    RegSetValueExW(key.Get(), nullptr, 0, REG_EXPAND_SZ,
+                   reinterpret_cast<const BYTE*>(expandable.c_str()),
+                   static_cast<DWORD>((expandable.size() + 1) * sizeof(wchar_t)));
+  }
+  t.ExpectEq(CallExport(copy, "DllUnregisterServer", scope), S_FALSE,
+             "the copy's unregistration reads a REG_EXPAND_SZ server and removes nothing");
+  t.Expect(Key(root, server).exists(), "the class key with the REG_EXPAND_SZ server stays",
+           "removed");
+
+  // A registration whose file is gone from the disk: any copy removes it.
+  const std::wstring gone = Directory(copy) + L"\\gone.dll";
+  const bool copied = CopyFileW(copy, gone.c_str(), FALSE) &&
+                      CallExport(gone.c_str(), "DllRegisterServer", scope) == S_OK &&
+                      DeleteFileW(gone.c_str());
+  t.Expect(copied, "a copy registered and then deleted");
+  t.ExpectEq(CallExport(copy, "DllUnregisterServer", scope), S_OK,
+             "the copy's unregistration removes a registration whose file is gone");
+  t.Expect(!Key(root, L"CLSID\\" + GuidText(CLSID_CWorkbench)).exists(),
+           "the class key of the gone file is removed", "still present");
+
   t.ExpectEq(CallExport(registered, user ? "DllUnregisterServer" : "DllRegisterServer", scope),
              S_OK, user ? "the registered copy unregisters" : "the registered copy registers again");
   if (user) {
@@ -284,6 +325,55 @@ void CheckStray(Checks& t, HKEY root, bool user, const wchar_t* registered, cons
     return;
   }
   ExpectCreation(t, S_OK, "a host still creates the registered class");
+}
+
+// Registration takes turns with any other on the machine: while another
+// program holds the registration mutex, DllRegisterServer waits, and goes on
+// once it is let go.
+struct RegisterRun {
+  const wchar_t* dll;
+  HRESULT hr = E_PENDING;
+};
+
+DWORD WINAPI RegisterOnThread(void* context) {
+  auto* run = static_cast<RegisterRun*>(context);
+  run->hr = CallExport(run->dll, "DllRegisterServer");
+  return 0;
+}
+
+void CheckSerialised(Checks& t, const wchar_t* dll) {
+  const wb::win::ScopedHandle lock(
+      CreateMutexW(nullptr, TRUE, wb::entry::kRegistrationMutexName));
+  t.Expect(lock.IsValid() && GetLastError() != ERROR_ALREADY_EXISTS,
+           "this program holds the registration mutex");
+  RegisterRun run{dll};
+  const wb::win::ScopedHandle thread(
+      CreateThread(nullptr, 0, &RegisterOnThread, &run, 0, nullptr));
+  t.ExpectEq(WaitForSingleObject(thread.Get(), 1500), static_cast<DWORD>(WAIT_TIMEOUT),
+             "DllRegisterServer waits while another holds the mutex");
+  ReleaseMutex(lock.Get());
+  t.ExpectEq(WaitForSingleObject(thread.Get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0),
+             "it goes on once the mutex is let go");
+  t.ExpectEq(run.hr, S_OK, "and registers");
+}
+
+// The version that a file's version resource gives, as Explorer's Details
+// tab and software inventory read it.
+void CheckVersion(Checks& t, const wchar_t* file, const wchar_t* want) {
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(file, &handle);
+  std::vector<BYTE> block(size);
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  std::wstring got = L"no version resource";
+  if (size != 0 && GetFileVersionInfoW(file, 0, size, block.data()) &&
+      VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
+    got = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+          std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+          std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+          std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+  }
+  t.Expect(got == want, Utf8(file) + " is version " + Utf8(want), "got " + Utf8(got));
 }
 
 // A copy of the DLL in a folder deeper than MAX_PATH: what the system allows
@@ -335,11 +425,20 @@ int wmain(int argc, wchar_t** argv) {
   const bool stray = argc == 5 && mode == L"stray";
   const bool not_registered = argc == 2 && mode == L"class-not-registered";
   const bool deep = argc == 4 && mode == L"deep";
-  if (!present && !absent && !other_only && !blocked && !stray && !not_registered && !deep) {
+  const bool serialised = argc == 3 && mode == L"serialised";
+  const bool version = argc == 4 && mode == L"version";
+  if (version) {
+    t.Plan(1);
+    CheckVersion(t, argv[2], argv[3]);
+    return t.Finish();
+  }
+  if (!present && !absent && !other_only && !blocked && !stray && !not_registered && !deep &&
+      !serialised) {
     t.Expect(false, "arguments",
              "usage: registry_client present|absent machine|user [<Workbench.dll>], "
              "other-width-only, blocked <Workbench.dll>, stray machine|user <registered> "
-             "<copy>, deep <copy> <registered>, class-not-registered");
+             "<copy>, deep <copy> <registered>, class-not-registered, serialised <Workbench.dll>, "
+             "version <file> <a.b.c.d>");
     return t.Finish();
   }
   const bool user = (present || absent || stray) && std::wcscmp(argv[2], L"user") == 0;
@@ -347,7 +446,8 @@ int wmain(int argc, wchar_t** argv) {
   t.Plan(1 + (present          ? 14 + (user ? 0 : 2)
               : other_only     ? 6
               : blocked        ? 2 + 5
-              : stray          ? (user ? 7 : 6)
+              : stray          ? (user ? 12 : 11)
+              : serialised     ? 4
               : not_registered ? 1
               : deep           ? 5
                                : 5));
@@ -374,6 +474,8 @@ int wmain(int argc, wchar_t** argv) {
     CheckStray(t, root.get(), user, argv[3], argv[4]);
   } else if (deep) {
     CheckDeep(t, root.get(), argv[2], argv[3]);
+  } else if (serialised) {
+    CheckSerialised(t, argv[2]);
   } else if (not_registered) {
     ExpectCreation(t, REGDB_E_CLASSNOTREG, "a host of this width gets REGDB_E_CLASSNOTREG");
   } else {

@@ -37,8 +37,9 @@ suite_entry_typelib() {
 
 # Registration of this width alone, for all users and for the current user,
 # the keys it writes and their removal, and a registration that meets a key
-# it cannot write; the class is used in between (factory, interfaces,
-# IDispatch, early binding). Ends registered for all users.
+# it cannot write or that waits for another to finish; the class is used in
+# between (factory, interfaces, IDispatch, early binding). Ends registered
+# for all users.
 suite_entry_registration() {
   local dll=$WB_DIST/Workbench.dll clients=$WB_BUILD/tests/wine/entry
   local win_dll
@@ -56,6 +57,8 @@ suite_entry_registration() {
   wb_entry_regsvr32 /u "$dll" || wb_fail "entry: regsvr32 /u Workbench.dll"
   wb_run_exe entry_unregistered "$clients/registry_client.exe" absent machine
   wb_run_exe entry_blocked "$clients/registry_client.exe" blocked "$win_dll"
+  wb_run_exe entry_serialised "$clients/registry_client.exe" serialised "$win_dll"
+  wb_entry_regsvr32 /u "$dll" || wb_fail "entry: regsvr32 /u Workbench.dll"
 
   wb_entry_regsvr32 /n /i:user "$dll" || wb_fail "entry: regsvr32 /n /i:user Workbench.dll"
   wb_run_exe entry_user_registered "$clients/registry_client.exe" present user "$win_dll"
