@@ -5,7 +5,8 @@
 
 # wb_package_rows(<table> <idl-prefix> <platform> <bits> <out-dir>): writes
 #   <out-dir>/registry_each.wxi  the rows each width writes in its own view
-#   <out-dir>/registry_both.wxi  the rows written once for both widths
+#   <out-dir>/registry_both.wxi  the rows written once for both widths (the
+#                                first is the key path of their component)
 #   <out-dir>/registry_row_count.h  the number of rows read, which the DLL
 #                                   checks against its table at compile time
 # as WiX <RegistryValue> elements under HKCR for the component of this
@@ -46,11 +47,16 @@ function(wb_package_rows table prefix platform bits out_dir)
     if(NOT name STREQUAL "")
       string(APPEND element " Name=\"${name}\"")
     endif()
-    string(APPEND element " Type=\"string\" Value=\"${value}\" />\n")
+    string(APPEND element " Type=\"string\" Value=\"${value}\"")
     if(owner STREQUAL "kEachWidth")
-      string(APPEND each "${element}")
+      string(APPEND each "${element} />\n")
     elseif(owner STREQUAL "kBothWidths")
-      string(APPEND both "${element}")
+      # The shared rows are a component of their own, whose key path is its
+      # first row.
+      if(both STREQUAL "")
+        string(APPEND element " KeyPath=\"yes\"")
+      endif()
+      string(APPEND both "${element} />\n")
     else()
       message(FATAL_ERROR "${table}: no such owner ${owner}")
     endif()
