@@ -59,8 +59,9 @@ fault threading-model entry/registry_rows.h 'L"ThreadingModel", L"Apartment"' \
   'L"ThreadingModel", L"Both"' entry_registration \
   'entry_registered: not ok - ' 'entry_user_registered: not ok - ' \
   'InprocServer32 [ThreadingModel]: got "Both", want "Apartment"'
-fault trace-switch trace/trace_file_win.cc 'return win::Utf8(path);' \
-  'return win::Utf8(path.empty() ? std::wstring(L"C:\\windows\\temp\\workbench.jsonl") : path);' trace \
+fault trace-switch trace/trace_config_win.cc '      bytes < sizeof(wchar_t)) {
+    return {};' '      bytes < sizeof(wchar_t)) {
+    return Text(L"C:\\windows\\temp\\workbench.jsonl");' trace \
   'trace: not ok - off: nothing is written'
 fault by-reference bridge/com_backend.cc '    if (args[i].by_ref())
       args[i].value() =' '    if (false)

@@ -18,6 +18,8 @@ packages=(
   wine wine64 xvfb xauth fonts-wqy-microhei fonts-wine imagemagick x11-utils
   # The main job turns the suite's journal into readable lines.
   jq
+  # xmllint, which checks the trace's administrative template.
+  libxml2-utils
   # Release packages: Windows Installer (wixl), signatures, zip, symbols, and
   # a stopped clock for the tools that write the time into what they make.
   wixl msitools osslsigncode openssl zip llvm faketime

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "trace/trace_config.h"
 #include "trace/trace_file.h"
 #include "trace/trace_line.h"
 #include "trace/traced_object.h"
@@ -42,9 +43,9 @@ const char* IconName(int32_t style) {
 
 namespace internal {
 
-void Install(const std::string& path, uint64_t limit) {
+void Install(const std::string& path, uint64_t limit, bool make_folder) {
   static std::unique_ptr<TraceFile> current;
-  std::unique_ptr<TraceFile> file = path.empty() ? nullptr : OpenTraceFile(path);
+  std::unique_ptr<TraceFile> file = path.empty() ? nullptr : OpenTraceFile(path, make_folder);
   // A file that is full already stays as it is: its last line says so.
   if (file) {
     const std::optional<uint64_t> size = file->Size();
@@ -61,8 +62,8 @@ bool ReadConfiguration() noexcept {
   // Once per process, whichever thread comes first.
   static const bool read = [] {
     try {
-      const std::string path = ConfiguredPath();
-      Install(path, path.empty() ? kDefaultTraceLimit : ConfiguredLimit());
+      const TraceDecision decision = DecideTrace(ReadTracePlaces());
+      Install(decision.path, decision.limit, decision.make_folder);
     } catch (...) {
       g_state.store(kOff, std::memory_order_release);
     }
@@ -167,22 +168,6 @@ void Notice(StringView title, StringView text, int32_t style) noexcept {
                        .Field("style", style)
                        .Field("icon", IconName(style))));
   });
-}
-
-uint64_t ParseLimit(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-    text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-    text.remove_suffix(1);
-  if (text.empty() || text.size() > 19)
-    return 0;
-  uint64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9')
-      return 0;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return value;
 }
 
 }  // namespace wb::trace

@@ -1,9 +1,9 @@
 // The field trace: what Workbench asked of the store suite and what came back,
 // for the support engineer who asks why a store function failed in a store.
 //
-// Off unless the process is configured with a file (trace/trace_file.h:
-// WORKBENCH_TRACE, or on Windows HKCU\Software\Workbench\TraceFile), which is
-// read once per process. Off, nothing is written anywhere and the cost is
+// Off unless the process is configured with a file (trace/trace_config.h: a
+// policy, WORKBENCH_TRACE, or the user's TraceFile value), which is read once
+// per process; a policy may forbid it. Off, nothing is written anywhere and the cost is
 // one flag test per host call, component creation and notice. On, each event
 // is one JSON object on one line, appended and handed to the system at once:
 //
@@ -34,8 +34,11 @@
 //
 // This header is the switch, the file and the events. Beside it in trace/:
 // the wrapper of traced components (traced_object.h), the writing of each
-// line (trace_line.h), the opening of the file (trace_file.h, one .cc per
-// platform) and the checks on its name (trace_path.h).
+// line (trace_line.h), where the configuration comes from and which place
+// decides (trace_config.h, one reader per platform), the opening of the
+// file (trace_file.h, one .cc per platform), the checks on its name
+// (trace_path.h), and the administrative template of the policies
+// (policy/).
 #pragma once
 
 #include <atomic>
@@ -53,9 +56,10 @@ enum State : int { kUnread, kOff, kOn };
 extern std::atomic<int> g_state;
 bool ReadConfiguration() noexcept;
 // From now on the trace goes to `path` (empty: off), with the size limit
-// `limit`. The configuration is read and installed once per process; a
-// later call (a test's) closes the earlier file, so no call may be running.
-void Install(const std::string& path, uint64_t limit);
+// `limit`; `make_folder` as OpenTraceFile takes it (trace/trace_file.h).
+// The configuration is read and installed once per process; a later call
+// (a test's) closes the earlier file, so no call may be running.
+void Install(const std::string& path, uint64_t limit, bool make_folder = false);
 }  // namespace internal
 
 // Whether the trace is on for the process.

@@ -1,5 +1,6 @@
-// Where the field trace goes: the file that the process is configured with,
-// opened for appending and shared for reading, one whole line per write.
+// Where the field trace goes: the file that the process is configured with
+// (trace/trace_config.h), opened for appending and shared for reading, one
+// whole line per write.
 // Windows (trace_file_win.cc) and the native build (trace_file_posix.cc) each
 // provide it, with the time and thread stamps that every line carries.
 //
@@ -19,19 +20,6 @@
 
 namespace wb::trace {
 
-// The configured trace file: the environment variable WORKBENCH_TRACE, or
-// else (Windows) the string value TraceFile under
-// HKEY_CURRENT_USER\Software\Workbench. Empty when neither names a file.
-std::string ConfiguredPath();
-
-// The size past which the trace stops, in bytes: WORKBENCH_TRACE_LIMIT, or
-// else (Windows) the string value TraceLimit beside TraceFile, as a decimal
-// number; kDefaultTraceLimit when neither gives a number above zero.
-inline constexpr uint64_t kDefaultTraceLimit = 64ull << 20;
-uint64_t ConfiguredLimit();
-// The decimal number in `text` (spaces around it allowed), or 0.
-uint64_t ParseLimit(std::string_view text);
-
 class TraceFile {
  public:
   virtual ~TraceFile() = default;
@@ -48,8 +36,11 @@ class TraceFile {
 // Opens (creating) `path` (UTF-8) for appending; null when it cannot be
 // opened or is refused. A file that ends inside a line (a write that failed
 // halfway, in this process or another) gets a line end first, so that no
-// line is ever appended onto a torn one.
-std::unique_ptr<TraceFile> OpenTraceFile(const std::string& path);
+// line is ever appended onto a torn one. With `make_folder` (a policy's
+// path), a missing last folder is made first, once the name has passed
+// every check that the file's name must pass; the folders above it must
+// exist.
+std::unique_ptr<TraceFile> OpenTraceFile(const std::string& path, bool make_folder = false);
 
 // The local date and time with milliseconds: "2026-12-08 21:34:25.123".
 std::string LocalTimeStamp();

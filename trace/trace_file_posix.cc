@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <mutex>
 
@@ -66,18 +65,10 @@ class PosixTraceFile final : public TraceFile {
 
 }  // namespace
 
-std::string ConfiguredPath() {
-  const char* path = std::getenv("WORKBENCH_TRACE");
-  return path ? std::string(path) : std::string();
-}
-
-uint64_t ConfiguredLimit() {
-  const char* text = std::getenv("WORKBENCH_TRACE_LIMIT");
-  const uint64_t limit = text ? ParseLimit(text) : 0;
-  return limit != 0 ? limit : kDefaultTraceLimit;
-}
-
-std::unique_ptr<TraceFile> OpenTraceFile(const std::string& path) {
+std::unique_ptr<TraceFile> OpenTraceFile(const std::string& path, bool make_folder) {
+  const size_t slash = path.rfind('/');
+  if (make_folder && slash != std::string::npos && slash > 0)
+    ::mkdir(path.substr(0, slash).c_str(), 0700);
   // Readable by its owner alone: it holds the session's properties.
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   if (fd < 0)

@@ -64,55 +64,6 @@ class WinTraceFile final : public TraceFile {
   SRWLOCK lock_ = SRWLOCK_INIT;
 };
 
-std::wstring EnvironmentValue(const wchar_t* name) {
-  const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-  if (size == 0)
-    return {};
-  std::wstring value(size, L'\0');
-  const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
-  value.resize(length < size ? length : 0);
-  return value;
-}
-
-std::wstring RegistryValue(const wchar_t* key, const wchar_t* name) {
-  DWORD bytes = 0;
-  // A REG_EXPAND_SZ value is expanded and read as a REG_SZ one.
-  constexpr DWORD kFlags = RRF_RT_REG_SZ;
-  if (RegGetValueW(HKEY_CURRENT_USER, key, name, kFlags, nullptr, nullptr, &bytes) !=
-          ERROR_SUCCESS ||
-      bytes < sizeof(wchar_t)) {
-    return {};
-  }
-  std::wstring value(bytes / sizeof(wchar_t), L'\0');
-  if (RegGetValueW(HKEY_CURRENT_USER, key, name, kFlags, nullptr, value.data(), &bytes) !=
-      ERROR_SUCCESS) {
-    return {};
-  }
-  value.resize(bytes / sizeof(wchar_t));
-  while (!value.empty() && value.back() == L'\0')
-    value.pop_back();
-  return value;
-}
-
-}  // namespace
-
-std::string ConfiguredPath() {
-  std::wstring path = EnvironmentValue(L"WORKBENCH_TRACE");
-  if (path.empty())
-    path = RegistryValue(L"Software\\Workbench", L"TraceFile");
-  return win::Utf8(path);
-}
-
-uint64_t ConfiguredLimit() {
-  std::wstring text = EnvironmentValue(L"WORKBENCH_TRACE_LIMIT");
-  if (text.empty())
-    text = RegistryValue(L"Software\\Workbench", L"TraceLimit");
-  const uint64_t limit = ParseLimit(win::Utf8(text));
-  return limit != 0 ? limit : kDefaultTraceLimit;
-}
-
-namespace {
-
 // The user of the process's token, as a copy of its SID.
 std::vector<BYTE> ProcessUser() {
   HANDLE raw = nullptr;
@@ -188,12 +139,27 @@ bool OnLocalDisk(const std::wstring& path) {
   }
 }
 
+// Makes the folder that holds `path` when it is missing, the last one alone
+// (CreateDirectoryW makes no folder above it). It is the checked name's own
+// folder, so its text passed every check; it gets its parent's inherited
+// security, as any new folder there would.
+void MakeLastFolder(const std::wstring& path) {
+  const size_t separator = path.find_last_of(L"\\/");
+  const std::wstring folder = path.substr(0, separator);
+  // "X:" or "\\?\X:": the drive's root is there already.
+  if (separator == std::wstring::npos || folder.back() == L':')
+    return;
+  CreateDirectoryW(folder.c_str(), nullptr);
+}
+
 }  // namespace
 
-std::unique_ptr<TraceFile> OpenTraceFile(const std::string& path) {
+std::unique_ptr<TraceFile> OpenTraceFile(const std::string& path, bool make_folder) {
   const std::wstring name = win::Wide(path);
   if (CheckTracePath(win::AsStringView(name)) != PathProblem::kNone || !OnLocalDisk(name))
     return nullptr;
+  if (make_folder)
+    MakeLastFolder(name);
   std::vector<BYTE> user = ProcessUser();
   win::ScopedLocalAlloc security = PrivateFileSecurity(user);
   if (!security)

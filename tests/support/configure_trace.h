@@ -7,7 +7,7 @@
 #include <string>
 
 #include "trace/trace.h"
-#include "trace/trace_file.h"
+#include "trace/trace_config.h"
 
 namespace wb::trace {
 

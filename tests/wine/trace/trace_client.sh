@@ -2,7 +2,7 @@
 # The field trace of Workbench.dll under Wine: a host calls DEVOVIZoruze with
 # the trace switched off, on through WORKBENCH_TRACE, on through the registry
 # value, pointed at a file that cannot be opened or at a name that is refused,
-# and with a size limit; the host must get the same answers each time, and
+# with a size limit, and set or forbidden by the policies; the host must get the same answers each time, and
 # the trace must say what the suite was asked and what came back. Prints a plan line and ok / not ok lines for the harness.
 # Needs the harness's prefix and the registered DLLs (see suites.sh).
 set -uo pipefail
@@ -11,7 +11,7 @@ tmp=$WB_WINE_TMP/trace
 mkdir -p "$tmp"
 source "$here/../lib/checks.sh"
 source "$WB_BUILD/tests/wine/function_ids.sh"
-wb_plan 27
+wb_plan 37
 check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 # Ids: the member lookup fails, the points scheme cannot be created, an id
 # outside the table does nothing.
@@ -120,6 +120,89 @@ check "limited: the last line says the trace is full, and nothing follows it" \
   "trace-full 1500" "$(tail -n 1 "$limited" | jq -r '"\(.event) \(.limit)"')"
 check "limited: the file ends within its limit and that line" 1 \
   "$(($(head -n -1 "$limited" | wc -c) <= 1500))"
+
+# Policies: the machine's and the user's decide before the environment and
+# the user's value, each width in its own registry view. The machine's is
+# written by the other width's reg.exe, as the 64-bit Group Policy client
+# writes it under a 32-bit front-end: Software\Policies is shared.
+machine='HKLM\Software\Policies\Workbench' user_policy='HKCU\Software\Policies\Workbench'
+settings='HKCU\Software\Workbench'
+other_reg() { timeout -k 5 20 "$WB_OTHER_LOADER" reg "$@" >/dev/null 2>&1; }
+no_policies() { other_reg delete "$machine" /f; reg delete "$machine" /f; reg delete "$user_policy" /f; }
+trap 'no_policies; reg delete "$settings" /f' EXIT
+# hosts FILE...: the host-enter lines of each trace file ("none": no file).
+hosts() {
+  local f
+  for f in "$@"; do [[ -f $f ]] && count "$f" '.event=="host-enter"' || echo none; done | paste -sd' '
+}
+# fresh: the files written since the stamp, besides the host's report.
+fresh() { find "$tmp" "$WINEPREFIX/drive_c" -newer "$tmp/policy.stamp" -type f ! -name report.txt; }
+pm=$tmp/policy-machine.jsonl pu=$tmp/policy-user.jsonl pe=$tmp/policy-env.jsonl
+ps=$tmp/policy-settings.jsonl
+rm -f "$pm" "$pu" "$pe" "$ps"
+reg add "$settings" /v TraceFile /t REG_SZ /d "$(wb_winpath "$ps")" /f
+other_reg add "$machine" /v TraceFile /t REG_SZ /d "$(wb_winpath "$pm")" /f
+reg add "$user_policy" /v TraceFile /t REG_SZ /d "$(wb_winpath "$pu")" /f
+check "policy (machine): the host's answers are unchanged" "$plain" \
+  "$(host WORKBENCH_TRACE="$(wb_winpath "$pe")")"
+check "policy (machine): its file wins over the user's policy, the environment and the user's value" \
+  "3 none none none" "$(hosts "$pm" "$pu" "$pe" "$ps")"
+no_policies && rm -f "$pm"
+reg add "$user_policy" /v TraceFile /t REG_SZ /d "$(wb_winpath "$pu")" /f
+host WORKBENCH_TRACE="$(wb_winpath "$pe")" >/dev/null
+check "policy (user): its file wins over the environment and the user's value" "3 none none" \
+  "$(hosts "$pu" "$pe" "$ps")"
+no_policies && rm -f "$pu"
+check "policy removed: the next process traces to the user's value again" "3 none" \
+  "$(host -u WORKBENCH_TRACE >/dev/null; hosts "$ps" "$pu")"
+
+# TraceAllowed=0 forbids, whatever else is set: no file is made, and a torn
+# file that a trace would end with a line end first is left as it was.
+for key in machine user_policy; do
+  printf '{"torn' >"$pe"
+  rm -f "$pm" "$pu" "$ps"
+  write=reg && [[ $key == machine ]] && write=other_reg
+  $write add "${!key}" /v TraceAllowed /t REG_DWORD /d 0 /f
+  $write add "${!key}" /v TraceFile /t REG_SZ /d "$(wb_winpath "$pm")" /f
+  touch "$tmp/policy.stamp"
+  got=$(host WORKBENCH_TRACE="$(wb_winpath "$pe")")
+  check "TraceAllowed=0 (${key%_policy} policy): the host's answers are unchanged, nothing is written" \
+    "$plain|" "$got|$(fresh)"
+  no_policies
+done
+reg delete "$settings" /f
+
+# A per-user path: expanded in the process, its missing last folder made.
+local_app=$("$WB_WINE_LOADER" cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')
+local_unix=$("$WB_WINE_LOADER" winepath -u "$local_app" 2>/dev/null)
+rm -rf "$local_unix/Workbench"
+reg add "$user_policy" /v TraceFile /t REG_EXPAND_SZ /d '%LOCALAPPDATA%\Workbench\trace.jsonl' /f
+host -u WORKBENCH_TRACE >/dev/null
+check "policy (expandable): the trace lands in %LOCALAPPDATA%\\Workbench, made for it" "3" \
+  "$(hosts "$local_unix/Workbench/trace.jsonl")"
+rm -rf "$local_unix/Workbench"
+# Expanded to a share or a device: refused before any folder is made, and the
+# environment's file is not used in its place.
+for name in '%WB_TRACE_SHARE%\trace.jsonl' '%LOCALAPPDATA%\Workbench\com1.jsonl'; do
+  rm -f "$pe"
+  reg add "$user_policy" /v TraceFile /t REG_EXPAND_SZ /d "$name" /f
+  touch "$tmp/policy.stamp"
+  got=$(host WB_TRACE_SHARE='\\wbserver\share' WORKBENCH_TRACE="$(wb_winpath "$pe")")
+  check "policy (expanded, refused: $name): the host's answers are unchanged, nothing is written" \
+    "$plain||no folder" "$got|$(fresh)|$([[ -e $local_unix/Workbench ]] || echo no folder)"
+done
+no_policies
+
+# The limit: a policy's wins over the user's.
+rm -f "$ps"
+reg add "$settings" /v TraceFile /t REG_SZ /d "$(wb_winpath "$ps")" /f
+reg add "$settings" /v TraceLimit /t REG_SZ /d 1000000 /f
+reg add "$machine" /v TraceLimit /t REG_DWORD /d 1500 /f
+host -u WORKBENCH_TRACE >/dev/null
+check "policy (limit): the machine's limit wins over the user's" "trace-full 1500" \
+  "$(tail -n 1 "$ps" | jq -r '"\(.event) \(.limit)"')"
+no_policies
+reg delete "$settings" /f
 
 # The report passes the report component, created while the trace was on, to
 # the viewer, created after it stopped: the limit falls between the two.
