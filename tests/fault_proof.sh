@@ -63,6 +63,9 @@ fault trace-switch trace/trace_config_win.cc '      bytes < sizeof(wchar_t)) {
     return {};' '      bytes < sizeof(wchar_t)) {
     return Text(L"C:\\windows\\temp\\workbench.jsonl");' trace \
   'trace: not ok - off: nothing is written'
+fault registration-lock entry/registration.cc '    const RegistrationLock lock;
+    return lock.Held() ? Register(scope) : lock.Failure();' '    return Register(scope);' \
+  entry_registration 'entry_serialised: not ok - DllRegisterServer waits while another holds the mutex'
 fault by-reference bridge/com_backend.cc '    if (args[i].by_ref())
       args[i].value() =' '    if (false)
       args[i].value() =' bridge 'bridge: not ok - a Long variable is written back' \

@@ -8,6 +8,8 @@
 #                                     DLLs, type libraries and manifests
 #   Workbench-<version>-testkit.zip   for testers: the reference suite, which
 #                                     stands in for the store suite
+#   Workbench-<version>-admx.zip      for store IT: the trace's administrative
+#                                     template, as a PolicyDefinitions folder
 #   symbols/<arch>/Workbench.pdb      each DLL's public symbols, matched to it
 #                                     by the DLL's debug directory (kept by
 #                                     support, not shipped)
@@ -57,7 +59,7 @@ while (($#)); do
       shift 2 ;;
     --out) out=$(readlink -m -- "${2:?package: --out takes a folder}"); shift 2 ;;
     --unsigned) unsigned=1; shift ;;
-    -h | --help) sed -n '2,44p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,/^set -euo/{/^set/d;p}' "$0"; exit 0 ;;
     *) echo "package: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -203,10 +205,14 @@ for arch in x64 x86; do
 done
 
 # ---- Kits -------------------------------------------------------------------
+# pack FOLDER ZIP: ZIP holding what FOLDER holds, the same bytes from every
+# build of a commit (sorted, the commit's time, no owner ids).
+pack() {
+  find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} + -exec chmod u=rwX,go=rX {} +
+  (cd "$1" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | TZ=UTC zip -q -X -D "$2" -@)
+}
 # kit NAME README FILE...: NAME.zip holding NAME/ with the README (its
-# @VERSION@ filled in) and each FILE given as its path under $stage, the
-# same bytes from every build of a commit (sorted, the commit's time, no
-# owner ids).
+# @VERSION@ filled in) and each FILE given as its path under $stage.
 kit() {
   local name=$1 readme=$2 file
   shift 2
@@ -217,9 +223,7 @@ kit() {
     mkdir -p "$stage/kit/$name/$(dirname "$file")"
     cp -- "$stage/$file" "$stage/kit/$name/$file"
   done
-  find "$stage/kit" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} + -exec chmod u=rwX,go=rX {} +
-  (cd "$stage/kit" && find "$name" -type f | LC_ALL=C sort |
-    TZ=UTC zip -q -X -D "$out/$name.zip" -@)
+  pack "$stage/kit" "$out/$name.zip"
 }
 for arch in win32 win64; do
   cp -- "$dist/$arch/Workbench.tlb" "$dist/$arch/Workbench.manifest" "$dist/$arch/RefSuite.manifest" "$stage/$arch/"
@@ -231,12 +235,16 @@ kit "Workbench-$version-sdk$suffix" tools/release/sdk_readme.txt include/Workben
   win64/Workbench.dll win64/Workbench.tlb win64/Workbench.manifest
 kit "Workbench-$version-testkit$suffix" tools/release/testkit_readme.txt \
   win32/RefSuite.dll win32/RefSuite.manifest win64/RefSuite.dll win64/RefSuite.manifest
+# The trace's administrative template, as a PolicyDefinitions folder.
+mkdir -p "$stage/admx"
+cp -r trace/policy "$stage/admx/PolicyDefinitions"
+pack "$stage/admx" "$out/Workbench-$version-admx.zip"
 
 rm -rf -- "$stage"
 cd "$out"
 artefacts=("Workbench-$version-x64$suffix.msi" "Workbench-$version-x86$suffix.msi"
   "Workbench-$version-sdk$suffix.zip" "Workbench-$version-testkit$suffix.zip"
-  symbols/win32/Workbench.pdb symbols/win64/Workbench.pdb)
+  "Workbench-$version-admx.zip" symbols/win32/Workbench.pdb symbols/win64/Workbench.pdb)
 sums=SHA256SUMS$suffix
 sha256sum -- "${artefacts[@]}" >"$sums"
 # property MSI NAME: a value of the package's Property table.

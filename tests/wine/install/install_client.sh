@@ -22,7 +22,7 @@ main_prefix=$WINEPREFIX
 prefix=$work/prefix
 export WINEPREFIX=$prefix
 mkdir -p "$work"
-wb_plan $((59 + (win32 ? 7 : 0)))
+wb_plan $((57 + (win32 ? 7 : 0)))
 
 # Wine programs never write into a pipe here: a Wine service that the first
 # program of a session starts inherits its output and holds a pipe open.
@@ -73,7 +73,7 @@ release0=$work/release0 release1=$work/release1
 signed_out=$(WB_SIGN_CERT=$cert/cert.pem WB_SIGN_KEY=$cert/key.pem WB_SIGN_PASSWORD=wb-test-password \
   WB_RELEASE_COMMIT=$commit bash "$WB_ROOT/tools/package.sh" --out "$release0" 2>&1)
 wb_expect "package: patch 0, signed with a key that has a password: every artefact, and SHA256SUMS that match them" \
-  "$signed_out" bash -c 'cd "$1" && [[ $(wc -l <SHA256SUMS) == 6 ]] && sha256sum -c --quiet SHA256SUMS' _ "$release0"
+  "$signed_out" bash -c 'cd "$1" && [[ $(wc -l <SHA256SUMS) == 7 ]] && sha256sum -c --quiet SHA256SUMS' _ "$release0"
 wb_expect "package: signed without a time-stamp server, one line warns that the signatures expire with the certificate" \
   "$signed_out" grep -q '^package: warning: no time-stamp server .*stop validating when the certificate expires$' <<<"$signed_out"
 # The same commit unsigned, for the signatures taken off below.
@@ -84,7 +84,7 @@ wb_expect "package: without a certificate a release fails and names --unsigned" 
   bash -c '[[ ! -e $1 && $2 == *"--unsigned"* ]]' _ "$work/refused" "$refused"
 unsigned=$(WB_RELEASE_COMMIT=$commit bash "$WB_ROOT/tools/package.sh" --patch 1 --unsigned --out "$release1" 2>&1)
 wb_expect "package: --unsigned names every signable artefact and the sums unsigned, and ends with a warning" "$unsigned" \
-  bash -c 'cd "$1" && ls Workbench-1.0.1-{x64,x86}-unsigned.msi Workbench-1.0.1-{sdk,testkit}-unsigned.zip SHA256SUMS-unsigned &&
+  bash -c 'cd "$1" && ls Workbench-1.0.1-{x64,x86}-unsigned.msi Workbench-1.0.1-{sdk,testkit}-unsigned.zip Workbench-1.0.1-admx.zip SHA256SUMS-unsigned &&
     [[ ! -e SHA256SUMS && $(tail -n 1 <<<"$2") == *"UNSIGNED"* ]] && sha256sum -c --quiet SHA256SUMS-unsigned' \
   _ "$release1" "$unsigned"
 # Another build of 1.0.1, as from another commit: a rebuild of the version.
@@ -103,9 +103,11 @@ kits() {
   ! unzip -l "$release0/Workbench-1.0.0-sdk.zip" | grep -i refsuite || return 1
   local kit=$work/testkit0/Workbench-1.0.0-testkit
   [[ -f $kit/win32/RefSuite.dll && -f $kit/win64/RefSuite.dll ]] &&
-    grep -q 'replaces the store suite.s components' "$kit/README.txt"
+    grep -q 'replaces the store suite.s components' "$kit/README.txt" || return 1
+  [[ $(unzip -Z1 "$release0/Workbench-1.0.0-admx.zip" | sort | tr '\n' ' ') == \
+    "PolicyDefinitions/Workbench.admx PolicyDefinitions/en-US/Workbench.adml PolicyDefinitions/zh-CN/Workbench.adml " ]]
 }
-pass "kits: the SDK holds the header, the DLLs and a README, no stand-in; the test kit's README warns what registering it does" kits
+pass "kits: the SDK holds the header, the DLLs and a README, no stand-in; the test kit's README warns what registering it does; the template is a PolicyDefinitions folder" kits
 
 # Reproducible: the same commit built in a second folder gives the same bytes.
 clone=$work/clone
@@ -223,6 +225,8 @@ pass "install x64: each view's DLL is the release's, version 1.0.0.0" installed_
 
 # keys PREFIX: the class's, ProgID's, type library's and interface's keys in
 # both views, one line per value, with the DLL's path and folder made alike.
+# The ProgID's key is one for both views, as on 64-bit Windows: Wine's
+# 32-bit regsvr32 writes the 64-bit view's, its msiexec a 32-bit view's own.
 # The GUIDs are the ones the build wrote into the packages' rows.
 rows=$WB_ROOT/build/win64/entry/package/registry_each.wxi
 guid() { sed -n "s/.*Key=\"$1\\\\\({[0-9A-F-]*}\).*/\1/p" "$rows" | head -n 1; }
@@ -238,21 +242,17 @@ keys() {
       /^HKEY/ { key = $0; next }
       /^    / { sub(/^    /, ""); print view "|" key "|" $0 }'
   done | sed -E 's#(REG_SZ +)[A-Z]:\\.*\\Workbench\.dll$#\1<file>#I; s#(REG_SZ +)[A-Z]:\\.*\\$#\1<folder>\\#' |
-    if ((win32)); then cat; else grep -v '\\0\\win32|'; fi | sort
+    sed -E 's#^(32|64)\|(HKEY_LOCAL_MACHINE\\Software\\Classes\\Workbench\.CWorkbench)#shared|\2#' |
+    if ((win32)); then cat; else grep -v '\\0\\win32|'; fi | sort -u
 }
-# Both widths are unregistered first and the 32-bit one registered first:
-# Wine's 32-bit view opens the 64-bit view's ProgID key when it has none of
-# its own, where a package's 32-bit component writes one of its own.
 same_keys() {
-  local dll widths=(win64)
-  ((win32)) && widths=(win64 win32)
-  regsvr32_of() {
+  local dll
+  for dll in win64 $( ((win32)) && echo win32); do
     local loader=$wine64
-    [[ $1 == win32 ]] && loader=$wine32
-    WINEPREFIX=$main_prefix "$loader" regsvr32 /s "${@:2}" "$(wb_winpath "$WB_ROOT/dist/$1/Workbench.dll")"
-  }
-  for dll in "${widths[@]}"; do regsvr32_of "$dll" /u; done
-  for ((i = ${#widths[@]} - 1; i >= 0; i--)); do regsvr32_of "${widths[i]}" || return 1; done
+    [[ $dll == win32 ]] && loader=$wine32
+    WINEPREFIX=$main_prefix "$loader" regsvr32 /s /u "$(wb_winpath "$WB_ROOT/dist/$dll/Workbench.dll")"
+    WINEPREFIX=$main_prefix "$loader" regsvr32 /s "$(wb_winpath "$WB_ROOT/dist/$dll/Workbench.dll")" || return 1
+  done
   keys "$main_prefix" >"$work/regsvr32-keys.txt"
   keys "$prefix" >"$work/package-keys.txt"
   [[ -s $work/package-keys.txt ]] || { echo "no keys read"; return 1; }
@@ -293,16 +293,16 @@ untouched() { one_product "Workbench (32-bit and 64-bit) 1.0.1" "$rebuild1/Workb
 pass "downgrade: the installed product and its 1.0.1 files are untouched" untouched
 pass "downgrade: the host works" host "$wine64"
 fails "one product: the x86 package refuses where the x64 product is" msiexec /i "$(wb_winpath "$x86_1")" /l*v "$(wb_winpath "$work/x86-refused.log")"
-# names_x64: the refused install's log holds the condition's message.
-names_x64() {
-  local text
-  text=$(iconv -f UTF-16LE -t UTF-8 "$work/x86-refused.log" 2>/dev/null || cat "$work/x86-refused.log")
-  text=$(tr -d '\0\r' <<<"$text")
-  grep -q "Install Workbench-1.0.1-x64-unsigned.msi to update it" <<<"$text" ||
-    { grep -i -m 3 'condition\|installed on this' <<<"$text"; return 1; }
+# refusal: the refused install found the installed x64 product (Wine's log
+# holds no launch condition's message; the table's check holds the text),
+# and that product stays.
+refusal() {
+  local x64=$rebuild1/Workbench-1.0.1-x64-unsigned.msi
+  tr -d '\r' <"$work/x86-refused.log" | grep -qx "Property(S): WB_FULL_PRODUCT_FOUND = $(property_of "$x64" ProductCode)" ||
+    { grep -a WB_FULL "$work/x86-refused.log"; return 1; }
+  one_product "Workbench (32-bit and 64-bit) 1.0.1" "$x64"
 }
-refusal() { names_x64 && one_product "Workbench (32-bit and 64-bit) 1.0.1" "$rebuild1/Workbench-1.0.1-x64-unsigned.msi"; }
-pass "one product: the refusal names the x64 package, and the x64 product stays" refusal
+pass "one product: the refusal comes from the x64 product found, which stays" refusal
 pass "one product: the host works after the refusal" host "$wine64"
 
 # ---- A stray copy -----------------------------------------------------------
