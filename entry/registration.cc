@@ -3,6 +3,7 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <cwctype>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -177,9 +178,14 @@ std::wstring RegisteredServer(HKEY classes, REGSAM view) {
 
 // Whether `path` names a file that is gone for good: its folder or the file
 // itself is missing on a local fixed disk. A file on a share or a removable
-// disk that is not there now may come back, and is never called gone.
+// disk that is not there now may come back, and a path that is not a full
+// one (a variable left unexpanded, say) names no file for sure: neither is
+// ever called gone.
 bool FileIsGone(const std::wstring& path) {
-  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+  const bool full = path.size() > 3 && iswalpha(path[0]) && path[1] == L':' &&
+                    (path[2] == L'\\' || path[2] == L'/') &&
+                    path.find(L'%') == std::wstring::npos;
+  if (!full || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
     return false;
   const DWORD error = GetLastError();
   if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)

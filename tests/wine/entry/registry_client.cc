@@ -314,17 +314,20 @@ void CheckStray(Checks& t, HKEY root, bool user, const wchar_t* registered, cons
   // The registered path as another tool may write it: REG_EXPAND_SZ.
   const std::wstring folder = Directory(registered);
   SetEnvironmentVariableW(L"WB_REGISTERED_FOLDER", folder.c_str());
-  const std::wstring expandable =
-      L"%WB_REGISTERED_FOLDER%" + std::wstring(registered).substr(folder.size());
-  {
+  const std::wstring file = std::wstring(registered).substr(folder.size());
+  const auto set_server = [&](const std::wstring& path) {
     wb::win::ScopedHKEY key;
     RegOpenKeyExW(root, server.c_str(), 0, KEY_SET_VALUE, key.Receive());
-    RegSetValueExW(key.Get(), nullptr, 0, REG_EXPAND_SZ,
-                   reinterpret_cast<const BYTE*>(expandable.c_str()),
-                   static_cast<DWORD>((expandable.size() + 1) * sizeof(wchar_t)));
-  }
+    RegSetValueExW(key.Get(), nullptr, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+  };
+  set_server(L"%WB_REGISTERED_FOLDER%" + file);
   t.ExpectEq(CallExport(copy, "DllUnregisterServer", scope), S_FALSE,
              "the copy's unregistration reads a REG_EXPAND_SZ server and removes nothing");
+  // A variable that only the registering process had: no file for sure.
+  set_server(L"%WB_FOLDER_OF_ANOTHER_PROCESS%" + file);
+  t.ExpectEq(CallExport(copy, "DllUnregisterServer", scope), S_FALSE,
+             "nor with a variable this process lacks");
   t.Expect(Key(root, server).exists(), "the class key with the REG_EXPAND_SZ server stays",
            "removed");
 
@@ -468,7 +471,7 @@ int wmain(int argc, wchar_t** argv) {
   t.Plan(1 + (present          ? 14 + (user ? 0 : 2)
               : other_only     ? 6
               : blocked        ? 2 + 5
-              : stray          ? (user ? 12 : 11)
+              : stray          ? (user ? 13 : 12)
               : serialised     ? 4
               : not_registered ? 1
               : deep           ? 5
