@@ -183,16 +183,14 @@ std::wstring RegisteredServer(HKEY classes, REGSAM view) {
 // ever called gone.
 bool FileIsGone(const std::wstring& path) {
   const bool full = path.size() > 3 && iswalpha(path[0]) && path[1] == L':' &&
-                    (path[2] == L'\\' || path[2] == L'/') &&
-                    path.find(L'%') == std::wstring::npos;
+                    (path[2] == L'\\' || path[2] == L'/') && path.find(L'%') == std::wstring::npos;
   if (!full || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
     return false;
   const DWORD error = GetLastError();
   if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
     return false;
   wchar_t volume[MAX_PATH + 1] = {};
-  return GetVolumePathNameW(path.c_str(), volume, MAX_PATH) &&
-         GetDriveTypeW(volume) == DRIVE_FIXED;
+  return GetVolumePathNameW(path.c_str(), volume, MAX_PATH) && GetDriveTypeW(volume) == DRIVE_FIXED;
 }
 
 // Whether the other width's DLL is registered in this scope: its class key
@@ -307,8 +305,7 @@ HRESULT Unregister(RegistrationScope scope) {
 // would read and take back each other's keys halfway.
 class RegistrationLock {
  public:
-  RegistrationLock() noexcept
-      : mutex_(CreateMutexW(nullptr, FALSE, kRegistrationMutexName)) {
+  RegistrationLock() noexcept : mutex_(CreateMutexW(nullptr, FALSE, kRegistrationMutexName)) {
     if (!mutex_.IsValid()) {
       // Without the mutex the registration runs as it always did, alone or not.
       status_ = WAIT_OBJECT_0;
