@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -262,6 +263,66 @@ TEST(ConversionScenario, PutsTheStoreDayWhereTheSuiteAnswersIt) {
             refsuite::OrderedJson::parse(R"({"ENG": {"日结完成": "Day closed"}})"));
   EXPECT_EQ(json["session"]["PropsString"], kProps + std::string(44, '~'));
   EXPECT_FALSE(json["components"].contains("CtxStore.SessionBag")) << json.dump();
+}
+
+// The suite reads the scenario of a long store day in linear time: one
+// member answering 100,000 calls each its own way.
+TEST(ScenarioReadBack, ReadsAHundredThousandRulesInUnderASecond) {
+  refsuite::Scenario scenario;
+  refsuite::MemberScript& script = scenario.components[u"TABULATE.CLSTABLE"][u"RESULT"];
+  for (int i = 1; i <= 100000; ++i) {
+    refsuite::Rule rule;
+    rule.nth_overall = i;
+    rule.answer.value.emplace().plain = wb::Variant::Long(i);
+    script.when.push_back(std::move(rule));
+  }
+  const std::string text = refsuite::ScenarioJson(scenario).dump(2);
+  // The processor's time, which a busy machine does not stretch.
+  const auto cpu_seconds = [] {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+  };
+  const double start = cpu_seconds();
+  const refsuite::Scenario read = refsuite::ParseScenario(text, "day.json", {});
+  const double took = cpu_seconds() - start;
+  EXPECT_EQ(read.components.at(u"TABULATE.CLSTABLE").at(u"RESULT").when.size(), 100000u);
+#if defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(took, 5.0);  // ASan's own cost
+#else
+  EXPECT_LT(took, 1.0);
+#endif
+  std::printf("100,000 rules read in %.2f s of processor time\n", took);
+}
+
+// The scenario's reader and writer refuse what nests past their depth, and
+// do not recurse on it.
+TEST(ScenarioReadBack, StaysShallowAtAnyDepth) {
+  std::string deep = R"({"components": {"Tabulate.ClsTable": {"Result": {"value": )";
+  for (int i = 0; i < 100000; ++i)
+    deep += R"({"type": "Object", "default": )";
+  deep += "1" + std::string(100000, '}') + "}}}}";
+  EXPECT_THROW(
+      {
+        try {
+          refsuite::ParseScenario(deep, "deep.json", {});
+        } catch (const refsuite::ScenarioError& e) {
+          EXPECT_STREQ(e.what(), "deep.json:1: nested deeper than 64 levels");
+          throw;
+        }
+      },
+      refsuite::ScenarioError);
+
+  refsuite::ScriptedValue chain;
+  for (int i = 0; i < 1000; ++i) {
+    refsuite::ScriptedValue object;
+    object.shape = refsuite::ScriptedValue::Shape::kObject;
+    object.default_value = std::make_shared<refsuite::ScriptedValue>(std::move(chain));
+    chain = std::move(object);
+  }
+  refsuite::Scenario scenario;
+  scenario.session[u"Deep"] = chain;
+  EXPECT_THROW(refsuite::ScenarioJson(scenario), refsuite::ScenarioError);
 }
 
 }  // namespace
