@@ -16,6 +16,9 @@ namespace {
 
 using nlohmann::json;
 
+// The longest text that "repeat" makes.
+constexpr int64_t kMaxRepeated = 10'000'000;
+
 // Reads one scenario document into a `Scenario`; every problem is thrown as a
 // `ScenarioError` naming the file, the line and the value's place.
 class Parser {
@@ -64,12 +67,12 @@ class Parser {
                  std::initializer_list<const char*> allowed) const {
     for (const auto& item : object.items()) {
       bool known = false;
-      std::string list;
-      for (const char* key : allowed) {
+      for (const char* key : allowed)
         known = known || item.key() == key;
-        list += list.empty() ? key : std::string(", ") + key;
-      }
       if (!known) {
+        std::string list;
+        for (const char* key : allowed)
+          list += list.empty() ? key : std::string(", ") + key;
         Fail(LocatedJson::Child(at, item.key()),
              "unknown key \"" + item.key() + "\" (expected one of: " + list + ")");
       }
@@ -238,8 +241,10 @@ class Parser {
       const json& rules = value["when"];
       if (!rules.is_array())
         Fail(at + "/when", "expected an array of rules");
+      script.when.reserve(rules.size());
+      const std::string when = at + "/when";
       for (size_t i = 0; i < rules.size(); ++i)
-        script.when.push_back(RuleOf(rules[i], LocatedJson::Child(at + "/when", i)));
+        script.when.push_back(RuleOf(rules[i], LocatedJson::Child(when, i)));
     }
     return script;
   }
@@ -432,7 +437,10 @@ class Parser {
         if (!value.contains("count"))
           Fail(at, "\"repeat\" needs \"count\"");
         const auto count =
-            static_cast<size_t>(Integer(value["count"], at + "/count", 0, 10'000'000));
+            static_cast<size_t>(Integer(value["count"], at + "/count", 0, kMaxRepeated));
+        if (static_cast<uint64_t>(unit.size()) * count > static_cast<uint64_t>(kMaxRepeated))
+          Fail(at,
+               "the text repeated is longer than " + std::to_string(kMaxRepeated) + " characters");
         wb::String text;
         text.reserve(unit.size() * count);
         for (size_t i = 0; i < count; ++i)
@@ -455,13 +463,19 @@ class Parser {
       } else if (type == "Boolean") {
         scripted.plain = wb::Variant::Bool(Bool(need_value(), vat));
       } else if (type == "Single") {
-        scripted.plain = wb::Variant::Single(static_cast<float>(Number(need_value(), vat)));
+        const std::optional<float> single = SingleOf(Number(need_value(), vat));
+        if (!single)
+          Fail(vat, "number out of range for a Single");
+        scripted.plain = wb::Variant::Single(*single);
       } else if (type == "Double") {
         scripted.plain = wb::Variant::Double(Number(need_value(), vat));
       } else if (type == "Date") {
         scripted.plain = wb::Variant::Date(Number(need_value(), vat));
       } else if (type == "Currency") {
-        scripted.plain = wb::Variant::Currency(std::llround(Number(need_value(), vat) * 10000.0));
+        const std::optional<int64_t> units = CurrencyOf(Number(need_value(), vat));
+        if (!units)
+          Fail(vat, "number out of range for a Currency");
+        scripted.plain = wb::Variant::Currency(*units);
       } else if (type == "Error") {
         scripted.plain = wb::Variant::Error(static_cast<int32_t>(
             static_cast<uint32_t>(Integer(need_value(), vat, INT32_MIN, UINT32_MAX))));
@@ -492,6 +506,22 @@ Scenario ParseScenario(std::string_view text, const std::string& name, const Sce
   Scenario out = base;
   Parser(doc, name).Apply(out);
   return out;
+}
+
+std::optional<float> SingleOf(double number) {
+  if (std::isfinite(number) && std::fabs(number) > std::numeric_limits<float>::max())
+    return std::nullopt;
+  return static_cast<float>(number);
+}
+
+std::optional<int64_t> CurrencyOf(double number) {
+  constexpr double kTwo63 = 9223372036854775808.0;
+  const double units = number * 10000.0;
+  if (std::isnan(units) || units < -kTwo63 || units > kTwo63)
+    return std::nullopt;
+  if (units == kTwo63)
+    return std::numeric_limits<int64_t>::max();
+  return std::llround(units);
 }
 
 const Scenario& DefaultScenario() {

@@ -111,6 +111,14 @@ struct Scenario {
 // Throws `ScenarioError`.
 Scenario ParseScenario(std::string_view text, const std::string& name, const Scenario& base);
 
+// A Single and a Currency from the number that a scenario or a trace writes
+// for them; nullopt when the number is out of the type's range, which a
+// cast would wrap or leave undefined. A Currency is held in units of
+// 1/10,000: its largest, 922337203685477.5807, is written 922337203685477.6,
+// whose units round up to 2^63, and reads back as the largest.
+std::optional<float> SingleOf(double number);
+std::optional<int64_t> CurrencyOf(double number);
+
 // The bundled default scenario, parsed once.
 const Scenario& DefaultScenario();
 

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/text.h"
 #include "refsuite/catalog.h"
+#include "refsuite/located_json.h"
 
 namespace refsuite {
 
@@ -83,21 +85,40 @@ const char* StyleName(RaiseStyle style) {
 }  // namespace
 
 OrderedJson ScriptedValueJson(const ScriptedValue& value) {
-  switch (value.shape) {
-    case ScriptedValue::Shape::kAny:
-      return Typed("Any");
-    case ScriptedValue::Shape::kArray:
-      return Typed("Array");
-    case ScriptedValue::Shape::kObject: {
-      OrderedJson out = Typed("Object");
-      if (value.default_value)
-        out["default"] = ScriptedValueJson(*value.default_value);
-      return out;
+  // An object's default value may be an object with one of its own: the
+  // chain is written from its end, without recursion, and only as deep as a
+  // reader takes it back (a level of JSON a link, below the scenario's own).
+  constexpr size_t kMaxChain = JsonLimits::kMaxDepth / 2;
+  std::vector<const ScriptedValue*> chain{&value};
+  while (chain.back()->shape == ScriptedValue::Shape::kObject && chain.back()->default_value) {
+    if (chain.size() >= kMaxChain) {
+      throw ScenarioError("an object's default value nested more than " +
+                          std::to_string(kMaxChain) + " deep");
     }
-    case ScriptedValue::Shape::kPlain:
-      break;
+    chain.push_back(chain.back()->default_value.get());
   }
-  return Plain(value.plain);
+  OrderedJson out;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    switch ((*it)->shape) {
+      case ScriptedValue::Shape::kAny:
+        out = Typed("Any");
+        break;
+      case ScriptedValue::Shape::kArray:
+        out = Typed("Array");
+        break;
+      case ScriptedValue::Shape::kObject: {
+        OrderedJson object = Typed("Object");
+        if ((*it)->default_value)
+          object["default"] = std::move(out);
+        out = std::move(object);
+        break;
+      }
+      case ScriptedValue::Shape::kPlain:
+        out = Plain((*it)->plain);
+        break;
+    }
+  }
+  return out;
 }
 
 OrderedJson ScriptedErrorJson(const ScriptedError& error) {

@@ -17,6 +17,8 @@ namespace refsuite {
 
 using OrderedJson = nlohmann::ordered_json;
 
+// Throws `ScenarioError` for a scenario that no reader would take back (an
+// object's default value nested past the readers' depth).
 OrderedJson ScenarioJson(const Scenario& scenario);
 
 // The parts, for tools that compare answers by their written form.

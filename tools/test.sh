@@ -73,12 +73,15 @@ done
 # The fuzz targets, briefly, from the corpus kept in the tree (a copy: new
 # inputs stay out of it). Each target counts as one test. A long run:
 #   build/fuzz/tests/fuzz/translate_fuzz -max_total_time=3600 tests/fuzz/corpus/translate
-if build fuzz --target translate_fuzz convert_fuzz; then
-  for target in translate_fuzz convert_fuzz; do
+# A trace (replay_fuzz) needs room for a few lines of a few hundred bytes.
+if build fuzz --target translate_fuzz convert_fuzz replay_fuzz; then
+  for target in translate_fuzz convert_fuzz replay_fuzz; do
     note "fuzz $target"
     corpus=$(mktemp -d)
     cp -r "tests/fuzz/corpus/${target%_fuzz}/." "$corpus/"
-    if build/fuzz/tests/fuzz/$target -max_total_time="${WB_FUZZ_SECONDS:-15}" -max_len=512 \
+    max_len=512
+    [[ $target == replay_fuzz ]] && max_len=16384
+    if build/fuzz/tests/fuzz/$target -max_total_time="${WB_FUZZ_SECONDS:-15}" -max_len=$max_len \
         -artifact_prefix="$logs/$target-" "$corpus" >"$logs/fuzz-$target.log" 2>&1; then
       passed=$((passed + 1))
       tail -n 1 "$logs/fuzz-$target.log"

@@ -1,21 +1,12 @@
 # The store's trace beside the replay's, host call by host call, with the
 # first place where they differ marked "≠" on both sides, and a closing line
-# that says whether the replay is the same. Two traces are the same when
-# every event is, its time, process and thread aside (an argument that is
-# the line's own process id, GetProperty's first, counts as one).
+# that says whether the replay is the same (replay_compare.jq).
 #   jq -rn --slurpfile store S.jsonl --slurpfile replay R.jsonl --argjson hold B -f replay.jq
-# $hold: the store's host still held Workbench when its trace ended, so the
-# replay's closing releases after the store's last event are not compared.
+# The closing line is for reading: replay.sh takes its verdict from
+# replay_compare.jq itself, never from a line that a trace could have forged.
 include "columns" {search: "./"};
 include "trace_lines" {search: "./"};
-
-def comparable:
-  .pid as $pid
-  | del(.time, .pid, .thread)
-  | if has("args") then
-      .args |= map(if (.type == "Long" or .type == "Integer") and .value == $pid
-                   then .value = "pid" else . end)
-    else . end;
+include "replay_compare" {search: "./"};
 
 def ends_call: .event == "host-leave" or .event == "host-refused";
 def starts_call: .event == "host-enter" or .event == "host-refused";
@@ -33,14 +24,11 @@ def blocks:
 def heading($events):
   (map($events[.]) | map(select(starts_call)) | first // null) as $call
   | if $call == null then "== the host lets Workbench go"
-    elif $call.event == "host-refused" then "== \($call.method) refused (\($call.hresult))"
+    elif $call.event == "host-refused" then "== \($call.method | esc) refused (\($call.hresult | esc))"
     else "== " + ($call | host_call) end;
 
-($store | map(comparable)) as $s
-| ($replay | map(comparable)) as $all
-| (if $hold and ($all | length) > ($s | length) and ($all[($s | length):] | all(.event == "release"))
-   then $all[:($s | length)] else $all end) as $r
-| (first(range(0; [($s | length), ($r | length)] | max) | select($s[.] != $r[.])) // null) as $diff
+($store | length) as $count
+| first_difference($store; $replay; $hold) as $diff
 | def lines($events): map(($events[.] | readable) as $text
                           | if . == $diff then "≠ " + $text[2:] else $text end);
   ($store | blocks) as $left
@@ -51,7 +39,7 @@ def heading($events):
    | (if $l != [] then ($l | heading($store)) else ($r | heading($replay)) end),
      columns("store traced:"; "replay traced:"; 100; ($l | lines($store)); ($r | lines($replay)))),
   if $diff == null then
-    "replay: the same \($s | length) events as the store's trace, times, process and thread ids aside"
+    "replay: the same \($count) events as the store's trace, times, process and thread ids aside"
   else
     def at($events): if $diff < ($events | length) then $events[$diff] | readable | gsub(" +"; " ") | ltrimstr(" ")
                      else "nothing more" end;

@@ -7,7 +7,10 @@
 #   replay.sh replay TRACE.jsonl WORKDIR [--process PID] [--thread TID]
 #       Exits 0 when the replay's trace is the store's, 1 when they differ,
 #       2 when nothing could be replayed. WORKDIR keeps the scenario, the
-#       host's steps, both traces and the side-by-side view.
+#       host's steps, both traces and the side-by-side view; none of them
+#       may be the trace itself. The verdict comes from comparing the two
+#       traces (replay_compare.jq), never from a line shown, and every text
+#       of a trace is shown escaped.
 #   replay.sh record TRACE_OUT [SCENARIO.json]
 #       Runs the main job's host (host.vbs) with Workbench's trace on, under
 #       the scenario (by default the suite's own store day): a store day to
@@ -38,8 +41,18 @@ stop_watching() {
   wait "$watcher" 2>/dev/null || true
 }
 
+# refuse_input NAME FILE INPUT: fails when FILE, which is about to be
+# written, is INPUT (by any path: the same device and inode).
+refuse_input() {
+  if [[ -e $3 && $2 -ef $3 ]]; then
+    echo "replay: $1 $2 is $3 itself: refused, nothing written" >&2
+    return 1
+  fi
+}
+
 record() {
   local out=$1 scenario=${2-} work
+  [[ -z $scenario ]] || refuse_input "the trace" "$out" "$scenario" || return 2
   work=$(mktemp -d)
   rm -f -- "$out"
   watch_notices "$work"
@@ -55,10 +68,18 @@ record() {
 }
 
 replay() {
-  local trace=$1 work=$2
+  local trace=$1 work=$2 file
   shift 2
+  if [[ -e $work && ! -d $work ]]; then
+    echo "replay: $work is no folder" >&2
+    return 2
+  fi
   mkdir -p "$work"
   work=$(cd "$work" && pwd)
+  for file in scenario.json plan.txt store.jsonl replay.jsonl side-by-side.txt notices.txt \
+    notices.stop; do
+    refuse_input "the replay's file" "$work/$file" "$trace" || return 2
+  done
   rm -f -- "$work"/{scenario.json,plan.txt,store.jsonl,replay.jsonl,side-by-side.txt}
   bash "$root/tools/trace-to-scenario" "$@" --plan "$work/plan.txt" --expect "$work/store.jsonl" \
     "$trace" "$work/scenario.json" || return 2
@@ -68,7 +89,8 @@ replay() {
   env -u WB_SUITE_JOURNAL WB_SUITE_SCENARIO="$(wb_winpath "$work/scenario.json")" \
     WORKBENCH_TRACE="$(wb_winpath "$work/replay.jsonl")" \
     timeout -k 5 "${WB_REPLAY_TIMEOUT:-600}" "$WB_WINE_LOADER" cscript //nologo \
-    "$(wb_winpath "$here/replay.vbs")" "$(wb_winpath "$work/plan.txt")" | tr -d '\r'
+    "$(wb_winpath "$here/replay.vbs")" "$(wb_winpath "$work/plan.txt")" |
+    tr -d '\r' | jq -Rr -L "$here" 'include "trace_lines"; esc'
   local rc=${PIPESTATUS[0]}
   stop_watching
   ((rc == 0)) || echo "the replay's host ended with exit code $rc"
@@ -78,15 +100,23 @@ replay() {
   # A line of the replay's trace that is no JSON (a host that died while
   # writing) shows as missing, not as a failure of the view.
   touch "$work/replay.jsonl"
-  jq -rn --slurpfile store "$work/store.jsonl" \
-    --slurpfile replay <(tr -d '\r' <"$work/replay.jsonl" | jq -cR 'fromjson? // empty') \
+  replay_events() { tr -d '\r' <"$work/replay.jsonl" | jq -cR 'fromjson? // empty'; }
+  jq -rn --slurpfile store "$work/store.jsonl" --slurpfile replay <(replay_events) \
     --argjson hold "$hold" -f "$here/replay.jq" >"$work/side-by-side.txt" || return 2
   cat "$work/side-by-side.txt"
-  [[ $(tail -n 1 "$work/side-by-side.txt") == "replay: the same "* ]]
+  # The verdict, from the traces themselves: 0 the same, 1 they differ.
+  jq -en --slurpfile store "$work/store.jsonl" --slurpfile replay <(replay_events) \
+    --argjson hold "$hold" -L "$here" \
+    'include "replay_compare"; first_difference($store; $replay; $hold) == null' >/dev/null
+  case $? in
+    0) return 0 ;;
+    1) return 1 ;;
+    *) return 2 ;;
+  esac
 }
 
 case ${1-} in
   record) shift; record "$@" ;;
   replay) shift; replay "$@" ;;
-  *) sed -n '2,21p' "$0"; exit 2 ;;
+  *) sed -n '2,22p' "$0"; exit 2 ;;
 esac

@@ -7,6 +7,7 @@
 #include <map>
 #include <ostream>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "core/text.h"
@@ -14,15 +15,14 @@
 #include "tools/replay/line_reader.h"
 #include "tools/replay/notes.h"
 #include "tools/replay/scenario_builder.h"
+#include "tools/replay/shown.h"
 #include "tools/replay/trace_event.h"
 
 namespace replay {
 
 namespace {
 
-// A host call whose events go beyond this is left out: its events are held
-// until its end is seen.
-constexpr size_t kMaxCallEvents = 20000;
+constexpr uint64_t kProgressStep = 100'000'000;
 
 struct ScanTotals {
   bool opened = false;
@@ -38,7 +38,11 @@ struct ScanTotals {
 // `on_event`, which returns false to stop. Lines that are no trace lines
 // are noted and skipped.
 template <class OnEvent>
-ScanTotals Scan(const std::string& path, Notes& notes, OnEvent&& on_event) {
+ScanTotals Scan(const std::string& path,
+                const Options& options,
+                const char* pass,
+                Notes& notes,
+                OnEvent&& on_event) {
   ScanTotals totals;
   std::error_code error;
   if (std::filesystem::is_directory(path, error))
@@ -47,10 +51,18 @@ ScanTotals Scan(const std::string& path, Notes& notes, OnEvent&& on_event) {
   if (!in)
     return totals;
   totals.opened = true;
+  const bool is_file = std::filesystem::is_regular_file(path, error);
+  const uint64_t size = is_file ? std::filesystem::file_size(path, error) : 0;
+  uint64_t next_progress = kProgressStep;
   LineReader reader(in);
   LineReader::Line line;
   while (reader.Next(line)) {
     totals.lines = line.number;
+    if (reader.bytes_read() >= next_progress) {
+      if (options.progress && (!is_file || size > kProgressStep))
+        options.progress(pass, reader.bytes_read(), size);
+      next_progress = (reader.bytes_read() / kProgressStep + 1) * kProgressStep;
+    }
     if (line.too_long) {
       notes.Add("long", line.number,
                 "a line longer than " + std::to_string(LineReader::kMaxLine >> 20) +
@@ -61,13 +73,15 @@ ScanTotals Scan(const std::string& path, Notes& notes, OnEvent&& on_event) {
       continue;
     ReadLine read = ReadEvent(line.text, line.number);
     for (const std::string& field : read.unknown_fields) {
-      notes.Add("field:" + field, line.number,
-                "unknown field \"" + field + "\" (a newer trace?): ignored");
+      const std::string shown = Shown(field);
+      notes.Add("field:" + shown, line.number,
+                "unknown field \"" + shown + "\" (a newer trace?): ignored");
     }
     if (!read.unknown_event.empty()) {
       ++totals.unknown;
-      notes.Add("event:" + read.unknown_event, line.number,
-                "unknown event \"" + read.unknown_event + "\" (a newer trace?): not replayed");
+      const std::string shown = Shown(read.unknown_event, 64);
+      notes.Add("event:" + shown, line.number,
+                "unknown event \"" + shown + "\" (a newer trace?): not replayed");
       continue;
     }
     if (!read.event) {
@@ -80,7 +94,8 @@ ScanTotals Scan(const std::string& path, Notes& notes, OnEvent&& on_event) {
                   "the last line is cut short (the trace was cut, or still being written): "
                   "skipped");
       } else {
-        notes.Add("bad", line.number, "not a trace line (" + read.problem + "): skipped");
+        notes.Add(read.problem_kind.empty() ? "bad" : "bad:" + read.problem_kind, line.number,
+                  "not a trace line (" + read.problem + "): skipped");
       }
       continue;
     }
@@ -115,11 +130,19 @@ bool IsHostCall(const Event& event) {
 }
 
 std::string CallName(const Event& event) {
+  const std::string method = Shown(event.Text("method"), 64);
   if (event.kind == EventKind::kHostRefused)
-    return event.Text("method") + " refused";
-  return event.Text("method") + (event.fields.contains("id")
-                                     ? " " + std::to_string(event.fields["id"].get<int64_t>())
-                                     : std::string());
+    return method + " refused";
+  return method + (event.fields.contains("id")
+                       ? " " + std::to_string(event.fields["id"].get<int64_t>())
+                       : std::string());
+}
+
+std::string Figure(uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3)
+    digits.insert(at - 3, ",");
+  return digits;
 }
 
 std::string ThreadName(int64_t pid, int64_t thread) {
@@ -185,6 +208,8 @@ class Converter {
 
   void Finish(Conversion& out) {
     if (call_) {
+      if (call_->dropped)
+        notes_.Add(call_->skip_key, call_->skip_line, call_->skip);
       notes_.Add("cut", call_->enter.line,
                  "the trace ends inside " + call_->enter.HostCallName() +
                      " (cut at a size limit, or the process ended during the call): "
@@ -203,22 +228,30 @@ class Converter {
     out.plan = std::move(plan_);
     out.host_calls = calls_;
     out.events = events_;
+    out.filled = filled_;
+    out.scenario_size = scenario_size_;
   }
 
  private:
   struct Call {
     Event enter;
     std::vector<Event> events;
+    uint64_t held = 0;     // what `events` take (Event::cost)
+    bool dropped = false;  // past a budget: nothing more is held
     bool console = false;
     int depth = 0;  // host calls made inside a console session
     std::string skip_key;
     std::string skip;  // why the call is not replayed, or ""
+    uint64_t skip_line = 0;
   };
 
-  void Skip(const std::string& key, const std::string& why) {
+  // The call is not replayed, for the first reason given; `line` is where
+  // the reason is, when not the call's first line.
+  void Skip(const std::string& key, const std::string& why, uint64_t line = 0) {
     if (call_->skip.empty()) {
       call_->skip_key = key;
       call_->skip = why;
+      call_->skip_line = line != 0 ? line : call_->enter.line;
     }
   }
 
@@ -234,31 +267,75 @@ class Converter {
                      " has no end in the trace (the next call begins "
                      "before it ended): not replayed");
     }
-    call_.emplace(Call{std::move(event), {}, false, 0, {}, {}});
+    call_.emplace(Call{std::move(event), {}, 0, false, false, 0, {}, {}, 0});
     const std::string method = call_->enter.Text("method");
     if (method == "ShowWorkbenchForm") {
       call_->console = true;
       Skip("console",
            "ShowWorkbenchForm, a console session: its clicks are not host calls, not replayed");
     } else if (method != "DEVOVIZoruze" || !call_->enter.fields.contains("id")) {
-      Skip("method:" + method, "a host call " + call_->enter.HostCallName() +
-                                   " that the replay's host cannot make: not replayed");
+      Skip("method:" + Shown(method, 64), "a host call " + call_->enter.HostCallName() +
+                                              " that the replay's host cannot make: not replayed");
     }
   }
 
   void Hold(Event&& event) {
+    if (call_->dropped)
+      return;
     if (event.IsComponentEvent() && !refsuite::FindComponent(wb::FromUtf8(event.Text("progid")))) {
-      Skip("progid:" + event.Text("progid"),
-           "\"" + event.Text("progid") +
+      const std::string progid = Shown(event.Text("progid"), 64);
+      Skip("progid:" + progid,
+           "\"" + progid +
                "\" is outside the reference suite's catalog: the host call that uses it (" +
                call_->enter.HostCallName() + ") is not replayed");
     }
-    if (call_->events.size() >= kMaxCallEvents) {
-      Skip("big", "a host call with more than " + std::to_string(kMaxCallEvents) +
-                      " events is not replayed");
+    if (!event.unreplayable.empty()) {
+      Skip("range", event.unreplayable + ": " + call_->enter.HostCallName() + " is not replayed",
+           event.line);
+    }
+    if (call_->events.size() >= Budgets::kMaxCallEvents ||
+        call_->held + event.cost > Budgets::kMaxCallBytes) {
+      Skip("big", "a host call with more than " + Figure(Budgets::kMaxCallEvents) +
+                      " events, or more than " + Figure(Budgets::kMaxCallBytes >> 20) +
+                      " MB of them, is not replayed");
+      // Its events are not needed any more.
+      call_->dropped = true;
+      std::vector<Event>().swap(call_->events);
       return;
     }
+    call_->held += event.cost;
     call_->events.push_back(std::move(event));
+  }
+
+  // Whether the held call fits what is left of the budgets of the whole
+  // replay; if so, it is charged to them.
+  bool Fits() {
+    uint64_t fill = 0;
+    uint64_t size = call_->enter.size;
+    for (const Event& held : call_->events) {
+      const uint64_t more = ScenarioBuilder::FillOf(held);
+      fill = more > UINT64_MAX - fill ? UINT64_MAX : fill + more;
+      size += held.size;
+    }
+    const std::string name = call_->enter.HostCallName();
+    if (fill > Budgets::kMaxFill - filled_) {
+      notes_.Add("fill", call_->enter.line,
+                 "the cut texts of " + name + " would be filled to " + Figure(fill) +
+                     " characters, and the replay fills " + Figure(Budgets::kMaxFill) +
+                     " in all (" + Figure(filled_) + " filled before): that call is not replayed");
+      return false;
+    }
+    size = fill > UINT64_MAX - size ? UINT64_MAX : size + fill;
+    if (size > Budgets::kMaxScenario - scenario_size_) {
+      notes_.Add("scenario-size", call_->enter.line,
+                 name + " would take the scenario past " + Figure(Budgets::kMaxScenario >> 20) +
+                     " MB (" + Figure(scenario_size_ >> 20) +
+                     " MB before it): that call is not replayed");
+      return false;
+    }
+    filled_ += fill;
+    scenario_size_ += size;
+    return true;
   }
 
   void Leave(Event&& event) {
@@ -277,7 +354,11 @@ class Converter {
            "a host call that leaves as another (" + event.HostCallName() + ") is not replayed");
     }
     if (!call_->skip.empty()) {
-      notes_.Add(call_->skip_key, call_->enter.line, call_->skip);
+      notes_.Add(call_->skip_key, call_->skip_line, call_->skip);
+      call_.reset();
+      return;
+    }
+    if (!Fits()) {
       call_.reset();
       return;
     }
@@ -301,8 +382,9 @@ class Converter {
                        : hresult == "0x8002000a" ? "refuse overflow"
                                                  : nullptr;
     if (step == nullptr || event.Text("method") != "DEVOVIZoruze") {
-      notes_.Add("refused:" + hresult, event.line,
-                 "a call of " + event.Text("method") + " refused with " + event.Text("hresult") +
+      notes_.Add("refused:" + Shown(hresult, 32), event.line,
+                 "a call of " + Shown(event.Text("method"), 64) + " refused with " +
+                     Shown(event.Text("hresult"), 64) +
                      ", which the replay's script host cannot make: not replayed");
       return;
     }
@@ -338,26 +420,38 @@ class Converter {
   bool renew_ = false;
   size_t calls_ = 0;
   size_t events_ = 0;
+  uint64_t filled_ = 0;
+  uint64_t scenario_size_ = 0;
 };
 
 }  // namespace
 
-Listing ListThreads(const std::string& path) {
+Listing ListThreads(const std::string& path, const Options& options) {
   Listing listing;
-  Notes ignored;
-  std::map<std::pair<int64_t, int64_t>, size_t> index;
-  const ScanTotals totals = Scan(path, ignored, [&](Event&& event) {
-    auto it = index.find({event.pid, event.thread});
-    if (it == index.end()) {
-      if (listing.threads.size() >= Listing::kMaxThreads) {
+  Notes notes;
+  std::unordered_map<ThreadKey, size_t, ThreadKeyHash> listed;
+  const ScanTotals totals = Scan(path, options, "listing", notes, [&](Event&& event) {
+    const ThreadKey key{event.pid, event.thread};
+    auto counted = listing.counts.find(key);
+    if (counted == listing.counts.end()) {
+      if (listing.counts.size() >= Budgets::kMaxThreadsCounted) {
         listing.more_threads = true;
         return true;
       }
-      it = index.emplace(std::pair(event.pid, event.thread), listing.threads.size()).first;
-      listing.threads.push_back({event.pid, event.thread, event.time, event.time, 0, {}});
+      counted = listing.counts.emplace(key, 0).first;
+      if (listing.threads.size() < Listing::kMaxThreads) {
+        const std::string time = Shown(event.time, 40);
+        listed.emplace(key, listing.threads.size());
+        listing.threads.push_back({event.pid, event.thread, time, time, 0, {}});
+      }
     }
+    if (IsHostCall(event))
+      ++counted->second;
+    const auto it = listed.find(key);
+    if (it == listed.end())
+      return true;
     ThreadCalls& thread = listing.threads[it->second];
-    thread.last_time = event.time;
+    thread.last_time = Shown(event.time, 40);
     if (!IsHostCall(event))
       return true;
     ++thread.host_calls;
@@ -373,6 +467,7 @@ Listing ListThreads(const std::string& path) {
     return true;
   });
   listing.problem = FileProblem(path, totals);
+  listing.notes = notes.Lines();
   return listing;
 }
 
@@ -392,8 +487,13 @@ std::vector<std::string> FormatListing(const Listing& listing) {
       names += ", ...";
     lines.push_back(line + names);
   }
-  if (listing.more_threads)
-    lines.push_back("... and more threads, not listed");
+  if (listing.more_threads) {
+    lines.push_back("... and more threads: more than " + Figure(Budgets::kMaxThreadsCounted) +
+                    " in all, the rest not counted");
+  } else if (listing.counts.size() > listing.threads.size()) {
+    lines.push_back("... and " + Figure(listing.counts.size() - listing.threads.size()) +
+                    " more threads (" + Figure(listing.counts.size()) + " in all), not listed");
+  }
   return lines;
 }
 
@@ -401,16 +501,27 @@ Conversion Convert(const std::string& path, const Options& options, std::ostream
   Conversion out;
   Pick pick = options.pick;
   if (!pick.pid || !pick.thread) {
-    const Listing listing = ListThreads(path);
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error) &&
+        !std::filesystem::is_directory(path, error)) {
+      out.error = path +
+                  ": choosing the process and thread needs a file (it is read twice); "
+                  "from a pipe, name them with --process and --thread";
+      return out;
+    }
+    const Listing listing = ListThreads(path, options);
+    out.notes = listing.notes;
     if (!listing.problem.empty()) {
       out.error = listing.problem;
       return out;
     }
-    std::vector<const ThreadCalls*> candidates;
-    for (const ThreadCalls& thread : listing.threads) {
-      if (thread.host_calls > 0 && (!pick.pid || thread.pid == *pick.pid) &&
-          (!pick.thread || thread.thread == *pick.thread)) {
-        candidates.push_back(&thread);
+    std::vector<ThreadKey> candidates;
+    std::set<int64_t> pids;
+    for (const auto& [key, host_calls] : listing.counts) {
+      if (host_calls > 0 && (!pick.pid || key.pid == *pick.pid) &&
+          (!pick.thread || key.thread == *pick.thread)) {
+        candidates.push_back(key);
+        pids.insert(key.pid);
       }
     }
     if (candidates.size() != 1) {
@@ -419,28 +530,29 @@ Conversion Convert(const std::string& path, const Options& options, std::ostream
         out.error += pick.pid || pick.thread ? "no host call of that process or thread"
                                              : "no host call at all";
       } else {
-        std::set<int64_t> pids;
-        for (const ThreadCalls* thread : candidates)
-          pids.insert(thread->pid);
-        out.error += "host calls from " + std::to_string(candidates.size()) + " threads of " +
-                     std::to_string(pids.size()) +
+        out.error += "host calls from " + Figure(candidates.size()) + " threads of " +
+                     Figure(pids.size()) +
                      " processes; pick one with --process PID, and --thread TID where a process "
                      "has several";
       }
+      if (listing.more_threads)
+        out.error += " (among the first " + Figure(Budgets::kMaxThreadsCounted) + " threads)";
       out.error += "; the trace holds:";
       for (const std::string& line : FormatListing(listing))
         out.error += "\n  " + line;
       return out;
     }
-    pick.pid = candidates.front()->pid;
-    pick.thread = candidates.front()->thread;
+    pick.pid = candidates.front().pid;
+    pick.thread = candidates.front().thread;
   }
   out.pid = *pick.pid;
   out.thread = *pick.thread;
 
   Notes notes;
-  Converter converter(options, expect, notes);
-  const ScanTotals totals = Scan(path, notes, [&](Event&& event) {
+  Options limited = options;
+  limited.max_calls = std::min(options.max_calls, Budgets::kMaxCalls);
+  Converter converter(limited, expect, notes);
+  const ScanTotals totals = Scan(path, options, "converting", notes, [&](Event&& event) {
     if (event.pid != out.pid || event.thread != out.thread)
       return true;
     return converter.OnEvent(std::move(event));

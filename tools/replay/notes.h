@@ -3,6 +3,7 @@
 // happens, with the trace line where it happened first.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -16,8 +17,21 @@ class Notes {
   // Distinct notes kept; the rest are counted.
   static constexpr size_t kMaxNotes = 200;
 
+  // The longest key and text kept: what a note holds of a trace is shown
+  // and cut already (shown.h), so this only guards.
+  static constexpr size_t kMaxKey = 256;
+  static constexpr size_t kMaxText = 1024;
+
   // `key` names the subject; `line` 0 when the note concerns no one line.
-  void Add(const std::string& key, uint64_t line, const std::string& text) {
+  void Add(std::string key, uint64_t line, std::string text) {
+    key.resize(std::min(key.size(), kMaxKey));
+    if (text.size() > kMaxText) {
+      size_t end = kMaxText;
+      while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+      text.resize(end);
+      text += "...";
+    }
     auto it = index_.find(key);
     if (it != index_.end()) {
       ++notes_[it->second].count;
@@ -27,8 +41,8 @@ class Notes {
       ++dropped_;
       return;
     }
-    index_.emplace(key, notes_.size());
-    notes_.push_back({text, line, 1});
+    index_.emplace(std::move(key), notes_.size());
+    notes_.push_back({std::move(text), line, 1});
   }
 
   std::vector<std::string> Lines() const {

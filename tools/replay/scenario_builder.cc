@@ -10,6 +10,8 @@
 #include "core/runtime_errors.h"
 #include "refsuite/catalog.h"
 #include "refsuite/scenario_json.h"
+#include "tools/replay/conversion.h"
+#include "tools/replay/shown.h"
 
 namespace replay {
 
@@ -23,8 +25,6 @@ using refsuite::ScriptedValue;
 constexpr char16_t kFill = u'~';
 // Where the trace cut a text (trace/trace_line.h).
 constexpr size_t kTextLimit = 256;
-// The longest text a scenario is given.
-constexpr uint64_t kMaxText = 10'000'000;
 // The array that the suite answers for {"type": "Array"}: VT_ARRAY | VT_VARIANT.
 constexpr int64_t kSuiteArray = 0x200C;
 
@@ -43,17 +43,20 @@ class Values {
     wb::String text = wb::FromUtf8(holder[key].get<std::string>());
     if (!holder.contains(length_key))
       return text;
-    const uint64_t length = std::min<uint64_t>(holder[length_key].get<uint64_t>(), kMaxText);
+    // The converter keeps the filling within its budget (FillOf): the
+    // limit here only guards against a caller that does not.
+    const uint64_t recorded = holder[length_key].get<uint64_t>();
+    const uint64_t length = std::min(recorded, Budgets::kMaxFill);
     const size_t kept = text.size();
     // The trace cuts before a surrogate pair that would straddle the limit:
     // a pair stands first in the filling so that the replay's trace cuts
     // at the same place.
     if (kept + 1 == kTextLimit && length > kTextLimit)
       text += u"\U0001F5CE";
-    while (text.size() < length)
-      text += kFill;
+    if (text.size() < length)
+      text.append(static_cast<size_t>(length - text.size()), kFill);
     notes_.Add("cut:" + what, line,
-               what + " is cut at " + std::to_string(kept) + " of " + std::to_string(length) +
+               what + " is cut at " + std::to_string(kept) + " of " + std::to_string(recorded) +
                    " characters: the replay fills the rest with \"~\"");
     return text;
   }
@@ -82,7 +85,7 @@ class Values {
     auto number = [&]() -> double {
       if (v.is_number())
         return v.get<double>();
-      note("nan", "is " + v.get<std::string>() +
+      note("nan", "is " + Shown(v.get<std::string>()) +
                       ", which a scenario cannot hold: the replay answers 0 instead");
       return 0;
     };
@@ -100,13 +103,14 @@ class Values {
     } else if (type == "Error") {
       out.plain = wb::Variant::Error(static_cast<int32_t>(v.get<int64_t>()));
     } else if (type == "Single") {
-      out.plain = wb::Variant::Single(static_cast<float>(number()));
+      // The reader has checked the range (trace_event.cc).
+      out.plain = wb::Variant::Single(refsuite::SingleOf(number()).value_or(0));
     } else if (type == "Double") {
       out.plain = wb::Variant::Double(number());
     } else if (type == "Date") {
       out.plain = wb::Variant::Date(number());
     } else if (type == "Currency") {
-      out.plain = wb::Variant::Currency(std::llround(number() * 10000.0));
+      out.plain = wb::Variant::Currency(refsuite::CurrencyOf(number()).value_or(0));
     } else if (type == "String") {
       out.plain = wb::Variant::Str(Text(value, "value", "length", line, what));
     } else if (type == "Object" && v.is_null()) {
@@ -123,7 +127,8 @@ class Values {
                           std::to_string(v.get<int64_t>()) +
                           "): the replay answers an array of variants");
     } else {
-      note("type", "is a value of type " + type + " (" + v.dump() +
+      note("type", "is a value of type " + Shown(type, 32) + " (" +
+                       Shown(v.dump(-1, ' ', false, Json::error_handler_t::replace), 40) +
                        ") that a scenario cannot make: the replay answers Empty");
     }
     return out;
@@ -152,7 +157,7 @@ class ScenarioBuilder::Impl {
         ++interactions_;
         creations_[prog_id].push_back(
             {interactions_, values_.Error(event.fields["error"], event.line,
-                                          "the creation of " + event.Text("progid"))});
+                                          "the creation of " + Shown(event.Text("progid"), 64))});
         return;
       case EventKind::kRelease:
         Release(prog_id);
@@ -188,6 +193,8 @@ class ScenarioBuilder::Impl {
   }
 
   refsuite::Scenario Finish() {
+    // The answers are told apart by now: their written forms can go.
+    std::map<std::string, size_t>().swap(answer_index_);
     refsuite::Scenario scenario = std::move(scenario_);
     for (auto& [key, log] : members_) {
       refsuite::MemberScript script;
@@ -510,6 +517,42 @@ class ScenarioBuilder::Impl {
   std::vector<Answer> answers_;
   std::map<std::string, size_t> answer_index_;
 };
+
+namespace {
+
+uint64_t Add(uint64_t a, uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+// The lengths that the trace recorded for the cut texts of an error.
+uint64_t ErrorFill(const Json& error) {
+  uint64_t fill = 0;
+  for (const char* key : {"source_length", "description_length", "helpfile_length"}) {
+    if (error.contains(key))
+      fill = Add(fill, error[key].get<uint64_t>());
+  }
+  return fill;
+}
+
+uint64_t ValueFill(const Json& value) {
+  return value.contains("length") && value["type"] == "String" ? value["length"].get<uint64_t>()
+                                                               : 0;
+}
+
+}  // namespace
+
+uint64_t ScenarioBuilder::FillOf(const Event& event) {
+  uint64_t fill = 0;
+  if (event.fields.contains("error"))
+    fill = Add(fill, ErrorFill(event.fields["error"]));
+  if (event.fields.contains("result"))
+    fill = Add(fill, ValueFill(event.fields["result"]));
+  if (event.fields.contains("written")) {
+    for (const Json& written : event.fields["written"])
+      fill = Add(fill, ValueFill(written));
+  }
+  return fill;
+}
 
 ScenarioBuilder::ScenarioBuilder(Notes& notes) : impl_(std::make_unique<Impl>(notes)) {}
 ScenarioBuilder::~ScenarioBuilder() = default;

@@ -29,6 +29,9 @@ class ScenarioBuilder {
 
   // A create, create-failed, get, call, let or release of a replayed call.
   void Feed(const Event& event);
+  // The characters that feeding `event` fills in at most: the lengths that
+  // the trace recorded for its answer's cut texts.
+  static uint64_t FillOf(const Event& event);
 
   // Whether an instance of `prog_id` is live (created, not yet released).
   bool IsLive(const std::string& prog_id) const;

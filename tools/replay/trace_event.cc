@@ -1,9 +1,16 @@
 #include "tools/replay/trace_event.h"
 
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <limits>
+#include <utility>
 #include <vector>
+
+#include "refsuite/located_json.h"
+#include "refsuite/scenario.h"
+#include "tools/replay/shown.h"
 
 namespace replay {
 
@@ -55,10 +62,24 @@ struct BadLine {
   std::string problem;
 };
 
+// Whether `value`, an integer, lies in [low, high], read without wrapping.
+bool InRange(const Json& value, int64_t low, int64_t high) {
+  if (value.is_number_unsigned())
+    return high >= 0 && value.get<uint64_t>() <= static_cast<uint64_t>(high);
+  return value.is_number_integer() && value.get<int64_t>() >= low && value.get<int64_t>() <= high;
+}
+
 class Checker {
  public:
-  Checker(const std::string& event, std::vector<std::string>& unknown)
-      : event_(event), unknown_(unknown) {}
+  Checker(const std::string& event, std::vector<std::string>& unknown, std::string& unreplayable)
+      : event_(event), unknown_(unknown), unreplayable_(unreplayable) {}
+
+  // A value that the line may hold, but that the replay cannot give back as
+  // it was: the first one is named, and the line's call is not replayed.
+  void Range(bool ok, const std::string& at, const Json& value, const std::string& what) {
+    if (!ok && unreplayable_.empty())
+      unreplayable_ = at + " is " + Shown(value.dump(), 40) + ", " + what;
+  }
 
   // Takes out the keys of `object` that are neither `known` nor cut-text
   // lengths, naming each under `where`.
@@ -115,8 +136,24 @@ class Checker {
     } else if (type == "Integer" || type == "Long" || type == "Byte" || type == "Error" ||
                type == "Unsupported") {
       Need(v.is_number_integer(), vat, "an integer");
+      const auto [low, high] = type == "Integer" ? std::pair<int64_t, int64_t>(-32768, 32767)
+                               : type == "Byte"  ? std::pair<int64_t, int64_t>(0, 255)
+                               : type == "Unsupported"
+                                   ? std::pair<int64_t, int64_t>(0, 65535)
+                                   : std::pair<int64_t, int64_t>(INT32_MIN, INT32_MAX);
+      Range(InRange(v, low, high), vat, v,
+            "out of the range of " + (type == "Unsupported" ? std::string("a VARTYPE") : type) +
+                " (" + std::to_string(low) + " to " + std::to_string(high) + ")");
     } else if (type == "Single" || type == "Double" || type == "Date" || type == "Currency") {
       Need(v.is_number() || special, vat, "a number");
+      if (v.is_number()) {
+        const double number = v.get<double>();
+        const bool ok = std::isfinite(number) &&
+                        (type == "Single"     ? refsuite::SingleOf(number).has_value()
+                         : type == "Currency" ? refsuite::CurrencyOf(number).has_value()
+                                              : true);
+        Range(ok, vat, v, "out of the range of " + type);
+      }
     } else if (type == "String") {
       Need(v.is_string(), vat, "a text");
     } else if (type == "Object") {
@@ -143,11 +180,16 @@ class Checker {
     Need(error.contains("helpcontext") && error["helpcontext"].is_number_integer(),
          at + "/helpcontext", "an integer");
     Lengths(error, at);
+    for (const char* number : {"number", "helpcontext"}) {
+      Range(InRange(error[number], INT32_MIN, INT32_MAX), at + "/" + number, error[number],
+            "out of the range of a Long (an error's numbers are)");
+    }
   }
 
  private:
   const std::string& event_;
   std::vector<std::string>& unknown_;
+  std::string& unreplayable_;
 };
 
 void Check(const Shape& shape, Json& fields, Checker& check) {
@@ -160,13 +202,8 @@ void Check(const Shape& shape, Json& fields, Checker& check) {
       Checker::Need(fields[key].is_string(), std::string("/") + key, "a text");
   }
   Checker::Lengths(fields, "");
-  if (fields.contains("id")) {
-    const Json& id = fields["id"];
-    Checker::Need(id.is_number_integer() &&
-                      id.get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
-                      id.get<int64_t>() <= std::numeric_limits<int32_t>::max(),
-                  "/id", "a Long");
-  }
+  if (fields.contains("id"))
+    Checker::Need(InRange(fields["id"], INT32_MIN, INT32_MAX), "/id", "a Long");
   if (fields.contains("outcome")) {
     const Json& outcome = fields["outcome"];
     Checker::Need(outcome == "ok" || outcome == "error", "/outcome", "\"ok\" or \"error\"");
@@ -179,8 +216,15 @@ void Check(const Shape& shape, Json& fields, Checker& check) {
     Checker::Need(fields["style"].is_number_integer(), "/style", "an integer");
   if (fields.contains("args"))
     check.Values(fields["args"], "/args", ".args", "byref");
-  if (fields.contains("written"))
+  if (fields.contains("written")) {
     check.Values(fields["written"], "/written", ".written", "position");
+    const size_t args = fields.contains("args") ? fields["args"].size() : 0;
+    for (size_t i = 0; i < fields["written"].size(); ++i) {
+      const Json& position = fields["written"][i]["position"];
+      check.Range(position.get<uint64_t>() <= args, "/written/" + std::to_string(i) + "/position",
+                  position, "beyond the call's " + std::to_string(args) + " arguments");
+    }
+  }
   if (fields.contains("result"))
     check.Value(fields["result"], "/result", ".result", nullptr);
   if (fields.contains("error"))
@@ -200,20 +244,36 @@ std::string Event::Text(const char* key) const {
 }
 
 std::string Event::HostCallName() const {
-  std::string name = Text("method") + "(";
+  std::string name = Shown(Text("method"), 64) + "(";
   if (fields.contains("id"))
     name += std::to_string(fields["id"].get<int64_t>());
   return name + ")";
 }
 
 std::string Event::MemberName() const {
-  return Text("progid") + "." + Text("member");
+  return Shown(Text("progid"), 64) + "." + Shown(Text("member"), 64);
 }
 
 ReadLine ReadEvent(std::string_view text, uint64_t number) {
   ReadLine out;
-  Json fields = Json::parse(text, nullptr, false);
-  if (fields.is_discarded()) {
+  refsuite::JsonLimits limits;
+  limits.max_key = kMaxFieldName;
+  limits.max_values = kMaxLineValues;
+  Json fields;
+  size_t values = 0;
+  try {
+    fields = refsuite::ParseJson(text, limits, &values);
+  } catch (const refsuite::JsonLimitError& e) {
+    out.problem_kind = e.kind;
+    out.problem = std::string_view(e.kind) == "duplicate"
+                      ? "the field \"" + Shown(e.subject, kMaxFieldName) + "\" twice"
+                  : std::string_view(e.kind) == "key"
+                      ? "a field name of " + std::to_string(e.size) + " bytes, longer than " +
+                            std::to_string(kMaxFieldName) + ": \"" +
+                            Shown(e.subject.substr(0, 24)) + "...\""
+                      : e.what();
+    return out;
+  } catch (const refsuite::JsonSyntaxError&) {
     out.problem = "not JSON";
     return out;
   }
@@ -221,10 +281,10 @@ ReadLine ReadEvent(std::string_view text, uint64_t number) {
     Checker::Need(fields.is_object(), "", "a JSON object");
     Checker::Need(fields.contains("event") && fields["event"].is_string(), "/event", "a text");
     Checker::Need(fields.contains("time") && fields["time"].is_string(), "/time", "a text");
-    Checker::Need(fields.contains("pid") && fields["pid"].is_number_integer(), "/pid",
-                  "an integer");
-    Checker::Need(fields.contains("thread") && fields["thread"].is_number_integer(), "/thread",
-                  "an integer");
+    Checker::Need(fields.contains("pid") && InRange(fields["pid"], 0, UINT32_MAX), "/pid",
+                  "a process id (0 to 4294967295)");
+    Checker::Need(fields.contains("thread") && InRange(fields["thread"], 0, INT64_MAX), "/thread",
+                  "a thread id (0 to 9223372036854775807)");
     const std::string name = fields["event"];
     const Shape* shape = nullptr;
     for (const Shape& candidate : kShapes) {
@@ -235,7 +295,8 @@ ReadLine ReadEvent(std::string_view text, uint64_t number) {
       out.unknown_event = name;
       return out;
     }
-    Checker check(name, out.unknown_fields);
+    std::string unreplayable;
+    Checker check(name, out.unknown_fields, unreplayable);
     const std::initializer_list<const char*> common = {"time", "pid", "thread", "event"};
     for (auto it = fields.begin(); it != fields.end();) {
       if (Among(it.key(), common) || Among(it.key(), shape->required) ||
@@ -254,6 +315,10 @@ ReadLine ReadEvent(std::string_view text, uint64_t number) {
     event.pid = fields["pid"];
     event.thread = fields["thread"];
     event.fields = std::move(fields);
+    // A value of the tree takes a node or two and its text.
+    event.size = text.size();
+    event.cost = text.size() + 160 * static_cast<uint64_t>(values);
+    event.unreplayable = std::move(unreplayable);
     out.event = std::move(event);
   } catch (const BadLine& bad) {
     out.problem = bad.problem;
