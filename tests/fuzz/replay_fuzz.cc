@@ -64,16 +64,25 @@ void Check(const std::string& path, const replay::Options& options) {
   Require(text.size() <= 4 * Budgets::kMaxScenario, "the scenario passes its size");
 }
 
+// The trace file of every input, removed when the fuzzer ends (a plain
+// array: nothing of it is destroyed before the removal).
+char trace_path[] = "/tmp/replay_fuzz-XXXXXX";
+
+const char* TracePath() {
+  static const bool made = [] {
+    const int fd = mkstemp(trace_path);
+    if (fd >= 0)
+      close(fd);
+    std::atexit([] { std::remove(trace_path); });
+    return true;
+  }();
+  return made ? trace_path : nullptr;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = [] {
-    char name[] = "/tmp/replay_fuzz-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd >= 0)
-      close(fd);
-    return std::string(name);
-  }();
+  const std::string path = TracePath();
   {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
