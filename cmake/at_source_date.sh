@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command with the clock stopped at a given second (UTC), for the
-# tools that write the time of their run into what they make (the linker
-# into a .pdb, wixl into a package's summary).
+# tools that write the time of their run into what they make (widl into a
+# type library, the linker into a .pdb, wixl and msibuild into a package).
 #   at_source_date.sh EPOCH COMMAND [ARG...]
 set -euo pipefail
 epoch=$1

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cwchar>
 #include <string>
 
 #include "win/scoped_hkey.h"
@@ -31,49 +30,6 @@ inline LSTATUS OpenRegKey(HKEY parent,
 inline LSTATUS SetRegString(HKEY key, const wchar_t* name, const std::wstring& value) noexcept {
   return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-// A REG_SZ or REG_EXPAND_SZ value as it is stored, with its type; an empty
-// text (and type REG_NONE) when it is missing or of another type.
-inline std::wstring GetRegText(HKEY key, const wchar_t* name, DWORD* type_out = nullptr) {
-  if (type_out != nullptr)
-    *type_out = REG_NONE;
-  DWORD type = 0;
-  DWORD size = 0;
-  if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ)) {
-    return std::wstring();
-  }
-  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                       &size) != ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ)) {
-    return std::wstring();
-  }
-  value.resize(wcsnlen(value.c_str(), size / sizeof(wchar_t)));
-  if (type_out != nullptr)
-    *type_out = type;
-  return value;
-}
-
-// A path as COM reads it from a REG_SZ or REG_EXPAND_SZ value: the latter
-// with its environment variables expanded. Empty when missing, of another
-// type, or not expandable.
-inline std::wstring GetRegPath(HKEY key, const wchar_t* name) {
-  DWORD type = REG_NONE;
-  const std::wstring text = GetRegText(key, name, &type);
-  if (type != REG_EXPAND_SZ || text.empty())
-    return text;
-  const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-  if (needed == 0)
-    return std::wstring();
-  std::wstring expanded(needed, L'\0');
-  const DWORD written = ExpandEnvironmentStringsW(text.c_str(), expanded.data(), needed);
-  if (written == 0 || written > needed)
-    return std::wstring();
-  expanded.resize(wcsnlen(expanded.c_str(), needed));
-  return expanded;
 }
 
 // Number of subkeys, or -1 when it cannot be read.

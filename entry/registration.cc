@@ -5,6 +5,7 @@
 
 #include <cwctype>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "registry_row_count.h"
 #include "win/hresult.h"
 #include "win/inproc_server.h"
+#include "win/registry_value.h"
 #include "win/scoped_handle.h"
 
 namespace wb::entry {
@@ -173,7 +175,15 @@ std::wstring RegisteredServer(HKEY classes, REGSAM view) {
       ERROR_SUCCESS) {
     return std::wstring();
   }
-  return GetRegPath(key.Get(), nullptr);
+  // As COM reads it: a REG_SZ, or a REG_EXPAND_SZ with its variables
+  // expanded; at most the longest path Windows opens.
+  constexpr size_t kMaxPath = 32767;
+  const win::RegistryValue value =
+      win::ReadRegistryValue(key.Get(), nullptr, (kMaxPath + 1) * sizeof(wchar_t));
+  std::optional<std::wstring> path = value.Text();
+  if (path && value.type == REG_EXPAND_SZ)
+    path = win::ExpandEnvironment(*path, kMaxPath);
+  return path.value_or(std::wstring());
 }
 
 // Whether `path` names a file that is gone for good: its folder or the file

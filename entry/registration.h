@@ -15,16 +15,16 @@
 // (its class key in the other registry view), only this width's class key and
 // its platform entry under the type library go, and the keys the two views
 // share stay for it.
+//
+// Registrations and unregistrations of either width on one machine take
+// turns, on the named mutex below; one that waits longer than a minute fails
+// with ERROR_TIMEOUT and writes nothing.
 #pragma once
 
 #include <windows.h>
 
 namespace wb::entry {
 
-//
-// Registrations and unregistrations of either width on one machine take
-// turns, on the named mutex below; one that waits longer than a minute fails
-// with ERROR_TIMEOUT and writes nothing.
 enum class RegistrationScope { kAllUsers, kCurrentUser };
 
 inline constexpr wchar_t kRegistrationMutexName[] = L"Global\\Workbench.CWorkbench.Registration";

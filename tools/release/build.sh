@@ -22,7 +22,7 @@ if [[ ${WB_RELEASE_CANONICAL-} != 1 ]]; then
   echo "package: warning: no private mount namespace here (not root?): built in $root, so the .pdb files and the DLLs' debug GUIDs hold that folder"
 fi
 
-cd "$(dirname "${BASH_SOURCE[0]}")/../.."
+cd "$root"
 mkdir -p build/release
 for arch in win32 win64; do
   log=build/release/$arch.log
