@@ -117,14 +117,7 @@ mkdir -p "$clone"
 reproducible() {
   (cd "$clone" && WB_RELEASE_COMMIT=$commit bash tools/package.sh --patch 1 --unsigned --out "$work/release1b") >/dev/null 2>&1 ||
     { echo "the second build failed"; return 1; }
-  (cd "$release1" && find . -type f | sort) >"$work/files-1.txt"
-  (cd "$work/release1b" && find . -type f | sort) >"$work/files-1b.txt"
-  diff "$work/files-1.txt" "$work/files-1b.txt" || return 1
-  local file differs=0
-  while read -r file; do
-    cmp -s "$release1/$file" "$work/release1b/$file" || { echo "differs: $file"; differs=1; }
-  done <"$work/files-1.txt"
-  return $differs
+  diff -r -q "$release1" "$work/release1b"
 }
 pass "reproducible: the same commit built in another folder gives the same packages, kits and symbols, byte for byte" reproducible
 # signature_off SIGNED UNSIGNED: the signed file without its signature is the
