@@ -313,8 +313,7 @@ class Converter {
     uint64_t fill = 0;
     uint64_t size = call_->enter.size;
     for (const Event& held : call_->events) {
-      const uint64_t more = ScenarioBuilder::FillOf(held);
-      fill = more > UINT64_MAX - fill ? UINT64_MAX : fill + more;
+      fill = SaturatingAdd(fill, ScenarioBuilder::FillOf(held));
       size += held.size;
     }
     const std::string name = call_->enter.HostCallName();
@@ -325,7 +324,7 @@ class Converter {
                      " in all (" + Figure(filled_) + " filled before): that call is not replayed");
       return false;
     }
-    size = fill > UINT64_MAX - size ? UINT64_MAX : size + fill;
+    size = SaturatingAdd(size, fill);
     if (size > Budgets::kMaxScenario - scenario_size_) {
       notes_.Add("scenario-size", call_->enter.line,
                  name + " would take the scenario past " + Figure(Budgets::kMaxScenario >> 20) +

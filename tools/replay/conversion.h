@@ -43,6 +43,11 @@ struct Budgets {
   static constexpr size_t kMaxThreadsCounted = size_t{1} << 18;
 };
 
+// a + b, held at UINT64_MAX: a budget's sum of lengths that the trace gives.
+inline uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
 // Which process and thread of the trace to replay; unset parts are taken
 // from the trace when it holds one candidate only.
 struct Pick {

@@ -520,16 +520,12 @@ class ScenarioBuilder::Impl {
 
 namespace {
 
-uint64_t Add(uint64_t a, uint64_t b) {
-  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
-}
-
 // The lengths that the trace recorded for the cut texts of an error.
 uint64_t ErrorFill(const Json& error) {
   uint64_t fill = 0;
   for (const char* key : {"source_length", "description_length", "helpfile_length"}) {
     if (error.contains(key))
-      fill = Add(fill, error[key].get<uint64_t>());
+      fill = SaturatingAdd(fill, error[key].get<uint64_t>());
   }
   return fill;
 }
@@ -544,12 +540,12 @@ uint64_t ValueFill(const Json& value) {
 uint64_t ScenarioBuilder::FillOf(const Event& event) {
   uint64_t fill = 0;
   if (event.fields.contains("error"))
-    fill = Add(fill, ErrorFill(event.fields["error"]));
+    fill = SaturatingAdd(fill, ErrorFill(event.fields["error"]));
   if (event.fields.contains("result"))
-    fill = Add(fill, ValueFill(event.fields["result"]));
+    fill = SaturatingAdd(fill, ValueFill(event.fields["result"]));
   if (event.fields.contains("written")) {
     for (const Json& written : event.fields["written"])
-      fill = Add(fill, ValueFill(written));
+      fill = SaturatingAdd(fill, ValueFill(written));
   }
   return fill;
 }
