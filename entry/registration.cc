@@ -316,17 +316,14 @@ HRESULT Unregister(RegistrationScope scope) {
 class RegistrationLock {
  public:
   RegistrationLock() noexcept : mutex_(CreateMutexW(nullptr, FALSE, kRegistrationMutexName)) {
-    if (!mutex_.IsValid()) {
-      // Without the mutex the registration runs as it always did, alone or not.
-      status_ = WAIT_OBJECT_0;
+    // Without the mutex the registration runs as it always did, alone or not.
+    if (!mutex_.IsValid())
       return;
-    }
-    status_ = WaitForSingleObject(mutex_.Get(), kRegistrationWaitMs);
-    error_ = status_ == WAIT_FAILED ? GetLastError() : ERROR_TIMEOUT;
+    const DWORD status = WaitForSingleObject(mutex_.Get(), kRegistrationWaitMs);
     // An owner that died left the keys as they were: ours to go on with.
-    owned_ = status_ == WAIT_OBJECT_0 || status_ == WAIT_ABANDONED;
-    if (status_ == WAIT_ABANDONED)
-      status_ = WAIT_OBJECT_0;
+    owned_ = status == WAIT_OBJECT_0 || status == WAIT_ABANDONED;
+    if (!owned_)
+      error_ = status == WAIT_FAILED ? GetLastError() : ERROR_TIMEOUT;
   }
   ~RegistrationLock() {
     if (owned_)
@@ -335,12 +332,11 @@ class RegistrationLock {
   RegistrationLock(const RegistrationLock&) = delete;
   RegistrationLock& operator=(const RegistrationLock&) = delete;
 
-  bool Held() const noexcept { return status_ == WAIT_OBJECT_0; }
+  bool Held() const noexcept { return owned_ || !mutex_.IsValid(); }
   HRESULT Failure() const noexcept { return HRESULT_FROM_WIN32(error_); }
 
  private:
   win::ScopedHandle mutex_;
-  DWORD status_ = WAIT_FAILED;
   DWORD error_ = ERROR_SUCCESS;
   bool owned_ = false;
 };
