@@ -8,7 +8,7 @@
 #include "core/err.h"
 #include "core/text.h"
 #include "refsuite/com_classes.h"
-#include "refsuite/com_object.h"
+#include "refsuite/com_instance.h"
 #include "refsuite/instance.h"
 #include "refsuite/server_errors.h"
 #include "refsuite/suite.h"

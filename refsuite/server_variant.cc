@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "refsuite/com_object.h"
+#include "refsuite/com_instance.h"
 #include "win/scoped_bstr.h"
 #include "win/scoped_variant.h"
 

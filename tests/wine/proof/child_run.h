@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tests/wine/proof/host.h"
-#include "tests/wine/proof/journal.h"
+#include "tests/wine/proof/journal_reader.h"
 #include "win/wide_text.h"
 
 namespace wbproof {

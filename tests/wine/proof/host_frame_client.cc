@@ -14,7 +14,7 @@
 
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/host.h"
-#include "tests/wine/proof/journal.h"
+#include "tests/wine/proof/journal_reader.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/child_run.h"
 #include "tests/wine/proof/host.h"
-#include "tests/wine/proof/journal.h"
+#include "tests/wine/proof/journal_reader.h"
 #include "tests/wine/proof/value_object.h"
 #include "win/scoped_bstr.h"
 #include "win/scoped_excep_info.h"

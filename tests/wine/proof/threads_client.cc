@@ -36,7 +36,7 @@
 #include "win/wide_text.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/host.h"
-#include "tests/wine/proof/journal.h"
+#include "tests/wine/proof/journal_reader.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/host.h"
-#include "tests/wine/proof/journal.h"
+#include "tests/wine/proof/journal_reader.h"
 #include "win/scoped_bstr.h"
 #include "win/scoped_excep_info.h"
 #include "win/scoped_variant.h"

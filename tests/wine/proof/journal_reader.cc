@@ -1,4 +1,4 @@
-#include "tests/wine/proof/journal.h"
+#include "tests/wine/proof/journal_reader.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "refsuite/com_object.h"
+#include "refsuite/com_instance.h"
 
 #include <utility>
 #include <vector>
