@@ -6,7 +6,8 @@
 # and the fault proof (tests/fault_proof.sh) on each width that runs here.
 # Ends with one line, `N passed, M failed`, summed over all of them (a preset
 # that fails to build counts as one failure); where this machine cannot run
-# 32-bit programs, their suites and fault proof are skipped and the line ends
+# 32-bit programs, their suites and fault proof are skipped, and a GoogleTest
+# test may skip (GTEST_SKIP, printed with its reason): the line then ends
 # `, K skipped`.
 # Exits non-zero when anything failed.
 #   bash tools/test.sh
@@ -42,19 +43,46 @@ build() {
   fi
 }
 
-# run_ctest PRESET: adds the preset's ctest counts.
+# run_ctest PRESET: adds the preset's ctest counts, test by test from ctest's
+# JUnit report: a test that ran and passed is a pass, one that GoogleTest
+# skipped (GTEST_SKIP, which ctest sees by its skip expression) or that is
+# disabled is a skip, printed with its reason; anything else is a failure.
 run_ctest() {
-  local preset=$1 log=$logs/ctest-$1.log rc=0
+  local preset=$1 log=$logs/ctest-$1.log junit=$PWD/$logs/ctest-$1.xml rc=0
   note "ctest $preset"
-  ctest --preset "$preset" -j2 >"$log" 2>&1 || rc=$?
+  rm -f -- "$junit"
+  ctest --preset "$preset" -j2 --output-junit "$junit" >"$log" 2>&1 || rc=$?
   local line
   line=$(grep -E '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
-  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
-    local f=${BASH_REMATCH[1]} total=${BASH_REMATCH[2]}
-    passed=$((passed + total - f))
+  if [[ -f $junit && $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    local f=${BASH_REMATCH[1]} total=${BASH_REMATCH[2]} ran skips name reason
+    ran=$(xmllint --xpath 'count(//testcase[@status="run"])' "$junit")
+    # GoogleTest's DISABLED_ tests are outside ctest's total; still skips.
+    skips=$(xmllint --xpath '//testcase[@status="disabled" or
+      (@status="notrun" and starts-with(skipped/@message, "SKIP_"))]/@name' "$junit" 2>/dev/null |
+      sed -n 's/^ *name="\(.*\)"$/\1/p')
+    passed=$((passed + ran))
     failed=$((failed + f))
     echo "$line"
-    ((f == 0)) || grep -E '^\s+[0-9]+ - ' "$log"
+    ((f == 0)) || grep -E '^\s+[0-9]+ - ' "$log" | grep -vE '\((Skipped|Disabled)\)$'
+    local counted=$((ran + f))
+    while IFS= read -r name; do
+      [[ -n $name ]] || continue
+      skipped=$((skipped + 1))
+      reason=$(xmllint --xpath "string(//testcase[@name='$name']/system-out)" "$junit" |
+        sed -n '/: Skipped$/,/^\[  SKIPPED \]/{/: Skipped$/d;/^\[  SKIPPED \]/d;p}' | tr '\n' ' ' | sed 's/ $//')
+      if [[ $(xmllint --xpath "string(//testcase[@name='$name']/@status)" "$junit") == disabled ]]; then
+        reason=disabled
+      else
+        counted=$((counted + 1))
+      fi
+      printf 'skipped - %s: %s\n' "$name" "${reason:-no reason given}"
+    done <<<"$skips"
+    # What ctest counted must be what the report holds, test by test.
+    if ((counted != total)); then
+      echo "ctest $preset: $total tests, but the report holds $counted"
+      failed=$((failed + 1))
+    fi
   else
     # No count: ctest found no tests (an error in every test preset) or died.
     tail -n 40 "$log"
@@ -108,6 +136,11 @@ counted() {
     failed=$((failed + 1))
   fi
 }
+# The Wine harness's own accounting, on stub suites (no Wine needed): what a
+# suite or a client can do wrong without a failing check must fail the run.
+note "harness accounting"
+bash tests/wine/accounting_selftest.sh >"$logs/accounting.log" 2>&1
+counted "$logs/accounting.log"
 # The cost gate: Workbench's own instructions per call against the floor,
 # by callgrind, within committed limits (docs/performance.md).
 if build bench --target dispatch_bench; then

@@ -6,8 +6,9 @@
 # will report), then one line per check, `ok - <name>` or
 # `not ok - <name>: <details>`, and exits with its failure count. The harness
 # counts every ok / not ok line; a client that times out, dies, prints no plan
-# line, prints it after a check or reports another number of checks than it
-# planned (it stopped early or skipped a block) adds one failure of its own.
+# line, prints it after a check, plans no checks, reports one check twice or
+# reports another number of checks than it planned (it stopped early or
+# skipped a block) adds one failure of its own.
 # Everything the harness starts (wineserver, Xvfb) is stopped when the shell
 # exits.
 
@@ -20,6 +21,14 @@ WB_WINE_SKIPPED=0
 # Clients that the suite under way ran, or skipped with wb_skip; run.sh
 # compares them with the suite's count in tests/wine/clients.txt.
 WB_SUITE_CLIENTS=0
+# Clients that the suite under way ran (not skipped), and whether it skipped
+# for a reason that may stand for the whole suite.
+WB_SUITE_RAN=0
+WB_SUITE_WHOLE_SKIP=
+# The reasons a suite may skip for (tests/wine/skip_reasons.txt), and the
+# skips of the run by reason.
+WB_SKIP_REASONS=${WB_SKIP_REASONS:-$WB_ROOT/tests/wine/skip_reasons.txt}
+declare -gA WB_SKIPS=()
 WB_XVFB_PID=
 WB_WINE_STARTED=
 WB_WINE_TMP=
@@ -105,6 +114,9 @@ wb_wine_start() {
   unset DISPLAY
   trap wb_wine_stop EXIT
   WB_WINE_TMP=$(mktemp -d "${TMPDIR:-/tmp}/wb-wine.XXXXXX")
+  # The harness's own rows (tests/wine/accounting_selftest.sh) run stub
+  # suites of bash clients: no prefix, no server, no display.
+  [[ -z ${WB_WITHOUT_WINE-} ]] || return 0
   mkdir -p "$(dirname "$WINEPREFIX")"
   # One harness run per prefix at a time: a run ends by stopping the prefix's
   # wineserver, which would kill the clients of another run.
@@ -182,13 +194,25 @@ wb_register() {
   fi
 }
 
-# wb_skip NAME REASON [CLIENTS]: what cannot run on this machine, counted as
-# skipped (never as passed), on a line of its own; it stands for CLIENTS
-# clients of the suite's count (default 0: the suite's clients still run).
+# wb_skip NAME REASON DETAIL [CLIENTS]: what cannot run on this machine,
+# counted as skipped (never as passed), on a line of its own; it stands for
+# CLIENTS clients of the suite's count (default 0: the suite's clients still
+# run). REASON must be a reason of tests/wine/skip_reasons.txt: any other is
+# a failure, and so is a suite that skips every client unless its reason
+# may stand for a whole suite.
 wb_skip() {
-  printf 'skipped - %s/%s: %s\n' "$WB_ARCH" "$1" "$2"
+  local name=$1 reason=$2 detail=$3 clients=${4:-0} row
+  row=$(awk -v r="$reason" '$1 == r { print $2 }' "$WB_SKIP_REASONS" 2>/dev/null)
+  if [[ -z $row ]]; then
+    wb_fail "$name: skipped for $reason, which is no reason of $(basename "$WB_SKIP_REASONS"): $detail"
+    return 0
+  fi
+  printf 'skipped - %s/%s: %s: %s\n' "$WB_ARCH" "$name" "$reason" "$detail"
   WB_WINE_SKIPPED=$((WB_WINE_SKIPPED + 1))
-  WB_SUITE_CLIENTS=$((WB_SUITE_CLIENTS + ${3:-0}))
+  WB_SKIPS[$reason]=$((${WB_SKIPS[$reason]:-0} + 1))
+  WB_SUITE_CLIENTS=$((WB_SUITE_CLIENTS + clients))
+  [[ $row == suite ]] && WB_SUITE_WHOLE_SKIP=1
+  return 0
 }
 
 # Counts one failure that no client reported (a step of a suite failed).
@@ -204,6 +228,7 @@ wb_run_client() {
   shift
   local out=$WB_WINE_TMP/$name.out rc=0
   WB_SUITE_CLIENTS=$((WB_SUITE_CLIENTS + 1))
+  WB_SUITE_RAN=$((WB_SUITE_RAN + 1))
   # The client runs in a session of its own, so that a timeout stops all that
   # it started with it (timeout alone stops the client only). The prefix's
   # Wine programs go too: a Wine program may have left the session.
@@ -220,10 +245,17 @@ wb_run_client() {
     fi
   fi
   tr -d '\r' <"$out" >"$out.txt"
-  local passed=0 failed=0 plan= late= line
+  local passed=0 failed=0 plan= late= twice= line
+  local -A seen=()
   while IFS= read -r line; do
     case $line in
-      "ok - "*) passed=$((passed + 1)); printf '%s/%s: %s\n' "$WB_ARCH" "$name" "$line" ;;
+      "ok - "*)
+        passed=$((passed + 1))
+        printf '%s/%s: %s\n' "$WB_ARCH" "$name" "$line"
+        # A check counted twice would fill the plan for one that never ran.
+        [[ -n ${seen[$line]-} && -z $twice ]] && twice=${line#ok - }
+        seen[$line]=1
+        ;;
       "not ok - "*) failed=$((failed + 1)); printf '%s/%s: %s\n' "$WB_ARCH" "$name" "$line" ;;
       1..*)
         if [[ -n $plan ]] || ((passed + failed)); then late=1; fi
@@ -241,6 +273,10 @@ wb_run_client() {
     problem="ended without its plan line (exit $rc)"
   elif [[ -n $late ]]; then
     problem="printed its plan line after a check, or twice"
+  elif [[ $plan == 0 ]]; then
+    problem="planned no checks"
+  elif [[ -n $twice ]]; then
+    problem="reported the check \"$twice\" twice"
   elif [[ $plan != "$((passed + failed))" ]]; then
     problem="planned $plan checks, reported $((passed + failed))"
   elif ((rc != 0 && failed == 0)); then
@@ -289,9 +325,14 @@ wb_run_script() {
   wb_run_client "$name" "$WB_WINE_LOADER" cscript //nologo "$(wb_winpath "$script")"
 }
 
-# One closing line for the Wine part: `Wine checks: N ok, M not ok`, and
-# `, K skipped` when suites were skipped.
+# The skips by reason, `skipped for REASON: N`, and one closing line for the
+# Wine part: `Wine checks: N ok, M not ok`, and `, K skipped` when suites or
+# clients were skipped.
 wb_wine_summary() {
+  local reason
+  for reason in "${!WB_SKIPS[@]}"; do
+    printf 'skipped for %s: %d\n' "$reason" "${WB_SKIPS[$reason]}"
+  done | sort
   printf 'Wine checks: %d ok, %d not ok' "$WB_WINE_PASSED" "$WB_WINE_FAILED"
   ((WB_WINE_SKIPPED == 0)) || printf ', %d skipped' "$WB_WINE_SKIPPED"
   printf '\n'

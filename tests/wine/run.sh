@@ -8,11 +8,16 @@
 #   bash tests/wine/run.sh [suite...]
 #   WB_ARCHES=win32 bash tests/wine/run.sh bridge    # one architecture only
 # Each suite runs as many clients on each width as tests/wine/clients.txt
-# says (a client skipped with wb_skip counts); any other number is a failure.
+# says (a client skipped with wb_skip counts); any other number is a failure,
+# and so is a suite that skips all of them on a width that runs (unless its
+# reason in tests/wine/skip_reasons.txt may stand for a whole suite).
 # Not `set -e`: a failing step is counted, and the closing line always comes.
 set -uo pipefail
+# WB_WINE_SUITES_FILE and WB_WINE_CLIENTS name other suites and counts (the
+# harness's own rows, tests/wine/accounting_selftest.sh, run stubs).
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
-source "$WB_ROOT/tests/wine/suites.sh"
+source "${WB_WINE_SUITES_FILE:-$WB_ROOT/tests/wine/suites.sh}"
+clients_file=${WB_WINE_CLIENTS:-$WB_ROOT/tests/wine/clients.txt}
 
 missing=()
 suites=("$@")
@@ -27,7 +32,7 @@ while read -r name win64 win32; do
   [[ -z $name || $name == \#* ]] && continue
   expected[$name:win64]=$win64 expected[$name:win32]=$win32
   counted+=("$name")
-done <"$WB_ROOT/tests/wine/clients.txt"
+done <"$clients_file"
 if (($# == 0)); then
   for name in "${counted[@]}"; do
     [[ " ${WB_WINE_SUITES[*]} " == *" $name "* ]] || missing+=("$name")
@@ -46,6 +51,7 @@ for arch in "${arches[@]}"; do
   if ! reason=$(wb_arch_runnable "$arch"); then
     printf 'Wine checks (%s): %d suites skipped: %s\n' "$arch" "${#suites[@]}" "$reason"
     WB_WINE_SKIPPED=$((WB_WINE_SKIPPED + ${#suites[@]}))
+    WB_SKIPS[no-32-bit]=$((${WB_SKIPS[no-32-bit]:-0} + ${#suites[@]}))
     continue
   fi
   passed=$WB_WINE_PASSED failed=$WB_WINE_FAILED skipped=$WB_WINE_SKIPPED
@@ -54,13 +60,15 @@ for arch in "${arches[@]}"; do
       wb_fail "no such suite: $suite"
       continue
     fi
-    WB_SUITE_CLIENTS=0
+    WB_SUITE_CLIENTS=0 WB_SUITE_RAN=0 WB_SUITE_WHOLE_SKIP=
     "suite_$suite"
     want=${expected[$suite:$arch]-}
     if [[ -z $want ]]; then
       wb_fail "$suite: no count of clients in tests/wine/clients.txt"
     elif ((WB_SUITE_CLIENTS != want)); then
       wb_fail "$suite: ran $WB_SUITE_CLIENTS clients, tests/wine/clients.txt says $want"
+    elif ((want > 0 && WB_SUITE_RAN == 0)) && [[ -z $WB_SUITE_WHOLE_SKIP ]]; then
+      wb_fail "$suite: every client skipped, on a width that runs here"
     else
       printf 'clients - %s/%s: %d, as expected\n' "$arch" "$suite" "$want"
     fi

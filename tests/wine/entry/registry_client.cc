@@ -110,11 +110,12 @@ void ExpectValue(Checks& t,
                  HKEY root,
                  const std::wstring& path,
                  const wchar_t* name,
-                 const std::wstring& want) {
+                 const std::wstring& want,
+                 const std::string& when = {}) {
   Key key(root, path);
   bool found = false;
   const std::wstring got = key.String(name, &found);
-  const std::string label = Utf8(path) + (name ? " [" + Utf8(name) + "]" : std::string());
+  const std::string label = when + Utf8(path) + (name ? " [" + Utf8(name) + "]" : std::string());
   t.Expect(found && _wcsicmp(got.c_str(), want.c_str()) == 0, label,
            !key.exists() ? std::string("key missing")
            : found       ? "got \"" + Utf8(got) + "\", want \"" + Utf8(want) + "\""
@@ -307,7 +308,7 @@ void CheckStray(Checks& t, HKEY root, bool user, const wchar_t* registered, cons
   t.ExpectEq(CallExport(copy, "DllRegisterServer", scope),
              HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE),
              "the copy's registration fails at the blocked key");
-  ExpectValue(t, root, server, nullptr, registered);
+  ExpectValue(t, root, server, nullptr, registered, "after the blocked registration: ");
   blocker.Reset();
   RegDeleteTreeW(root, iface.c_str());
 
@@ -437,7 +438,7 @@ void CheckDeep(Checks& t, HKEY root, const wchar_t* deep, const wchar_t* registe
            "hr " + Hex(bound));
   if (registered_hr == S_OK)
     CallExport(registered, "DllRegisterServer");
-  ExpectValue(t, root, server, nullptr, registered);
+  ExpectValue(t, root, server, nullptr, registered, "registered again: ");
 }
 
 int wmain(int argc, wchar_t** argv) {

@@ -84,7 +84,7 @@ suite_entry_side_by_side() {
   local other reason
   other=$(wb_other_arch)
   if ! reason=$(wb_arch_runnable "$other"); then
-    wb_skip entry_side_by_side "$reason" 4
+    wb_skip entry_side_by_side no-32-bit "$reason" 4
     return 0
   fi
   local dll=$WB_DIST/Workbench.dll other_dll=$WB_ROOT/dist/$other/Workbench.dll

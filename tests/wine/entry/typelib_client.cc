@@ -165,8 +165,8 @@ void CheckVtableSide(Checks& t, ITypeInfo* iface, SYSKIND syskind, const std::st
   ExpectFlags(t, attr->wTypeFlags & ~TYPEFLAG_FDISPATCHABLE,
               TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION,
               p + "interface flags: hidden, dual, nonextensible, oleautomation");
-  t.ExpectEq(attr->wMajorVerNum, 1, p + "interface major version");
-  t.ExpectEq(attr->wMinorVerNum, 0, p + "interface minor version");
+  t.ExpectEq(attr->wMajorVerNum, 1, p + "vtable side major version");
+  t.ExpectEq(attr->wMinorVerNum, 0, p + "vtable side minor version");
 
   HREFTYPE base_ref = 0;
   ComPtr<ITypeInfo> base;

@@ -11,7 +11,7 @@ suite_install() {
   local win32=1 reason
   if ! reason=$(wb_arch_runnable win32); then
     win32=0
-    wb_skip install_32bit_rows "$reason"
+    wb_skip install_32bit_rows no-32-bit "$reason"
   fi
   WB_CLIENT_TIMEOUT=${WB_INSTALL_TIMEOUT:-600} wb_run_client install \
     bash "$WB_ROOT/tests/wine/install/install_client.sh" "$WB_WINE_TMP/install" "$win32"

@@ -458,11 +458,12 @@ void CheckLastLine(Checks& checks,
                    const wchar_t* name,
                    size_t count,
                    const std::wstring& before,
-                   const std::wstring& after) {
+                   const std::wstring& after,
+                   const std::string& session = {}) {
   const auto log = wbui::LogText(console, kWaitMs);
   bool well_formed = false;
   const auto lines = Lines(log.value_or(L""), &well_formed);
-  const std::string label = "click " + wbui::Utf8(name);
+  const std::string label = session + "click " + wbui::Utf8(name);
   checks.Expect(well_formed && lines.size() == count, label + " writes one log line",
                 std::to_string(lines.size()) + " lines, want " + std::to_string(count));
   if (lines.size() != count)
@@ -623,7 +624,7 @@ void SecondSession(Checks& checks, HANDLE returned) {
                 "a second opening starts with an empty log");
   const std::wstring before = StampNow();
   wbui::SendMenu(console, 5, kWaitMs);
-  CheckLastLine(checks, console, L"mnuOther", 1, before, StampNow());
+  CheckLastLine(checks, console, L"mnuOther", 1, before, StampNow(), "second opening: ");
   wbui::CloseWindow(console);
   const bool closed = WaitForSingleObject(returned, kWaitMs) == WAIT_OBJECT_0;
   checks.Expect(closed, "closing from the desktop returns from ShowWorkbenchForm");
@@ -859,15 +860,19 @@ void RunAll(const Options& options, Checks& checks, const TakeJournal& journal_o
                     GetWindow(host.other.Get(), GW_HWNDNEXT) == host.main.Get(),
                 "the host's windows are up, its main window active with another one above it, "
                 "beside another application's window");
-  ExpectReturned(checks, OpenWhileDriving(options, [&](HANDLE returned) {
-                   FirstSession(checks, options, journal_of_suite, returned);
-                 }));
+  ExpectReturned(checks,
+                 OpenWhileDriving(options,
+                                  [&](HANDLE returned) {
+                                    FirstSession(checks, options, journal_of_suite, returned);
+                                  }),
+                 "first opening: ");
   if (!options.com) {
     checks.ExpectEq(wb::modpublic::gDataBaseType(), 1,
                     "the console's load set gDataBaseType to 1; it stays after closing");
   }
   ExpectReturned(
-      checks, OpenWhileDriving(options, [&](HANDLE returned) { SecondSession(checks, returned); }));
+      checks, OpenWhileDriving(options, [&](HANDLE returned) { SecondSession(checks, returned); }),
+      "second opening: ");
   for (const CloseWay& way : kCloseWays)
     CloseRow(checks, options, host, way);
   NestedRow(checks, options, host);
