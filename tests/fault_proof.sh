@@ -23,6 +23,8 @@ export WB_SOAK_CALLS=${WB_SOAK_CALLS:-20000}
 # becomes REPLACE; SUITES (one word, comma-separated) are the Wine suites that
 # must catch it, and each RED is the start of a failing check's line that
 # must appear, "<client>: not ok - <check>" (the width's prefix left out).
+# The suite `cost_gate` is tests/bench/cost_gate.sh on the copy's bench
+# build; its REDs are "not ok - <check>".
 names=() files=() finds=() replaces=() suites=() reds=()
 # The function ids, as entry/dispatch.h declares them: kLoyaltyPlan=... .
 eval "$(sed -n 's/^inline constexpr int32_t \(k[A-Za-z]*\) = \([0-9]*\);$/\1=\2/p' "$root/entry/dispatch.h")"
@@ -70,6 +72,12 @@ fault by-reference bridge/com_backend.cc '    if (args[i].by_ref())
       args[i].value() =' '    if (false)
       args[i].value() =' bridge 'bridge: not ok - a Long variable is written back' \
   'bridge: not ok - a value written before a raise reaches the variable'
+fault member-lookup-cost launchers/direct_launchers.cc \
+  '    ObjectRef lookup = CreateObject(u"Finder.OneRecordPick");' \
+  '    for (volatile int spin = 0; spin < 60; spin = spin + 1) {
+    }
+    ObjectRef lookup = CreateObject(u"Finder.OneRecordPick");' cost_gate \
+  "not ok - DEVOVIZoruze(kMemberLookup): Workbench's own instructions"
 
 # The tree's files, copied where they differ (a fresh time stamp: rebuilt).
 sync_copy() {
@@ -80,15 +88,36 @@ sync_copy() {
       mkdir -p "$(dirname "$copy/$f")" && cp "$root/$f" "$copy/$f"
     done
 }
+# build LABEL SUITE...: the width's preset for Wine suites, the bench preset
+# for the cost gate.
 build() {
-  (cd "$copy" && cmake --preset "$WB_ARCHES" && cmake --build --preset "$WB_ARCHES" -j2) \
-    >"$logs/build-$1.txt" 2>&1
-}
-# run LABEL SUITE...: the suites' log, logs/run-LABEL.txt.
-run() {
   local label=$1
   shift
-  (cd "$copy" && bash tests/wine/run.sh "$@") >"$logs/run-$label.txt" 2>&1
+  (
+    cd "$copy" || exit 1
+    if [[ " $* " != " cost_gate " ]]; then
+      cmake --preset "$WB_ARCHES" && cmake --build --preset "$WB_ARCHES" -j2 || exit 1
+    fi
+    if [[ " $* " == *" cost_gate "* ]]; then
+      cmake --preset bench && cmake --build --preset bench -j2 --target dispatch_bench || exit 1
+    fi
+  ) >"$logs/build-$label.txt" 2>&1
+}
+# run LABEL SUITE...: the suites' log, logs/run-LABEL.txt; the cost gate's
+# checks are summed up as "Cost gate: N ok, M not ok".
+run() {
+  local label=$1 suite wine=()
+  shift
+  for suite; do [[ $suite == cost_gate ]] || wine+=("$suite"); done
+  (
+    cd "$copy" || exit 1
+    ((${#wine[@]} == 0)) || bash tests/wine/run.sh "${wine[@]}"
+    if [[ " $* " == *" cost_gate "* ]]; then
+      bash tests/bench/cost_gate.sh >gate.txt 2>&1
+      cat gate.txt
+      echo "Cost gate: $(grep -c '^ok - ' gate.txt) ok, $(grep -c '^not ok - ' gate.txt) not ok"
+    fi
+  ) >"$logs/run-$label.txt" 2>&1
 }
 # reds LABEL: the failing checks of a run, without the width's prefix.
 reds() {
@@ -104,8 +133,13 @@ harness_trouble() {
 clean() {
   local when=$1 line
   run "clean-$when" "${all_suites[@]}"
-  line=$(grep -E '^Wine checks: ' "$logs/run-clean-$when.txt" | tail -n 1)
-  [[ $line =~ ^Wine\ checks:\ ([0-9]+)\ ok,\ 0\ not\ ok ]] && ((BASH_REMATCH[1] > 0))
+  line=$(grep -E '^(Wine checks|Cost gate): ' "$logs/run-clean-$when.txt" | tr '\n' ' ')
+  # Each part run (the Wine suites, the cost gate) passes with some checks.
+  local parts=0 sound=0
+  [[ " ${all_suites[*]} " == " cost_gate " ]] || parts=$((parts + 1))
+  [[ " ${all_suites[*]} " != *" cost_gate "* ]] || parts=$((parts + 1))
+  sound=$(grep -cE '^(Wine checks|Cost gate): [1-9][0-9]* ok, 0 not ok' "$logs/run-clean-$when.txt")
+  ((sound == parts))
   wb_report "the copy without a fault, $when the faults: ${line:-no count}" $? \
     "$(reds "clean-$when" | head -n 5 | tr '\n' ' ')"
 }
@@ -127,7 +161,7 @@ for i in "${chosen[@]}"; do
 done
 read -ra all_suites <<<"$(printf '%s\n' "${all_suites[@]}" | sort -u | tr '\n' ' ')"
 echo "# $WB_ARCHES, suites: ${all_suites[*]}"
-if ! build clean; then
+if ! build clean "${all_suites[@]}"; then
   wb_report "the copy builds" 1 "see $logs/build-clean.txt"
   exit 1
 fi
@@ -140,7 +174,7 @@ for i in "${chosen[@]}"; do
   if ! FIND=${finds[i]} REPLACE=${replaces[i]} perl -0777 -i -pe \
     '$n += s/\Q$ENV{FIND}\E/$ENV{REPLACE}/; END { exit($n ? 0 : 1) }' "$copy/$file"; then
     wb_report "$label" 1 "not applied: the text to change is not in $file"
-  elif ! build "$name"; then
+  elif ! build "$name" "${s[@]}"; then
     wb_report "$label" 1 "the faulty copy does not build (see $logs/build-$name.txt)"
   else
     run "$name" "${s[@]}"
@@ -162,7 +196,7 @@ for i in "${chosen[@]}"; do
   fi
   cp "$root/$file" "$copy/$file"
 done
-if build after; then
+if build after "${all_suites[@]}"; then
   clean after
 else
   wb_report "the copy without a fault, after the faults" 1 "it does not build"

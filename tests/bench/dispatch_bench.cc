@@ -9,6 +9,7 @@
 #include "bridge/bridge.h"
 #include "bridge/host_scope.h"
 #include "bridge/thread_state.h"
+#include "core/err.h"
 #include "entry/dispatch.h"
 #include "refsuite/native.h"
 #include "session/mmts.h"
@@ -97,6 +98,54 @@ void BM_TranslatePlainFloor(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_TranslatePlainFloor);
+
+// DEVOVIZoruze(kLoyaltyPlan) whose component raises, translated into ENG with
+// the components cached: the prefix and the description each cost two
+// property reads and a lookup.
+constexpr char kEnglishFailing[] = R"({"language": "ENG",
+  "phrases": {"ENG": {"调用门店函数出错。原因：": "Error calling the store function. Reason: ",
+                      "积分方案无法打开": "The points scheme cannot be opened"}},
+  "components": {"Loyalty.CPlan": {"Show": {"raise": {"number": 1001, "source": "Loyalty.CPlan",
+                                                      "description": "积分方案无法打开"}}}}})";
+
+void BM_TranslatedFailure(benchmark::State& state) {
+  Prepare(kEnglishFailing);
+  ThreadStateUser user;
+  for (auto _ : state) {
+    try {
+      entry::DEVOVIZoruze(entry::kLoyaltyPlan);
+    } catch (const RaisedError&) {
+    }
+    Err::Clear();
+    refsuite::ClearJournal();
+  }
+}
+BENCHMARK(BM_TranslatedFailure);
+
+void BM_TranslatedFailureFloor(benchmark::State& state) {
+  Prepare(kEnglishFailing);
+  const ObjectRef loader = CreateObject(u"Phrasebook.Catalog");
+  LetMember(loader, u"ResFileBaseName", Variant::Str(u"Q5COM"));
+  LetMember(loader, u"LanguageID", Variant::Str(u"ENG"));
+  const auto lookup = [&](const char16_t* text) {
+    benchmark::DoNotOptimize(GetMember(loader, u"ResFileBaseName"));
+    benchmark::DoNotOptimize(GetMember(loader, u"LanguageID"));
+    Variant key = Variant::Str(text);
+    benchmark::DoNotOptimize(GetMember(loader, u"LoadString", {Arg::Ref(key)}));
+  };
+  for (auto _ : state) {
+    try {
+      const ObjectRef plan = CreateObject(u"Loyalty.CPlan");
+      CallMember(plan, u"Show");
+    } catch (const RaisedError&) {
+    }
+    lookup(u"调用门店函数出错。原因：");
+    lookup(u"积分方案无法打开");
+    Err::Clear();
+    refsuite::ClearJournal();
+  }
+}
+BENCHMARK(BM_TranslatedFailureFloor);
 
 // The frame of a host's call (depth limit, thread state held) around an
 // empty body, against the trap alone: the frame's own cost per call.
