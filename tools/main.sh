@@ -98,8 +98,12 @@ if [[ $arch == win32 ]] && ! reason=$(wb_arch_runnable win32); then
   echo "main: this machine cannot run 32-bit programs ($reason); driving the 64-bit build"
   arch=win64
 fi
-[[ -f build/$arch/build.ninja ]] || cmake --preset "$arch" >/dev/null
-cmake --build --preset "$arch" -j2 >/dev/null
+# WB_MAIN_REUSE=1: run inside a run of the Wine harness (the main_job suite),
+# on the build, prefix, wineserver and display that run already has.
+if [[ -z ${WB_MAIN_REUSE-} ]]; then
+  [[ -f build/$arch/build.ninja ]] || cmake --preset "$arch" >/dev/null
+  cmake --build --preset "$arch" -j2 >/dev/null
+fi
 
 # The console: opened by a host script, driven by uidriver (every tool of the
 # menu in display order, then the exit tool), photographed with a menu open.
@@ -139,11 +143,16 @@ show_notices() {
 }
 
 wb_use_arch "$arch"
-wb_wine_start
-# Notices are real message boxes on a virtual display. The display must be
-# there before the first Wine program starts, or Wine's desktop runs without
-# one and boxes never appear.
-wb_need_display
+if [[ -n ${WB_MAIN_REUSE-} ]]; then
+  WB_WINE_TMP=$(mktemp -d "${TMPDIR:-/tmp}/wb-main.XXXXXX")
+  trap 'rm -rf -- "$WB_WINE_TMP"' EXIT
+else
+  wb_wine_start
+  # Notices are real message boxes on a virtual display. The display must be
+  # there before the first Wine program starts, or Wine's desktop runs without
+  # one and boxes never appear.
+  wb_need_display
+fi
 export LANG=zh_CN.UTF-8
 wb_register "$WB_DIST/RefSuite.dll"
 wb_register "$WB_DIST/Workbench.dll"

@@ -77,3 +77,10 @@ WB_WINE_SUITES+=(install)
 # Defined in tests/wine/replay/suites.sh.
 source "$WB_ROOT/tests/wine/replay/suites.sh"
 WB_WINE_SUITES+=(replay)
+
+# The main job (tools/main.sh) on this run's width, build and prefix: the
+# store day through every function id, and the replay of the store trace.
+suite_main_job() {
+  WB_WINE_TMP=$WB_WINE_TMP wb_run_client main_job bash "$WB_ROOT/tests/wine/main_job_client.sh"
+}
+WB_WINE_SUITES+=(main_job)
