@@ -74,8 +74,8 @@ fault by-reference bridge/com_backend.cc '    if (args[i].by_ref())
   'bridge: not ok - a value written before a raise reaches the variable'
 fault member-lookup-cost launchers/direct_launchers.cc \
   '    ObjectRef lookup = CreateObject(u"Finder.OneRecordPick");' \
-  '    for (volatile int spin = 0; spin < 60; spin = spin + 1) {
-    }
+  '    for (int spin = 0; spin < 200; ++spin)
+      asm volatile("" : : "r"(spin) : "memory");
     ObjectRef lookup = CreateObject(u"Finder.OneRecordPick");' cost_gate \
   "not ok - DEVOVIZoruze(kMemberLookup): Workbench's own instructions"
 
