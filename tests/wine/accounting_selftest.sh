@@ -10,7 +10,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/lib/checks.sh"
 tmp=$(mktemp -d)
 trap 'rm -rf -- "$tmp"' EXIT
-printf 'partial  part  a limit of the stub suite\n' >"$tmp/reasons.txt"
+printf 'partial  part  a limit of some clients\nwidth  suite  a limit of every client\n' \
+  >"$tmp/reasons.txt"
 ok2='wb_run_client c bash -c "echo 1..2; echo ok - one; echo ok - two"'
 
 # row NAME WANT COUNTS BODY: run.sh over the suite `stub`, whose function is
@@ -37,9 +38,12 @@ row() {
   wb_report "$name: ${shown//\\n/, }" "$status" "exit $rc, see above"
 }
 
-wb_plan 9
+wb_plan 10
 row sound 'pass:skipped for partial: 1\nWine checks: 2 ok, 0 not ok, 1 skipped' 'stub 2 0' \
   "$ok2; wb_skip lacking partial 'not on this machine' 1"
+# What a whole width lacks may stand for every client of a suite.
+row whole_suite 'pass:skipped for width: 1\nWine checks: 0 ok, 0 not ok, 1 skipped' 'stub 1 0' \
+  "wb_skip all width 'the other width cannot run here' 1"
 row missing_suite 'fail:gone: a suite of tests/wine/clients.txt that the run does not list' \
   'stub 1 0\ngone 1 1' "$ok2"
 row another_number 'fail:stub: ran 1 clients, tests/wine/clients.txt says 2' 'stub 2 0' "$ok2"
