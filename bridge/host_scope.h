@@ -26,7 +26,7 @@ namespace wb {
 inline constexpr int kMaxHostCallDepth = 64;
 // What one call may use of the stack at most, with room to spare: the
 // figures it rests on are in docs/performance.md ("The stack a call needs").
-inline constexpr size_t kHostCallStackMargin = sizeof(void*) == 8 ? 64 * 1024 : 32 * 1024;
+inline constexpr size_t kHostCallStackMargin = sizeof(void*) == 8 ? 48 * 1024 : 32 * 1024;
 
 class HostCallScope {
  public:

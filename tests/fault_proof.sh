@@ -71,6 +71,21 @@ fault by-reference bridge/com_backend.cc '    if (args[i].by_ref())
       args[i].value() =' bridge 'bridge: not ok - a Long variable is written back' \
   'bridge: not ok - a value written before a raise reaches the variable'
 
+fault teardown-reentry bridge/thread_state.cc '  if (t_store == nullptr || t_tearing_down)
+    return;
+  ThreadStore* const store = t_store;' '  if (t_store == nullptr)
+    return;
+  ThreadStore*& store = t_store;' proof_host_frame \
+  'proof_host_frame: planned 10 checks, reported 6' 'proof_host_frame_traced: planned 10 checks, reported 6'
+fault id-outside-scope entry/workbench_object.cc '    const ErrRecord refused =
+        CaptureHostCall([&] { hr = ReadFunctionId(params->rgvarg[0], &detail_func_id); });' \
+  '    hr = ReadFunctionId(params->rgvarg[0], &detail_func_id);
+    const ErrRecord refused;' proof_host_frame \
+  'proof_host_frame: planned 10 checks, reported 8' 'proof_host_frame_traced: planned 10 checks, reported 8'
+fault stack-bound bridge/host_scope.cc \
+  '  if (t_depth >= kMaxHostCallDepth || platform::StackLeft() < kHostCallStackMargin)' \
+  '  if (t_depth >= kMaxHostCallDepth)' proof_host_frame \
+  'proof_host_frame: planned 10 checks, reported 9' 'proof_host_frame_traced: planned 10 checks, reported 9'
 # The tree's files, copied where they differ (a fresh time stamp: rebuilt).
 sync_copy() {
   git -C "$root" ls-files -z --cached --others --exclude-standard |
