@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bridge/bridge.h"
@@ -236,6 +237,65 @@ TEST_F(BridgeTest, ThreadStateLivesWhileItsUsersLive) {
   }
   EXPECT_EQ(g_live, 0) << "the last user's release tears the state down";
   EXPECT_TRUE(PerThread<Cache>().held.IsNothing()) << "fresh state after a teardown";
+}
+
+// The host's code runs while the thread's state is torn down (a cached
+// component pumps messages while it is released): there it creates an
+// object of ours, makes a call that fills the cache, and drops the object.
+// The teardown under way finishes; nothing is left cached or held.
+TEST_F(BridgeTest, HostCodeInsideTheTeardownLeavesTheStateWhole) {
+  struct Cache {
+    ObjectRef held;
+  };
+  struct Pumping {
+    std::function<void()> on_release;
+    ~Pumping() {
+      if (on_release)
+        on_release();
+    }
+  };
+  int reentered = 0;
+  std::function<void()> host_call = [&] {
+    ++reentered;
+    ThreadStateUser object;
+    PerThread<Cache>().held = MakeFake([](StringView, CallKind, Args&) { return Variant(); });
+  };
+  // Each row fills the cache and then ends the state its own way.
+  const struct {
+    const char* what;
+    bool endless;  // the host's code runs again at every release
+    std::function<void()> end;
+  } rows[] = {
+      {"the last object released", false, [] { ThreadStateUser last; }},
+      {"released on another thread, then a new object here", false,
+       [] {
+         auto* object = new ThreadStateUser;
+         std::thread([object] { delete object; }).join();
+         ThreadStateUser next;
+         EXPECT_EQ(ThreadStateUser::LiveOnThisThread(), 1);
+       }},
+      {"a host that calls in at every release", true, [] { ThreadStateUser last; }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    reentered = 0;
+    PerThread<Pumping>().on_release = row.endless ? std::function<void()>([&] {
+      host_call();
+      PerThread<Pumping>().on_release = host_call;  // cached again, to run again
+    })
+                                                  : host_call;
+    row.end();
+    if (row.endless) {
+      EXPECT_GE(reentered, 2);
+      EXPECT_LE(reentered, 8) << "a teardown that never ends";
+      PerThread<Pumping>().on_release = nullptr;
+      TeardownThreadState();
+    } else {
+      EXPECT_EQ(reentered, 1);
+    }
+    EXPECT_EQ(g_live, 0);
+    EXPECT_EQ(ThreadStateUser::LiveOnThisThread(), 0);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "bridge/host_scope.h"
 
+#include "core/platform.h"
 #include "core/runtime_errors.h"
 
 namespace wb {
@@ -11,7 +12,7 @@ thread_local int t_depth = 0;
 }  // namespace
 
 HostCallScope::Level::Level() {
-  if (t_depth >= kMaxHostCallDepth)
+  if (t_depth >= kMaxHostCallDepth || platform::StackLeft() < kHostCallStackMargin)
     Err::RaiseRuntime(rt::kOutOfStackSpace);
   ++t_depth;
 }

@@ -6,12 +6,15 @@
 // cache and the components it holds are still on the stack. The state goes,
 // if it has to, when the call returns.
 //
-// Calls nest: a component or the host may call again while a call runs. More
-// than kMaxHostCallDepth of them on one thread are refused with the runtime's
-// error 28, "Out of stack space", before they enter; each level costs stack,
-// and a 32-bit host has little of it.
+// Calls nest: a component or the host may call again while a call runs. A
+// call is refused with the runtime's error 28, "Out of stack space", before
+// it enters, when the thread has less than kHostCallStackMargin of stack left
+// (each level costs stack: ours, OLE Automation's, the component's and the
+// host's, and a host thread may have been made with little of it), or when
+// kMaxHostCallDepth calls run on it already.
 #pragma once
 
+#include <cstddef>
 #include <utility>
 
 #include "bridge/thread_state.h"
@@ -21,10 +24,14 @@
 namespace wb {
 
 inline constexpr int kMaxHostCallDepth = 64;
+// What one call may use of the stack at most, with room to spare: the
+// figures it rests on are in docs/performance.md ("The stack a call needs").
+inline constexpr size_t kHostCallStackMargin = sizeof(void*) == 8 ? 48 * 1024 : 32 * 1024;
 
 class HostCallScope {
  public:
-  // Raises error 28 when the thread is already kMaxHostCallDepth calls deep.
+  // Raises error 28 when the thread is already kMaxHostCallDepth calls deep,
+  // or has less than kHostCallStackMargin of stack left.
   HostCallScope() = default;
   HostCallScope(const HostCallScope&) = delete;
   HostCallScope& operator=(const HostCallScope&) = delete;

@@ -24,6 +24,10 @@ using internal::ThreadStore;
 
 // A plain pointer: nothing runs at thread exit (see the header).
 thread_local ThreadStore* t_store = nullptr;
+// A teardown is under way on this thread (TeardownThreadState).
+thread_local bool t_tearing_down = false;
+// Rounds of a teardown: nested work during one may leave state behind.
+constexpr int kTeardownRounds = 4;
 
 ThreadStore& Store() {
   if (t_store == nullptr)
@@ -54,16 +58,30 @@ ThreadSlot* AddThreadSlot(std::type_index key, std::unique_ptr<ThreadSlot> slot)
 }  // namespace internal
 
 void TeardownThreadState() noexcept {
-  if (t_store == nullptr)
+  // A slot's destructor may release a component whose code runs the host's
+  // (an out-of-process component pumps messages while it is released), and
+  // the host may create, call and drop our objects right there. Such nested
+  // work leaves the teardown under way to this frame, which alone may end the
+  // state: every read of the store below is through `store`, which only this
+  // frame deletes.
+  if (t_store == nullptr || t_tearing_down)
     return;
-  // A slot's destructor may release a component whose code reaches module
-  // state again; detach the list first so that such a call sees fresh state.
-  auto slots = std::move(t_store->slots);
-  t_store->slots.clear();
-  while (!slots.empty())
-    slots.pop_back();
-  if (t_store->users.load() == 0 && t_store->slots.empty()) {
-    delete t_store;
+  ThreadStore* const store = t_store;
+  t_tearing_down = true;
+  // State that nested work made goes too while nobody holds it, in rounds: a
+  // host that makes more at each release is given up on after a few, and the
+  // state is kept for the thread's next user rather than torn down forever.
+  for (int round = 0; round < kTeardownRounds && !store->slots.empty(); ++round) {
+    if (round > 0 && store->users.load() != 0)
+      break;
+    auto slots = std::move(store->slots);
+    store->slots.clear();
+    while (!slots.empty())
+      slots.pop_back();
+  }
+  t_tearing_down = false;
+  if (store->users.load() == 0 && store->slots.empty()) {
+    delete store;
     t_store = nullptr;
   }
 }
@@ -71,6 +89,7 @@ void TeardownThreadState() noexcept {
 ThreadStateUser::ThreadStateUser() : store_(&Store()) {
   // The last user went on another thread: what it left behind is released
   // here, on its own thread, so that this user starts with fresh state.
+  // The teardown may end the store, so it is looked up again after it.
   if (store_->users.load() == 0 && store_->released_elsewhere.exchange(false))
     TeardownThreadState();
   store_ = &Store();

@@ -39,7 +39,10 @@ T& PerThread() {
   return slot->value;
 }
 
-// Destroys the calling thread's module state, newest first.
+// Destroys the calling thread's module state, newest first. Code that runs
+// meanwhile (a component's release that runs the host's) may use the state
+// again, and may end its own objects: the teardown under way then ends what
+// they made too, unless one of them is still held.
 void TeardownThreadState() noexcept;
 
 namespace internal {

@@ -2,6 +2,7 @@
 // build each provide them (platform_win.cc, platform_posix.cc).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -11,6 +12,11 @@ namespace wb::platform {
 
 // kernel32's GetCurrentProcessId (the process id elsewhere).
 uint32_t CurrentProcessId();
+
+// The bytes of stack that the calling thread has left below the caller's
+// frame, down to the end of the thread's stack reserve (not merely what is
+// committed so far); SIZE_MAX when the platform cannot tell.
+size_t StackLeft() noexcept;
 
 // The current local date and time as a date value (days since 1899-12-30).
 double Now();

@@ -1,3 +1,4 @@
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -19,6 +20,26 @@ namespace platform {
 
 uint32_t CurrentProcessId() {
   return static_cast<uint32_t>(::getpid());
+}
+
+size_t StackLeft() noexcept {
+  // The lowest address of the thread's stack, asked once per thread (for the
+  // main thread glibc reads the process's mappings).
+  thread_local uintptr_t t_floor = 0;
+  if (t_floor == 0) {
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0)
+      return SIZE_MAX;
+    void* low = nullptr;
+    size_t size = 0;
+    const int rc = pthread_attr_getstack(&attr, &low, &size);
+    pthread_attr_destroy(&attr);
+    if (rc != 0 || low == nullptr)
+      return SIZE_MAX;
+    t_floor = reinterpret_cast<uintptr_t>(low);
+  }
+  const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  return here > t_floor ? here - t_floor : 0;
 }
 
 double Now() {

@@ -36,39 +36,55 @@ std::string ToUtf8(StringView text) {
 String FromUtf8(std::string_view text) {
   String out;
   out.reserve(text.size());
+  const auto byte = [&](size_t at) { return static_cast<unsigned char>(text[at]); };
   size_t i = 0;
   while (i < text.size()) {
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    size_t len = b0 < 0x80           ? 1
-                 : (b0 >> 5) == 0x6  ? 2
-                 : (b0 >> 4) == 0xE  ? 3
-                 : (b0 >> 3) == 0x1E ? 4
-                                     : 0;
-    char32_t c = 0xFFFD;
-    if (len == 0 || i + len > text.size()) {
-      len = 1;
-    } else {
-      c = len == 1 ? b0 : len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
-      for (size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80) {
-          c = 0xFFFD;
-          len = k;
-          break;
-        }
-        c = (c << 6) | (b & 0x3F);
-      }
-      if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        c = 0xFFFD;
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) {
+      out += static_cast<char16_t>(lead);
+      ++i;
+      continue;
     }
-    if (c >= 0x10000) {
+    // The bytes that may follow the lead: the first one's range excludes
+    // overlong forms (E0, F0), surrogates (ED) and what lies past U+10FFFF
+    // (F4); C0, C1 and F5 to FF never start a character.
+    size_t follow = 0;
+    char32_t c = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      follow = 1;
+      c = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      follow = 2;
+      c = lead & 0x0F;
+      low = lead == 0xE0 ? 0xA0 : 0x80;
+      high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      follow = 3;
+      c = lead & 0x07;
+      low = lead == 0xF0 ? 0x90 : 0x80;
+      high = lead == 0xF4 ? 0x8F : 0xBF;
+    }
+    size_t taken = 1;
+    while (taken <= follow && i + taken < text.size()) {
+      const unsigned char b = byte(i + taken);
+      if (b < low || b > high)
+        break;
+      c = (c << 6) | (b & 0x3F);
+      low = 0x80;
+      high = 0xBF;
+      ++taken;
+    }
+    i += taken;
+    if (follow == 0 || taken <= follow) {
+      out += u'\uFFFD';  // one for the bytes up to the first that cannot follow
+    } else if (c >= 0x10000) {
       c -= 0x10000;
       out += static_cast<char16_t>(0xD800 + (c >> 10));
       out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
     } else {
       out += static_cast<char16_t>(c);
     }
-    i += len;
   }
   return out;
 }

@@ -11,7 +11,11 @@ using String = std::u16string;
 using StringView = std::u16string_view;
 
 // Conversions used at the edges (JSON scenario files, journals, test output).
-// Invalid input never throws: unpaired surrogates and bad UTF-8 become U+FFFD.
+// Invalid input never throws: unpaired surrogates become U+FFFD, and so does
+// each maximal part of a byte sequence that is not UTF-8 (an overlong form,
+// a surrogate, a code point above U+10FFFF, a sequence cut short, a stray
+// byte), as the Unicode standard recommends; nothing but well-formed UTF-8
+// decodes to a character other than U+FFFD.
 std::string ToUtf8(StringView text);
 String FromUtf8(std::string_view text);
 

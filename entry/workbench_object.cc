@@ -111,7 +111,17 @@ HRESULT CWorkbench::Invoke(DISPID dispid,
 
   if (member->dispid == DISPID_DEVOVIZORUZE) {
     int32_t detail_func_id = 0;
-    const HRESULT hr = ReadFunctionId(params->rgvarg[0], &detail_func_id);
+    HRESULT hr = S_OK;
+    // Reading an object's id runs the host's code (its default member), which
+    // may call in again: the reading is a level of the thread's calls too,
+    // counted and refused like one when the stack runs low.
+    const ErrRecord refused =
+        CaptureHostCall([&] { hr = ReadFunctionId(params->rgvarg[0], &detail_func_id); });
+    if (refused.number != 0) {
+      const HRESULT reported = ReportErrToHost(refused, IID__CWorkbench, excep_info);
+      trace::HostRefused(kDEVOVIZoruze, reported);
+      return reported;
+    }
     if (FAILED(hr)) {
       trace::HostRefused(kDEVOVIZoruze, hr);
       if (arg_error != nullptr)

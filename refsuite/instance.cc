@@ -65,6 +65,16 @@ Instance::Instance(std::shared_ptr<const ScriptedValue> default_value, int id)
 }
 
 Instance::~Instance() {
+  // A component that pumps messages while it is released runs the host's code.
+  try {
+    const std::shared_ptr<const Scenario> scenario = Suite::Get().scenario();
+    if (component_ != nullptr && scenario &&
+        scenario->release_calls_host.count(wb::AsciiUpper(wb::FromUtf8(prog_id_))) != 0) {
+      CallHostHook();
+    }
+  } catch (...) {
+    // Out of memory looking it up: released without the host.
+  }
   const int live = Suite::Get().AddLive(prog_id_, -1);
   try {
     Suite::Get().journal().Write(

@@ -31,7 +31,7 @@ class Parser {
       Fail("", "a scenario is a JSON object");
     CheckKeys(root, "",
               {"base", "language", "session", "rights", "phrases", "uncreatable", "components",
-               "inject"});
+               "inject", "releaseCallsHost"});
     if (root.contains("base")) {
       const std::string base = String(root["base"], "/base");
       if (base == "none") {
@@ -54,6 +54,8 @@ class Parser {
       Components(root["components"], out);
     if (root.contains("inject"))
       Inject(root["inject"], out);
+    if (root.contains("releaseCallsHost"))
+      ReleaseCallsHost(root["releaseCallsHost"], out);
   }
 
  private:
@@ -182,6 +184,15 @@ class Parser {
       if (item.contains("raise"))
         error = Error(item["raise"], at + "/raise");
       out.uncreatable[key] = error;
+    }
+  }
+
+  void ReleaseCallsHost(const json& value, Scenario& out) const {
+    if (!value.is_array())
+      Fail("/releaseCallsHost", "expected an array of ProgIDs");
+    for (size_t i = 0; i < value.size(); ++i) {
+      const std::string at = LocatedJson::Child("/releaseCallsHost", i);
+      out.release_calls_host.insert(ComponentKey(String(value[i], at), at));
     }
   }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -105,6 +106,8 @@ struct Scenario {
   std::map<wb::String, std::map<wb::String, MemberScript>> components;
   // Faults by interaction number; a loaded scenario replaces the base's.
   std::map<int, Injection> inject;
+  // ProgIDs (upper case) whose instances call the host hook when released.
+  std::set<wb::String> release_calls_host;
 };
 
 // Parses `text` laid over `base`; `name` (a file name) prefixes every message.

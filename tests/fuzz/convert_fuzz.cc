@@ -1,9 +1,11 @@
 // Fuzzes the conversions with values of every kind: each either gives a
-// result or raises through the error record; nothing else escapes.
+// result or raises through the error record; nothing else escapes. The input
+// also goes through the UTF-8 decoder, which must keep only well-formed text.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "bridge/convert.h"
 #include "core/err.h"
@@ -44,6 +46,27 @@ wb::Variant MakeValue(uint8_t kind, const uint8_t* data, size_t size) {
   }
 }
 
+// Aborts unless `bytes` decode as UTF-8 must: no unpaired surrogate, at most
+// one UTF-16 unit per byte, a text that survives its own round trip, and
+// input decoded without U+FFFD (well-formed) that re-encodes to itself.
+void CheckUtf8(std::string_view bytes) {
+  const wb::String text = wb::FromUtf8(bytes);
+  bool replaced = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    replaced = replaced || c == u'\uFFFD';
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      std::abort();
+    }
+  }
+  const std::string again = wb::ToUtf8(text);
+  if (text.size() > bytes.size() || wb::FromUtf8(again) != text || (!replaced && again != bytes))
+    std::abort();
+}
+
 template <class F>
 void Guard(F&& f) {
   try {
@@ -57,6 +80,7 @@ void Guard(F&& f) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  CheckUtf8(std::string_view(reinterpret_cast<const char*>(data), size));
   if (size < 1)
     return 0;
   const wb::Variant value = MakeValue(data[0], data + 1, size - 1);

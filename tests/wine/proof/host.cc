@@ -45,7 +45,11 @@ HostError ReadHostError(HRESULT hr) {
 
 HostError CallDispatch(IDispatch* dispatch, LONG id) {
   wb::win::ScopedVariant arg = wbtest::RefTo(id);
-  DISPPARAMS params = {arg.AsInput(), nullptr, 1, 0};
+  return CallDispatchWith(dispatch, *arg.AsInput());
+}
+
+HostError CallDispatchWith(IDispatch* dispatch, VARIANT arg) {
+  DISPPARAMS params = {&arg, nullptr, 1, 0};
   ScopedExcepInfo excep;
   UINT arg_error = 0;
   HostError out;

@@ -49,6 +49,8 @@ HostError ReadHostError(HRESULT hr);
 
 // The same through IDispatch::Invoke (VT_BYREF|VT_I4), fields from EXCEPINFO.
 HostError CallDispatch(IDispatch* dispatch, LONG id);
+// The same with `arg` as the id, as the host passes it.
+HostError CallDispatchWith(IDispatch* dispatch, VARIANT arg);
 
 // "hr 0x800a04d2, Source ..., Description ..." (the description shortened
 // past 200 characters) for messages.

@@ -1,20 +1,30 @@
 // A host that runs inside a component's call, as a real host's handlers do
 // while a component pumps messages: under scenarios/host_frame.json the
 // suite's translation component calls back into this host in the middle of
-// each lookup (RefSuiteSetHostHook), and the host then lets go of its last
-// CWorkbench, or calls DEVOVIZoruze again, deeper and deeper. Run with and
-// without the field trace, whose wrappers are on the stack too.
+// each lookup and while it is released (RefSuiteSetHostHook), and the host
+// then lets go of its last CWorkbench, or calls DEVOVIZoruze again, deeper
+// and deeper, or calls in while the thread's state is torn down. Deeper still
+// on a thread with little stack left, and through an id object whose default
+// member calls in. Run with and without the field trace, whose wrappers are
+// on the stack too.
 #include <windows.h>
 
 #include <cguid.h>
 #include <initguid.h>
+#include <malloc.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "bridge/host_scope.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/host.h"
 #include "tests/wine/proof/journal_reader.h"
+#include "tests/wine/proof/value_object.h"
 
 namespace {
 
@@ -26,29 +36,123 @@ const HostError kFailed = {static_cast<HRESULT>(0x800A03E9), u"Finder",
 const HostError kTooDeep = {static_cast<HRESULT>(0x800A001C), u"Workbench", u"Out of stack space",
                             u"", 0};
 
+// What the host does when the suite calls it.
+enum class Mode {
+  kLetGo,       // lets go of its object
+  kCallIn,      // calls in again, until refused
+  kInTeardown,  // once: calls in with a new object of its own, and drops it
+  kQuiet,       // nothing
+};
+
 struct Host {
   Microsoft::WRL::ComPtr<_CWorkbench> workbench;
-  bool call_in = false;           // else: let go of the object
+  Mode mode = Mode::kLetGo;
   std::vector<HostError> nested;  // innermost first
+  std::vector<uintptr_t> frames;  // the hook's frame at each level, outermost first
   bool refused = false;
 };
 
 void __stdcall OnHook(void* context) {
   auto& host = *static_cast<Host*>(context);
-  if (!host.call_in) {
-    host.workbench.Reset();
-  } else if (!host.refused) {
-    const auto workbench = host.workbench;  // its own reference, as any caller
-    host.nested.push_back(wbproof::CallVtable(workbench.Get(), wbproof::kMemberLookup));
-    host.refused = host.refused || host.nested.back() == kTooDeep;
+  switch (host.mode) {
+    case Mode::kLetGo:
+      host.workbench.Reset();
+      break;
+    case Mode::kCallIn:
+      if (!host.refused) {
+        host.frames.push_back(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)));
+        const auto workbench = host.workbench;  // its own reference, as any caller
+        host.nested.push_back(wbproof::CallVtable(workbench.Get(), wbproof::kMemberLookup));
+        host.refused = host.refused || host.nested.back() == kTooDeep;
+      }
+      break;
+    case Mode::kInTeardown: {
+      host.mode = Mode::kQuiet;
+      const auto workbench = wbproof::NewWorkbench();
+      host.nested.push_back(wbproof::CallVtable(workbench.Get(), wbproof::kMemberLookup));
+      break;
+    }
+    case Mode::kQuiet:
+      break;
   }
+}
+
+using SetHook = void(__stdcall*)(void(__stdcall*)(void*), void*);
+
+// The bytes of stack below the caller's frame, down to the reserve's end.
+size_t StackLeft() {
+  MEMORY_BASIC_INFORMATION region{};
+  const auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  VirtualQuery(reinterpret_cast<void*>(here), &region, sizeof region);
+  return here - reinterpret_cast<uintptr_t>(region.AllocationBase);
+}
+
+constexpr size_t kSmallStack = 64 * 1024;
+
+struct SmallStackRun {
+  SetHook set_hook = nullptr;
+  Host host;
+  HostError outer;
+  size_t left = 0;  // at the outer call
+};
+
+__attribute__((noinline)) void CallInDeep(SmallStackRun& run) {
+  run.left = StackLeft();
+  run.outer = wbproof::CallVtable(run.host.workbench.Get(), wbproof::kMemberLookup);
+}
+
+// A host thread with only kSmallStack of stack left calls in until refused.
+// Wine gives a thread 1 MB whatever it asks for: the rest is used up first.
+DWORD WINAPI SmallStackThread(void* context) {
+  auto& run = *static_cast<SmallStackRun*>(context);
+  CoInitialize(nullptr);
+  run.host.workbench = wbproof::NewWorkbench();
+  run.host.mode = Mode::kCallIn;
+  run.set_hook(&OnHook, &run.host);
+  auto* used = static_cast<volatile char*>(alloca(StackLeft() - kSmallStack));
+  used[0] = 1;
+  CallInDeep(run);
+  run.set_hook(nullptr, nullptr);
+  run.host.workbench.Reset();
+  CoUninitialize();
+  return used[0];
+}
+
+// The deepest stack that one call used: the stack below this frame is filled
+// with a pattern first, and read back after the call.
+constexpr size_t kPainted = 256 * 1024;
+__attribute__((noinline)) void Paint() {
+  auto* area = static_cast<char*>(alloca(kPainted));
+  std::memset(area, 0xA5, kPainted);
+  __asm__ volatile("" : : "r"(area) : "memory");
+}
+__attribute__((noinline)) size_t DeepestUse(_CWorkbench* workbench) {
+  const auto top = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  Paint();
+  wbproof::CallVtable(workbench, wbproof::kMemberLookup);
+  const auto* low = reinterpret_cast<const unsigned char*>(top - kPainted);
+  size_t untouched = 0;
+  while (untouched < kPainted && low[untouched] == 0xA5)
+    ++untouched;
+  return kPainted - untouched;
+}
+
+// A crash ends the process at once, with what it reported so far (the harness
+// counts the checks it never reached), rather than in Wine's crash handler.
+LONG WINAPI Crashed(EXCEPTION_POINTERS* info) {
+  std::printf("# crashed: exception 0x%08lx\n",
+              static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
+  std::fflush(stdout);
+  TerminateProcess(GetCurrentProcess(), 3);
+  return EXCEPTION_EXECUTE_HANDLER;
 }
 
 }  // namespace
 
 int wmain() {
+  SetUnhandledExceptionFilter(&Crashed);
   wbtest::Checks t;
-  t.Plan(5);
+  t.Plan(10);
   CoInitialize(nullptr);
   Host host;
   host.workbench = wbproof::NewWorkbench();
@@ -56,8 +160,8 @@ int wmain() {
   const HostError first = wbproof::CallVtable(host.workbench.Get(), wbproof::kMemberLookup);
   using SetHook = void(__stdcall*)(void(__stdcall*)(void*), void*);
   const HMODULE suite = GetModuleHandleW(L"RefSuite.dll");
-  const auto set_hook = reinterpret_cast<SetHook>(reinterpret_cast<void (*)()>(
-      suite ? GetProcAddress(suite, "RefSuiteSetHostHook") : nullptr));
+  const auto set_hook = reinterpret_cast<SetHook>(
+      reinterpret_cast<void (*)()>(suite ? GetProcAddress(suite, "RefSuiteSetHostHook") : nullptr));
   t.Expect(first == kFailed && set_hook, "a call gets its error; the suite offers its hook",
            wbproof::Show(first));
   if (set_hook == nullptr)
@@ -74,7 +178,7 @@ int wmain() {
   t.Expect(left.empty() && wbproof::WorkbenchCanUnloadNow() == S_OK,
            "everything the call held went when it returned", left);
 
-  host.call_in = true;
+  host.mode = Mode::kCallIn;
   host.workbench = wbproof::NewWorkbench();
   const HostError outer = wbproof::CallVtable(host.workbench.Get(), wbproof::kMemberLookup);
   t.ExpectEq(static_cast<long long>(host.nested.size()), 64,
@@ -84,8 +188,72 @@ int wmain() {
     answered = answered && host.nested[i] == (i == 0 ? kTooDeep : kFailed);
   t.Expect(answered, "the refused one gets error 28, every other its own error",
            host.nested.empty() ? "none" : wbproof::Show(host.nested.front()));
-  set_hook(nullptr, nullptr);
+  size_t per_level = 0;
+  for (size_t i = 1; i < host.frames.size(); ++i)
+    per_level = std::max<size_t>(per_level, host.frames[i - 1] - host.frames[i]);
+  std::printf("stack per level: %zu bytes at most\n", per_level);
+
+  // The translation component pumps messages while it is released: the host
+  // calls in with a new object while the thread's state is torn down.
+  host.nested.clear();
+  host.mode = Mode::kInTeardown;
   host.workbench.Reset();
+  wbproof::AppendMark(journal, "torn down");
+  t.Expect(host.nested.size() == 1 && host.nested[0] == kFailed,
+           "the host calls in while the thread's state is torn down: the call gets its error",
+           host.nested.empty() ? "no call" : wbproof::Show(host.nested[0]));
+  const std::string after = wbproof::Leftovers(wbproof::LivesIn(wbproof::ReadJournal(journal)));
+  t.Expect(after.empty() && wbproof::WorkbenchCanUnloadNow() == S_OK,
+           "what the host's call made inside the teardown went with it", after);
+
+  // One call's deepest use of the stack, against what each call is given.
+  host.mode = Mode::kQuiet;
+  host.workbench = wbproof::NewWorkbench();
+  const size_t deepest = DeepestUse(host.workbench.Get());
+  std::printf("one call's deepest stack: %zu bytes; the margin: %zu\n", deepest,
+              wb::kHostCallStackMargin);
+  t.Expect(deepest > 0 && deepest < wb::kHostCallStackMargin,
+           "one call needs less stack than the margin it is given",
+           std::to_string(deepest) + " bytes");
+
+  // An id object whose default member calls in with itself: each reading is
+  // a level, refused like one.
+  wbproof::ValueObject id(wbproof::kMemberLookup);
+  Microsoft::WRL::ComPtr<IDispatch> dispatch;
+  host.workbench.As(&dispatch);
+  std::vector<HostError> reads;
+  id.on_read = [&] {
+    VARIANT arg;
+    V_VT(&arg) = VT_DISPATCH;
+    V_DISPATCH(&arg) = &id;
+    reads.push_back(wbproof::CallDispatchWith(dispatch.Get(), arg));
+  };
+  VARIANT outer_id;
+  V_VT(&outer_id) = VT_DISPATCH;
+  V_DISPATCH(&outer_id) = &id;
+  wbproof::CallDispatchWith(dispatch.Get(), outer_id);
+  id.on_read = nullptr;
+  t.Expect(reads.size() <= static_cast<size_t>(wb::kMaxHostCallDepth) && !reads.empty() &&
+               reads.front().hr == kTooDeep.hr && id.extra_refs() == 0,
+           "an id whose default member calls in with itself: refused with error 28",
+           std::to_string(reads.size()) + " reads" +
+               (reads.empty() ? "" : ", innermost " + wbproof::Show(reads.front())));
+  set_hook(nullptr, nullptr);
+  dispatch.Reset();
+  host.workbench.Reset();
+
+  SmallStackRun run;
+  run.set_hook = set_hook;
+  const HANDLE thread = CreateThread(nullptr, 0, &SmallStackThread, &run, 0, nullptr);
+  const bool ended = thread && WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
+  if (thread)
+    CloseHandle(thread);
+  std::printf("a thread with %zu bytes left: %zu levels entered\n", run.left,
+              run.host.nested.size());
+  t.Expect(ended && run.left <= kSmallStack && (run.host.refused || run.outer == kTooDeep) &&
+               run.host.nested.size() < static_cast<size_t>(wb::kMaxHostCallDepth),
+           "a thread with 64 KB of stack left calls in until refused with error 28, and lives",
+           std::to_string(run.host.nested.size()) + " levels, outer " + wbproof::Show(run.outer));
   CoUninitialize();
   return t.Finish();
 }

@@ -7,6 +7,7 @@
 
 #include <oaidl.h>
 
+#include <functional>
 #include <optional>
 
 #include "tests/wine/lib/stack_com_object.h"
@@ -18,6 +19,10 @@ namespace wbproof {
 class ValueObject final : public wb::win::StackComObject<IDispatch> {
  public:
   explicit ValueObject(std::optional<LONG> value) : value_(value) {}
+
+  // Runs at each read of the default value, before it answers (the host's
+  // code, which may call the reader again).
+  std::function<void()> on_read;
 
   // References besides the creator's own.
   LONG extra_refs() const { return refs(); }
@@ -45,6 +50,8 @@ class ValueObject final : public wb::win::StackComObject<IDispatch> {
     if (dispid != DISPID_VALUE || !value_)
       return DISP_E_MEMBERNOTFOUND;
     ++default_reads_;
+    if (on_read)
+      on_read();
     if (result) {
       VariantInit(result);
       V_VT(result) = VT_I4;
