@@ -7,6 +7,8 @@
 #include "trace/trace_path.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -214,6 +216,26 @@ TEST_F(TraceTest, StopsWithOneLastLineAtItsLimitAndNeverWritesOntoATornLine) {
     for (std::string line; std::getline(lines, line);)
       events += nlohmann::json::parse(line)["event"] == "trace-full" ? 'f' : '.';
     EXPECT_EQ(events, row.after) << row.before << " " << row.limit;
+  }
+}
+
+// Two processes trace to one file with a small limit: the size check and the
+// line it allows are one step for both, so one trace-full line ends the file.
+TEST_F(TraceTest, OneLimitForEveryProcessThatTracesToTheFile) {
+  for (int round = 0; round < 5; ++round) {
+    std::remove(path_.c_str());
+    ConfigureForTesting(path_, 4000);
+    const pid_t child = ::fork();
+    for (int i = 0; i < 30; ++i)
+      CaptureError([] { CallMember(CreateObject(u"Loyalty.CPlan"), u"Show"); });
+    if (child == 0)
+      ::_exit(0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    std::string events;
+    for (const nlohmann::json& line : Lines())
+      events += line["event"] == "trace-full" ? 'f' : '.';
+    EXPECT_TRUE(events.ends_with('f') && events.find('f') == events.size() - 1) << events;
   }
 }
 

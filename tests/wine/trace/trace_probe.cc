@@ -6,10 +6,19 @@
 //   trace_probe.exe                  the rows
 //   trace_probe.exe child [rename]   one host call, its outcome on stdout;
 //                                    then renames the trace file, still open
+//   trace_probe.exe writer PID N     one call, then many once the parent PID
+//                                    says go, beside writer 1-N
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+#include <winioctl.h>
+
 #include <cstdio>
+#include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "win/scoped_handle.h"
 #include "tests/wine/lib/checks.h"
@@ -31,13 +40,119 @@ std::string ReadAll(const std::wstring& path) {
   return text;
 }
 
+// The events of the writers of parent `pid`: writer `n` ready, and go.
+std::wstring WriterEvent(const std::wstring& pid, const std::wstring& what) {
+  return L"wb-trace-probe-" + pid + L"-" + what;
+}
+
+// A writer: its trace is open (one call) before any writer fills the file.
+int Writer(const std::wstring& pid, const std::wstring& n) {
+  CoInitialize(nullptr);
+  const auto workbench = wbproof::NewWorkbench();
+  if (workbench)
+    wbproof::CallVtable(workbench.Get(), wbproof::kMemberLookup);
+  const ScopedHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, WriterEvent(pid, n).c_str()));
+  const ScopedHandle go(OpenEventW(SYNCHRONIZE, FALSE, WriterEvent(pid, L"go").c_str()));
+  SetEvent(ready.Get());
+  WaitForSingleObject(go.Get(), 30000);
+  for (int i = 0; workbench && i < 20; ++i)
+    wbproof::CallVtable(workbench.Get(), wbproof::kMemberLookup);
+  CoUninitialize();
+  return 0;
+}
+
+// Makes `letter` a drive of `kind` (DRIVE_REMOTE, ...) on the Unix folder of
+// `folder`, as winecfg does; with no folder, removes it. Wine's own control
+// of its mount manager: the way to give a drive a kind under Wine.
+bool WineDrive(wchar_t letter, UINT kind, const std::wstring& folder) {
+  struct Drive {  // Wine's struct mountmgr_unix_drive, and the Unix path
+    ULONG size, type, fs_type;
+    DWORD serial;
+    ULONGLONG unix_dev;
+    WCHAR letter;
+    USHORT mount_point_offset, device_offset, label_offset;
+    char path[MAX_PATH * 3];
+  } drive{};
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (!folder.empty()) {
+    char* unix_path = to_unix ? to_unix(folder.c_str()) : nullptr;
+    if (!unix_path)
+      return false;
+    lstrcpynA(drive.path, unix_path, sizeof drive.path);
+    HeapFree(GetProcessHeap(), 0, unix_path);
+    drive.mount_point_offset = offsetof(Drive, path);
+  }
+  drive.size = static_cast<ULONG>(offsetof(Drive, path) + strlen(drive.path) + 1);
+  drive.type = kind;
+  drive.letter = letter;
+  const ScopedHandle manager(CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+  const DWORD define = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+  DWORD got = 0;
+  return manager && DeviceIoControl(manager.Get(), define, &drive, drive.size, nullptr, 0, &got,
+                                    nullptr);
+}
+
+// The SIDs that the DACL of `path` allows, as text, when the DACL is a
+// protected one of allowing entries with full access alone; else "".
+std::set<std::wstring> FullAccessSids(const std::wstring& path) {
+  const ScopedHandle file(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!file || GetSecurityInfo(file.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                               nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+    return {L"(unreadable)"};
+  std::set<std::wstring> sids;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  if (!(control & SE_DACL_PROTECTED))
+    sids.insert(L"(inherits)");
+  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    wchar_t* text = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) ||
+        ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || ace->Mask != FILE_ALL_ACCESS ||
+        !ConvertSidToStringSidW(&ace->SidStart, &text)) {
+      sids.insert(L"(other entry)");
+      continue;
+    }
+    sids.insert(text);
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return sids;
+}
+
+// The process's user, as text.
+std::wstring UserSid() {
+  HANDLE token = nullptr;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+  const ScopedHandle owned(token);
+  BYTE buffer[512];
+  DWORD size = 0;
+  wchar_t* text = nullptr;
+  if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) ||
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text))
+    return L"(none)";
+  std::wstring sid = text;
+  LocalFree(text);
+  return sid;
+}
+
 int Child(bool rename) {
   CoInitialize(nullptr);
+  SetThreadErrorMode(SEM_NOOPENFILEERRORBOX, nullptr);
   wbproof::HostError outcome{E_UNEXPECTED, {}, {}, {}, 0};
   if (const auto workbench = wbproof::NewWorkbench())
     outcome = wbproof::CallVtable(workbench.Get(), wbproof::kMemberLookup);
   CoUninitialize();
   wbproof::PrintOutcome(outcome);
+  std::printf("error mode %lu\n", GetThreadErrorMode());
   wchar_t path[MAX_PATH] = {};
   GetEnvironmentVariableW(L"WORKBENCH_TRACE", path, MAX_PATH);
   if (rename)
@@ -50,8 +165,10 @@ int Child(bool rename) {
 int wmain(int argc, wchar_t** argv) {
   if (argc >= 2 && std::wcscmp(argv[1], L"child") == 0)
     return Child(argc == 3);
+  if (argc == 4 && std::wcscmp(argv[1], L"writer") == 0)
+    return Writer(argv[2], argv[3]);
   wbtest::Checks t;
-  t.Plan(3);
+  t.Plan(9);
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring stem =
@@ -92,7 +209,112 @@ int wmain(int argc, wchar_t** argv) {
   got = run(moving, true);
   t.Expect(got.find("\nrenamed 1") != std::string::npos && !ReadAll(moving + L".moved").empty(),
            "a file can be renamed while a host traces to it", got.substr(0, 200));
-  for (const std::wstring& file : {system, link, moving + L".moved"})
+
+  // A file that ends inside a line (a writer that died halfway): the next
+  // line starts on a line of its own.
+  const std::wstring torn = stem + L"-torn.jsonl";
+  ScopedHandle(CreateFileW(torn.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  {
+    const ScopedHandle file(CreateFileW(torn.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    DWORD wrote = 0;
+    WriteFile(file.Get(), "{\"torn", 6, &wrote, nullptr);
+  }
+  got = run(torn, false);
+  t.Expect(ReadAll(torn).starts_with("{\"torn\r\n{\"time\""),
+           "a torn last line gets its line end before the next line", ReadAll(torn).substr(0, 40));
+
+  // A new file: the user, SYSTEM and the Administrators, nobody else, nothing
+  // inherited (Wine keeps the descriptor in an extended attribute).
+  const std::wstring fresh = stem + L"-fresh.jsonl";
+  got = run(fresh, false);
+  const std::set<std::wstring> allowed = FullAccessSids(fresh);
+  std::wstring listed;
+  for (const std::wstring& sid : allowed)
+    listed += sid + L" ";
+  t.Expect(allowed == std::set<std::wstring>{UserSid(), L"S-1-5-18", L"S-1-5-32-544"},
+           "a new file allows its user, SYSTEM and the Administrators alone", wbproof::Utf8(listed));
+
+  // A file that someone else owns (here SYSTEM), writable by everyone.
+  const std::wstring owned = stem + L"-owned.jsonl";
+  PSECURITY_DESCRIPTOR others = nullptr;
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:SYD:P(A;;FA;;;WD)", SDDL_REVISION_1,
+                                                       &others, nullptr);
+  SECURITY_ATTRIBUTES as_others{sizeof as_others, others, FALSE};
+  ScopedHandle(CreateFileW(owned.c_str(), GENERIC_WRITE, 0, &as_others, CREATE_ALWAYS, 0, nullptr));
+  LocalFree(others);
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR read_back = nullptr;
+  const bool system_owns =
+      GetNamedSecurityInfoW(owned.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                            nullptr, nullptr, nullptr, &read_back) == ERROR_SUCCESS &&
+      IsWellKnownSid(owner, WinLocalSystemSid);
+  LocalFree(read_back);
+  got = run(owned, false);
+  t.Expect(system_owns && got.find("another") == std::string::npos && ReadAll(owned).empty(),
+           "a file that another user owns is not written", system_owns ? got : "not SYSTEM's");
+
+  // Drives of other kinds, as Wine's mount manager gives them: a network
+  // drive is refused; a removable one is traced to, and the host's thread
+  // keeps the error mode that it had.
+  wchar_t letter = L'Q';
+  while (letter > L'E' && (GetLogicalDrives() & (1u << (letter - L'A'))))
+    --letter;
+  const std::wstring root = std::wstring(1, letter) + L":\\", folder = stem + L"-drive";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  for (const UINT kind : {DRIVE_REMOTE, DRIVE_REMOVABLE}) {
+    const bool made = WineDrive(letter, kind, folder) && GetDriveTypeW(root.c_str()) == kind;
+    got = run(root + L"trace.jsonl", false);
+    const std::string written = ReadAll(folder + L"\\trace.jsonl");
+    WineDrive(letter, DRIVE_NO_ROOT_DIR, {});
+    DeleteFileW((folder + L"\\trace.jsonl").c_str());
+    if (kind == DRIVE_REMOTE) {
+      t.Expect(made && got.find("another") == std::string::npos && written.empty(),
+               "a network drive is refused", made ? got : "no network drive");
+    } else {
+      t.Expect(made && !written.empty() && got.find("\nerror mode 32768") != std::string::npos,
+               "a removable drive is traced to, the thread's error mode kept",
+               made ? got : "no removable drive");
+    }
+  }
+  RemoveDirectoryW(folder.c_str());
+
+  // Two processes with a small limit: one trace-full line ends the file.
+  const std::wstring shared = stem + L"-shared.jsonl";
+  const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+  const ScopedHandle go(CreateEventW(nullptr, TRUE, FALSE, WriterEvent(pid, L"go").c_str()));
+  SetEnvironmentVariableW(L"WORKBENCH_TRACE", shared.c_str());
+  SetEnvironmentVariableW(L"WORKBENCH_TRACE_LIMIT", L"4000");
+  std::vector<ScopedHandle> ready, writers;
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  for (const wchar_t* n : {L"1", L"2"}) {
+    ready.emplace_back(CreateEventW(nullptr, TRUE, FALSE, WriterEvent(pid, n).c_str()));
+    std::wstring line = L"\"" + std::wstring(self) + L"\" writer " + pid + L" " + n;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+      CloseHandle(process.hThread);
+      writers.emplace_back(process.hProcess);
+    }
+  }
+  SetEnvironmentVariableW(L"WORKBENCH_TRACE", nullptr);
+  SetEnvironmentVariableW(L"WORKBENCH_TRACE_LIMIT", nullptr);
+  const HANDLE both[] = {ready[0].Get(), ready[1].Get()};
+  const bool started = writers.size() == 2 &&
+                       WaitForMultipleObjects(2, both, TRUE, 30000) == WAIT_OBJECT_0;
+  SetEvent(go.Get());
+  for (const ScopedHandle& writer : writers)
+    WaitForSingleObject(writer.Get(), 40000);
+  std::string events;
+  std::istringstream lines(ReadAll(shared));
+  for (std::string line; std::getline(lines, line);)
+    events += line.find("\"event\":\"trace-full\"") != std::string::npos ? 'f' : '.';
+  t.Expect(started && events.ends_with('f') && events.find('f') == events.size() - 1,
+           "two processes, one limit: one trace-full line ends the file", events);
+  for (const std::wstring& file : {system, link, moving + L".moved", torn, fresh, owned, shared})
     DeleteFileW(file.c_str());
   return t.Finish();
 }
