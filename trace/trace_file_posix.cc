@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -27,11 +28,12 @@ class PosixTraceFile final : public TraceFile {
     // A byte far past any real end, as the Windows copy takes it: the
     // record lock is the process's, the mutex its threads'. Polled, so that
     // a writer that hangs holding it delays a call by the wait alone.
-    for (int waited = 0; waited < kLockWaitMs; ++waited) {
+    const auto until = std::chrono::steady_clock::now() + kLockWait;
+    do {
       if (LockedByte(F_WRLCK))
         return true;
       ::usleep(1000);
-    }
+    } while (std::chrono::steady_clock::now() < until);
     mutex_.unlock();
     return false;
   }
@@ -63,9 +65,9 @@ class PosixTraceFile final : public TraceFile {
       return false;
     const std::optional<uint64_t> size = Size();
     char last = '\n';
-    const bool ended =
-        size && (*size == 0 || ::pread(fd_, &last, 1, static_cast<off_t>(*size - 1)) == 1) &&
-        (last == '\n' || AppendLine({}));
+    const bool ended = size &&
+                       (*size == 0 || ::pread(fd_, &last, 1, static_cast<off_t>(*size - 1)) == 1) &&
+                       (last == '\n' || AppendLine({}));
     Unlock();
     return ended;
   }
@@ -87,7 +89,7 @@ class PosixTraceFile final : public TraceFile {
   }
 
  private:
-  static constexpr int kLockWaitMs = 2000;
+  static constexpr std::chrono::milliseconds kLockWait{2000};
 
   bool LockedByte(short type) {
     struct flock byte {};

@@ -279,10 +279,9 @@ void MakeLastFolder(const std::wstring& path) {
 // that check decides; this one keeps a file from being made there.)
 bool FolderReachedAsNamed(const std::wstring& path) {
   const std::wstring folder = FolderOf(path);
-  const win::ScopedHandle held(
-      CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const win::ScopedHandle held(CreateFileW(
+      folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return held && ReachedAsNamed(held.Get(), folder);
 }
 

@@ -20,18 +20,18 @@
 #include <string>
 #include <vector>
 
-#include "win/scoped_handle.h"
 #include "tests/wine/lib/checks.h"
 #include "tests/wine/proof/child_run.h"
 #include "tests/wine/proof/host.h"
+#include "win/scoped_handle.h"
 
 namespace {
 
 using wb::win::ScopedHandle;
 
 std::string ReadAll(const std::wstring& path) {
-  const ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
+  const ScopedHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   char buffer[4096];
   DWORD got = 0;
   std::string text;
@@ -88,19 +88,19 @@ bool WineDrive(wchar_t letter, UINT kind, const std::wstring& folder) {
   drive.type = kind;
   drive.letter = letter;
   const ScopedHandle manager(CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
   const DWORD define = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
   DWORD got = 0;
-  return manager && DeviceIoControl(manager.Get(), define, &drive, drive.size, nullptr, 0, &got,
-                                    nullptr);
+  return manager &&
+         DeviceIoControl(manager.Get(), define, &drive, drive.size, nullptr, 0, &got, nullptr);
 }
 
 // The SIDs that the DACL of `path` allows, as text, when the DACL is a
 // protected one of allowing entries with full access alone; else "".
 std::set<std::wstring> FullAccessSids(const std::wstring& path) {
-  const ScopedHandle file(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
+  const ScopedHandle file(
+      CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!file || GetSecurityInfo(file.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
@@ -168,15 +168,15 @@ int wmain(int argc, wchar_t** argv) {
   if (argc == 4 && std::wcscmp(argv[1], L"writer") == 0)
     return Writer(argv[2], argv[3]);
   wbtest::Checks t;
-  t.Plan(8);
+  t.Plan(9);
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring stem =
       std::wstring(temp) + L"wb-trace-probe-" + std::to_wstring(GetCurrentProcessId());
   const auto run = [&](const std::wstring& trace, bool rename) {
     SetEnvironmentVariableW(L"WORKBENCH_TRACE", trace.c_str());
-    const wbproof::ChildRun child = wbproof::RunChild(rename ? L"child rename" : L"child", "{}",
-                                                      30000);
+    const wbproof::ChildRun child =
+        wbproof::RunChild(rename ? L"child rename" : L"child", "{}", 30000);
     SetEnvironmentVariableW(L"WORKBENCH_TRACE", nullptr);
     const bool same = child.outcome && *child.outcome == wbproof::HostError{};
     return same ? child.output : "the host got another answer: " + child.output.substr(0, 200);
@@ -184,9 +184,9 @@ int wmain(int argc, wchar_t** argv) {
 
   // A pipe whose server waits for a client, as one that wants the caller's token.
   const std::wstring pipe = L"\\\\.\\pipe\\" + stem.substr(stem.rfind(L'\\') + 1);
-  const ScopedHandle server(CreateNamedPipeW(pipe.c_str(), PIPE_ACCESS_INBOUND |
-                                                 FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE, 1, 4096,
-                                             4096, 0, nullptr));
+  const ScopedHandle server(CreateNamedPipeW(pipe.c_str(),
+                                             PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+                                             PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr));
   const ScopedHandle connected(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   OVERLAPPED waiting{};
   waiting.hEvent = connected.Get();
@@ -215,8 +215,8 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring torn = stem + L"-torn.jsonl";
   ScopedHandle(CreateFileW(torn.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   {
-    const ScopedHandle file(CreateFileW(torn.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
+    const ScopedHandle file(
+        CreateFileW(torn.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     DWORD wrote = 0;
     WriteFile(file.Get(), "{\"torn", 6, &wrote, nullptr);
   }
@@ -266,6 +266,24 @@ int wmain(int argc, wchar_t** argv) {
   }
   RemoveDirectoryW(folder.c_str());
 
+  // Another process holds the writers' byte (2^62): a line waits a while,
+  // then the trace stops, and the host's call goes on.
+  const std::wstring locked = stem + L"-locked.jsonl";
+  got = "not locked";
+  {
+    const ScopedHandle holder(CreateFileW(locked.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          CREATE_ALWAYS, 0, nullptr));
+    OVERLAPPED writers{};
+    writers.OffsetHigh = 0x40000000;
+    if (LockFileEx(holder.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                   &writers))
+      got = run(locked, false);
+  }
+  t.Expect(
+      got != "not locked" && got.find("another") == std::string::npos && ReadAll(locked).empty(),
+      "a file whose writers' lock another process holds is not written", got.substr(0, 200));
+
   // Two processes with a small limit: one trace-full line ends the file.
   const std::wstring shared = stem + L"-shared.jsonl";
   const std::wstring pid = std::to_wstring(GetCurrentProcessId());
@@ -281,8 +299,8 @@ int wmain(int argc, wchar_t** argv) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process)) {
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process)) {
       CloseHandle(process.hThread);
       writers.emplace_back(process.hProcess);
     }
@@ -290,8 +308,8 @@ int wmain(int argc, wchar_t** argv) {
   SetEnvironmentVariableW(L"WORKBENCH_TRACE", nullptr);
   SetEnvironmentVariableW(L"WORKBENCH_TRACE_LIMIT", nullptr);
   const HANDLE both[] = {ready[0].Get(), ready[1].Get()};
-  const bool started = writers.size() == 2 &&
-                       WaitForMultipleObjects(2, both, TRUE, 30000) == WAIT_OBJECT_0;
+  const bool started =
+      writers.size() == 2 && WaitForMultipleObjects(2, both, TRUE, 30000) == WAIT_OBJECT_0;
   SetEvent(go.Get());
   for (const ScopedHandle& writer : writers)
     WaitForSingleObject(writer.Get(), 40000);
@@ -301,7 +319,7 @@ int wmain(int argc, wchar_t** argv) {
     events += line.find("\"event\":\"trace-full\"") != std::string::npos ? 'f' : '.';
   t.Expect(started && events.ends_with('f') && events.find('f') == events.size() - 1,
            "two processes, one limit: one trace-full line ends the file", events);
-  for (const std::wstring& file : {system, link, moving + L".moved", torn, fresh, shared})
+  for (const std::wstring& file : {system, link, moving + L".moved", torn, fresh, locked, shared})
     DeleteFileW(file.c_str());
   return t.Finish();
 }
