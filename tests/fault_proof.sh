@@ -87,6 +87,8 @@ fault trace-owner trace/trace_file_win.cc 'if (existed && !OwnedByUser(' 'if (!e
   "trace: not ok - a file that another user owns: the host's answers are unchanged, it is not written"
 fault trace-one-limit trace/trace.cc '    if (size && *size < limit && !file->EndsWith(full_end))' \
   '    if (size)' trace 'trace_probe: not ok - two processes, one limit: one trace-full line ends the file'
+fault trace-file-lock trace/trace_file_win.cc '      if (LockFileEx(' '      if (true || LockFileEx(' \
+  trace "trace_probe: not ok - a file whose writers' lock another process holds is not written"
 # The tree's files, copied where they differ (a fresh time stamp: rebuilt).
 sync_copy() {
   git -C "$root" ls-files -z --cached --others --exclude-standard |
