@@ -29,9 +29,9 @@ class TraceFile {
   // Makes the caller the file's only writer, among this process's threads
   // and every other process that traces to it, until Unlock. Waits a short
   // while at most (a writer holds it for one line); false when the file
-  // stayed held, which the caller takes as a failed write. Size, EndsWith
-  // and AppendLine are called only in between, so that a check of the size
-  // and the append that it allows are one step for all writers.
+  // stayed held, which the caller takes as a failed write. AppendLine is
+  // called only in between, so that a check of the size and the end and the
+  // append that it allows are one step for all writers.
   virtual bool Lock() = 0;
   virtual void Unlock() = 0;
   // Appends `line` and a line end, and hands it to the system before it
