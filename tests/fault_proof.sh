@@ -85,7 +85,7 @@ fault trace-dacl trace/trace_file_win.cc 'L"D:P(A;;FA;;;SY)' 'L"D:P(A;;FA;;;WD)(
   'trace_probe: not ok - a new file allows its user, SYSTEM and the Administrators alone'
 fault trace-owner trace/trace_file_win.cc 'if (existed && !OwnedByUser(' 'if (!existed && !OwnedByUser(' trace \
   "trace: not ok - a file that another user owns: the host's answers are unchanged, it is not written"
-fault trace-one-limit trace/trace.cc '    if (size && *size < limit && !file->EndsWith(full_end))' \
+fault trace-one-limit trace/trace.cc '    if (size && *size < limit && !ends_full)' \
   '    if (size)' trace 'trace_probe: not ok - two processes, one limit: one trace-full line ends the file'
 fault trace-file-lock trace/trace_file_win.cc '      if (LockFileEx(' '      if (true || LockFileEx(' \
   trace "trace_probe: not ok - a file whose writers' lock another process holds is not written"

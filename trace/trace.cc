@@ -23,6 +23,10 @@ using internal::Trace;
 
 std::atomic<TraceFile*> g_file{nullptr};
 std::atomic<uint64_t> g_limit{kDefaultTraceLimit};
+// The file's size after this process's last line (kNoEnd: none yet), read
+// and written under the writers' lock.
+constexpr uint64_t kNoEnd = UINT64_MAX;
+std::atomic<uint64_t> g_own_end{kNoEnd};
 
 const char* IconName(int32_t style) {
   switch (style & 0xF0) {
@@ -88,6 +92,7 @@ void Install(const std::string& path, uint64_t limit, bool make_folder) {
       file.reset();
   }
   g_limit.store(limit, std::memory_order_relaxed);
+  g_own_end.store(kNoEnd, std::memory_order_relaxed);
   g_file.store(file.get(), std::memory_order_release);
   g_state.store(file ? kOn : kOff, std::memory_order_release);
   current = std::move(file);
@@ -121,16 +126,21 @@ void Emit(TraceLine&& line) noexcept {
     // and nothing follows it.
     const FileLock lock(*file);
     const std::optional<uint64_t> size = lock.held() ? file->Size() : std::nullopt;
-    if (size && *size + text.size() + 2 <= limit && !file->EndsWith(full_end)) {
+    // While the file ends where this process's last line ended, that line
+    // is its last one: only another writer's end needs reading.
+    const bool ends_full =
+        size && *size != g_own_end.load(std::memory_order_relaxed) && file->EndsWith(full_end);
+    if (size && !ends_full && *size + text.size() + 2 <= limit) {
       if (!file->AppendLine(text))
         g_state.store(kOff, std::memory_order_release);
+      g_own_end.store(file->Size().value_or(kNoEnd), std::memory_order_relaxed);
       return;
     }
     // Full, or its size unknown: the trace stops, and the first writer to
     // find the file past its limit writes the last line, past the limit by
     // that line alone.
     g_state.store(kOff, std::memory_order_release);
-    if (size && *size < limit && !file->EndsWith(full_end))
+    if (size && *size < limit && !ends_full)
       file->AppendLine(FullLine(limit));
   } catch (...) {
     // Whatever failed (memory, most likely): the line is lost, the call
