@@ -95,6 +95,24 @@ fault stack-bound bridge/host_scope.cc \
   '  if (t_depth >= kMaxHostCallDepth)' proof_host_frame \
   'proof_host_frame: not ok - a thread with 64 KB of stack left calls in until refused' \
   'proof_host_frame_traced: not ok - a thread with 64 KB of stack left calls in until refused'
+fault trace-final-path trace/trace_file_win.cc '  return !final.empty() &&
+         CompareStringOrdinal' '  return !final.empty() ||
+         CompareStringOrdinal' trace \
+  "trace: not ok - a link in the middle: the host's answers are unchanged, nothing is written there"
+fault trace-remote trace/trace_file_win.cc '    case DRIVE_RAMDISK:
+      return true;' '    case DRIVE_RAMDISK:
+    case DRIVE_REMOTE:
+      return true;' trace 'trace_probe: not ok - a network drive is refused'
+fault trace-torn trace/trace_file_win.cc "(last == '\n' || AppendLine({}));" 'true;' trace \
+  'trace_probe: not ok - a torn last line gets its line end before the next line'
+fault trace-dacl trace/trace_file_win.cc 'L"D:P(A;;FA;;;SY)' 'L"D:P(A;;FA;;;WD)(A;;FA;;;SY)' trace \
+  'trace_probe: not ok - a new file allows its user, SYSTEM and the Administrators alone'
+fault trace-owner trace/trace_file_win.cc 'if (existed && !OwnedByUser(' 'if (!existed && !OwnedByUser(' trace \
+  "trace: not ok - a file that another user owns: the host's answers are unchanged, it is not written"
+fault trace-one-limit trace/trace.cc '    if (size && *size < limit && !ends_full)' \
+  '    if (size)' trace 'trace_probe: not ok - two processes, one limit: one trace-full line ends the file'
+fault trace-file-lock trace/trace_file_win.cc '      if (LockFileEx(' '      if (true || LockFileEx(' \
+  trace "trace_probe: not ok - a file whose writers' lock another process holds is not written"
 # The tree's files, copied where they differ (a fresh time stamp: rebuilt).
 sync_copy() {
   git -C "$root" ls-files -z --cached --others --exclude-standard |

@@ -23,6 +23,10 @@ using internal::Trace;
 
 std::atomic<TraceFile*> g_file{nullptr};
 std::atomic<uint64_t> g_limit{kDefaultTraceLimit};
+// The file's size after this process's last line (kNoEnd: none yet), read
+// and written under the writers' lock.
+constexpr uint64_t kNoEnd = UINT64_MAX;
+std::atomic<uint64_t> g_own_end{kNoEnd};
 
 const char* IconName(int32_t style) {
   switch (style & 0xF0) {
@@ -39,6 +43,41 @@ const char* IconName(int32_t style) {
   }
 }
 
+// The last line of a full file, whose end marks the file as full for every
+// writer, whatever limit it was given.
+std::string FullLine(uint64_t limit) {
+  return std::move(TraceLine("trace-full")
+                       .Field("limit", limit)
+                       .Text("note", u"the trace stopped here: the file reached its size limit"))
+      .Finish();
+}
+
+// The note and what follows it: the same in every writer's last line.
+const std::string& FullEnd() {
+  static const std::string end = [] {
+    const std::string line = FullLine(0);
+    return line.substr(line.rfind(",\"note\":"));
+  }();
+  return end;
+}
+
+// Releases the file's writer lock when it leaves scope.
+class FileLock {
+ public:
+  explicit FileLock(TraceFile& file) : file_(file), held_(file.Lock()) {}
+  ~FileLock() {
+    if (held_)
+      file_.Unlock();
+  }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  TraceFile& file_;
+  const bool held_;
+};
+
 }  // namespace
 
 namespace internal {
@@ -53,6 +92,7 @@ void Install(const std::string& path, uint64_t limit, bool make_folder) {
       file.reset();
   }
   g_limit.store(limit, std::memory_order_relaxed);
+  g_own_end.store(kNoEnd, std::memory_order_relaxed);
   g_file.store(file.get(), std::memory_order_release);
   g_state.store(file ? kOn : kOff, std::memory_order_release);
   current = std::move(file);
@@ -80,25 +120,28 @@ void Emit(TraceLine&& line) noexcept {
       return;
     const std::string text = std::move(line).Finish();
     const uint64_t limit = g_limit.load(std::memory_order_relaxed);
-    const std::optional<uint64_t> size = file->Size();
-    if (size && *size + text.size() + 2 <= limit) {
+    const std::string& full_end = FullEnd();
+    // The check and the line that it allows are one step for every writer,
+    // in this process and in others: one trace-full line ends a full file,
+    // and nothing follows it.
+    const FileLock lock(*file);
+    const std::optional<uint64_t> size = lock.held() ? file->Size() : std::nullopt;
+    // While the file ends where this process's last line ended, that line
+    // is its last one: only another writer's end needs reading.
+    const bool ends_full =
+        size && *size != g_own_end.load(std::memory_order_relaxed) && file->EndsWith(full_end);
+    if (size && !ends_full && *size + text.size() + 2 <= limit) {
       if (!file->AppendLine(text))
         g_state.store(kOff, std::memory_order_release);
+      g_own_end.store(file->Size().value_or(kNoEnd), std::memory_order_relaxed);
       return;
     }
-    // Full (or its size unknown): one thread writes the last line, past the
-    // limit by that line alone, and the trace stops.
-    int on = kOn;
-    if (!g_state.compare_exchange_strong(on, kOff, std::memory_order_acq_rel))
-      return;
-    if (size) {
-      file->AppendLine(std::move(TraceLine("trace-full")
-                                     .Field("limit", limit)
-                                     .Text("note",
-                                           u"the trace stopped here: the file reached "
-                                           u"its size limit"))
-                           .Finish());
-    }
+    // Full, or its size unknown: the trace stops, and the first writer to
+    // find the file past its limit writes the last line, past the limit by
+    // that line alone.
+    g_state.store(kOff, std::memory_order_release);
+    if (size && *size < limit && !ends_full)
+      file->AppendLine(FullLine(limit));
   } catch (...) {
     // Whatever failed (memory, most likely): the line is lost, the call
     // goes on.

@@ -8,7 +8,10 @@
 // environment or registry, and the process that opens it may be elevated:
 // on Windows only an absolute path to a file on a local disk is opened
 // (trace/trace_path.h), never a device, a pipe, a share or a link, and the
-// file must be the user's own. A name that is refused switches the trace off,
+// file must be the user's own. The name is checked again through the opened
+// handle: the path that the system reached must be the configured one (no
+// junction, symbolic link, mount point or substituted drive anywhere on
+// it), on a volume of this machine. A name that is refused switches the trace off,
 // as one that cannot be opened does.
 #pragma once
 
@@ -23,14 +26,24 @@ namespace wb::trace {
 class TraceFile {
  public:
   virtual ~TraceFile() = default;
+  // Makes the caller the file's only writer, among this process's threads
+  // and every other process that traces to it, until Unlock. Waits a short
+  // while at most (a writer holds it for one line); false when the file
+  // stayed held, which the caller takes as a failed write. AppendLine is
+  // called only in between, so that a check of the size and the end and the
+  // append that it allows are one step for all writers.
+  virtual bool Lock() = 0;
+  virtual void Unlock() = 0;
   // Appends `line` and a line end, and hands it to the system before it
-  // returns (a crash later keeps it). Safe from any thread. False when the
-  // write failed; std::bad_alloc when there was no memory to make the line,
-  // which loses the line and nothing more.
+  // returns (a crash later keeps it). False when the write failed;
+  // std::bad_alloc when there was no memory to make the line, which loses
+  // the line and nothing more.
   virtual bool AppendLine(std::string_view line) = 0;
   // The file's size now, other processes' lines included; nullopt when it
   // cannot be read.
   virtual std::optional<uint64_t> Size() = 0;
+  // Whether the file's last line ends with `end` (its line end aside).
+  virtual bool EndsWith(std::string_view end) = 0;
 };
 
 // Opens (creating) `path` (UTF-8) for appending; null when it cannot be

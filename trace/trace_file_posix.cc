@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -22,6 +23,26 @@ class PosixTraceFile final : public TraceFile {
   PosixTraceFile(const PosixTraceFile&) = delete;
   PosixTraceFile& operator=(const PosixTraceFile&) = delete;
 
+  bool Lock() override {
+    mutex_.lock();
+    // A byte far past any real end, as the Windows copy takes it: the
+    // record lock is the process's, the mutex its threads'. Polled, so that
+    // a writer that hangs holding it delays a call by the wait alone.
+    const auto until = std::chrono::steady_clock::now() + kLockWait;
+    do {
+      if (LockedByte(F_WRLCK))
+        return true;
+      ::usleep(1000);
+    } while (std::chrono::steady_clock::now() < until);
+    mutex_.unlock();
+    return false;
+  }
+
+  void Unlock() override {
+    LockedByte(F_UNLCK);
+    mutex_.unlock();
+  }
+
   std::optional<uint64_t> Size() override {
     struct stat info {};
     if (::fstat(fd_, &info) != 0)
@@ -29,23 +50,32 @@ class PosixTraceFile final : public TraceFile {
     return static_cast<uint64_t>(info.st_size);
   }
 
+  bool EndsWith(std::string_view end) override {
+    std::string tail(end.size() + 1, '\0');
+    const std::optional<uint64_t> size = Size();
+    return size && *size >= tail.size() &&
+           ::pread(fd_, tail.data(), tail.size(), static_cast<off_t>(*size - tail.size())) ==
+               static_cast<ssize_t>(tail.size()) &&
+           tail.back() == '\n' && std::string_view(tail).substr(0, end.size()) == end;
+  }
+
   // A file that ends inside a line gets its line end.
   bool EndTornLine() {
+    if (!Lock())
+      return false;
     const std::optional<uint64_t> size = Size();
-    if (!size)
-      return false;
     char last = '\n';
-    if (*size != 0 && ::pread(fd_, &last, 1, static_cast<off_t>(*size - 1)) != 1)
-      return false;
-    return last == '\n' || AppendLine({});
+    const bool ended = size &&
+                       (*size == 0 || ::pread(fd_, &last, 1, static_cast<off_t>(*size - 1)) == 1) &&
+                       (last == '\n' || AppendLine({}));
+    Unlock();
+    return ended;
   }
 
   bool AppendLine(std::string_view line) override {
     std::string whole(line);
     whole += '\n';
-    const std::lock_guard<std::mutex> lock(mutex_);
-    // O_APPEND: each write lands at the end as a whole, also beside other
-    // processes that append to the same file.
+    // O_APPEND: each write lands at the end as a whole.
     size_t done = 0;
     while (done < whole.size()) {
       const ssize_t n = ::write(fd_, whole.data() + done, whole.size() - done);
@@ -59,6 +89,17 @@ class PosixTraceFile final : public TraceFile {
   }
 
  private:
+  static constexpr std::chrono::milliseconds kLockWait{2000};
+
+  bool LockedByte(short type) {
+    struct flock byte {};
+    byte.l_type = type;
+    byte.l_whence = SEEK_SET;
+    byte.l_start = static_cast<off_t>(1) << 62;
+    byte.l_len = 1;
+    return ::fcntl(fd_, F_SETLK, &byte) == 0;
+  }
+
   int fd_;
   std::mutex mutex_;
 };

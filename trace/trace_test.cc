@@ -6,7 +6,10 @@
 #include "trace/trace_file.h"
 #include "trace/trace_path.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -215,6 +218,45 @@ TEST_F(TraceTest, StopsWithOneLastLineAtItsLimitAndNeverWritesOntoATornLine) {
       events += nlohmann::json::parse(line)["event"] == "trace-full" ? 'f' : '.';
     EXPECT_EQ(events, row.after) << row.before << " " << row.limit;
   }
+}
+
+// Two processes trace to one file with a small limit: the size check and the
+// line it allows are one step for both, so one trace-full line ends the file.
+TEST_F(TraceTest, OneLimitForEveryProcessThatTracesToTheFile) {
+  for (int round = 0; round < 5; ++round) {
+    std::remove(path_.c_str());
+    ConfigureForTesting(path_, 4000);
+    const pid_t child = ::fork();
+    for (int i = 0; i < 30; ++i)
+      CaptureError([] { CallMember(CreateObject(u"Loyalty.CPlan"), u"Show"); });
+    if (child == 0)
+      ::_exit(0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    std::string events;
+    for (const nlohmann::json& line : Lines())
+      events += line["event"] == "trace-full" ? 'f' : '.';
+    EXPECT_TRUE(events.ends_with('f') && events.find('f') == events.size() - 1) << events;
+  }
+  // While another process holds the writers' byte, a line waits a while,
+  // then the trace stops: nothing is written, and the call goes on.
+  std::remove(path_.c_str());
+  ConfigureForTesting(path_);
+  int held[2], done[2];
+  ASSERT_EQ(::pipe(held) | ::pipe(done), 0);
+  if (::fork() == 0) {
+    struct flock byte {};
+    byte.l_type = F_WRLCK;
+    byte.l_start = off_t{1} << 62;
+    byte.l_len = 1;
+    char c = ::fcntl(::open(path_.c_str(), O_RDWR), F_SETLK, &byte) == 0 ? 'y' : 'n';
+    ::_exit(::write(held[1], &c, 1) == 1 && ::read(done[0], &c, 1) == 1 ? 0 : 1);
+  }
+  char locked = 0;
+  ASSERT_EQ(::read(held[0], &locked, 1), 1);
+  CaptureError([] { CallMember(CreateObject(u"Loyalty.CPlan"), u"Show"); });
+  EXPECT_EQ(::write(done[1], "x", 1), 1);
+  EXPECT_TRUE(locked == 'y' && !Enabled() && Lines().empty()) << locked;
 }
 
 TEST_F(TraceTest, RefusesEveryNameThatIsNoLocalFileByItsTextAlone) {

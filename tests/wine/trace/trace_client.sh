@@ -11,7 +11,7 @@ tmp=$WB_WINE_TMP/trace
 mkdir -p "$tmp"
 source "$here/../lib/checks.sh"
 source "$WB_BUILD/tests/wine/function_ids.sh"
-wb_plan 37
+wb_plan 40
 check() { wb_expect_eq "$@"; }  # check NAME WANT GOT
 # Ids: the member lookup fails, the points scheme cannot be created, an id
 # outside the table does nothing.
@@ -110,6 +110,24 @@ for name in "${refused[@]}"; do
   check "refused ($name): nothing is written" "" \
     "$(find "$tmp/refused" "$WINEPREFIX/drive_c" -newer "$tmp/refused.stamp" -type f)"
 done
+
+# The path as the system reaches it: a link in the middle of it (a junction
+# or a symbolic link; Wine shows both as a Unix symbolic link) is refused, and
+# nothing lands where it leads; the same folder named in another case and
+# with forward slashes is the same path, and traced to.
+rm -rf "$tmp/protected" "$tmp/linked" && mkdir -p "$tmp/protected" && ln -s protected "$tmp/linked"
+check "a link in the middle: the host's answers are unchanged, nothing is written there" \
+  "$plain|" "$(host WORKBENCH_TRACE="$(wb_winpath "$tmp")\linked\trace.jsonl")|$(ls "$tmp/protected")"
+check "the same folder in another case and with forward slashes: traced to" 3 \
+  "$(host WORKBENCH_TRACE="$(wb_winpath "$tmp/protected" | tr 'a-z\\' 'A-Z/')/trace.jsonl" >/dev/null
+     count "$tmp/protected/trace.jsonl" '.event=="host-enter"')"
+
+# A file that another user owns is not the user's trace. (Wine keeps no owner
+# of its own: a file of another Unix user reads as ANONYMOUS LOGON's.)
+owned=$tmp/owned.jsonl
+rm -f "$owned" && : >"$owned" && chmod 666 "$owned" && chown 65534 "$owned"
+check "a file that another user owns: the host's answers are unchanged, it is not written" \
+  "$plain|0" "$(host WORKBENCH_TRACE="$(wb_winpath "$owned")")|$(stat -c %s "$owned")"
 
 # The size limit: one last line says that the trace is full, and it stops.
 limited=$tmp/limited.jsonl
