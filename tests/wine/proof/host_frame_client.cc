@@ -137,10 +137,21 @@ __attribute__((noinline)) size_t DeepestUse(_CWorkbench* workbench) {
   return kPainted - untouched;
 }
 
-// A crash ends the process at once, with what it reported so far (the harness
-// counts the checks it never reached), rather than in Wine's crash handler.
+// The checks whose code may crash the host, and the one under way.
+constexpr char kTornDownCheck[] =
+    "the host calls in while the thread's state is torn down: the call gets its error";
+constexpr char kIdCheck[] =
+    "an id whose default member calls in with itself: refused with error 28";
+constexpr char kSmallStackCheck[] =
+    "a thread with 64 KB of stack left calls in until refused with error 28, and lives";
+const char* g_under_way = nullptr;
+
+// A crash fails the check under way and ends the process at once (the
+// harness counts the checks it never reached), rather than in Wine's crash
+// handler.
 LONG WINAPI Crashed(EXCEPTION_POINTERS* info) {
-  std::printf("# crashed: exception 0x%08lx\n",
+  std::printf("not ok - %s: crashed with exception 0x%08lx\n",
+              g_under_way ? g_under_way : "(between checks)",
               static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
   std::fflush(stdout);
   TerminateProcess(GetCurrentProcess(), 3);
@@ -197,10 +208,11 @@ int wmain() {
   // calls in with a new object while the thread's state is torn down.
   host.nested.clear();
   host.mode = Mode::kInTeardown;
+  g_under_way = kTornDownCheck;
   host.workbench.Reset();
+  g_under_way = nullptr;
   wbproof::AppendMark(journal, "torn down");
-  t.Expect(host.nested.size() == 1 && host.nested[0] == kFailed,
-           "the host calls in while the thread's state is torn down: the call gets its error",
+  t.Expect(host.nested.size() == 1 && host.nested[0] == kFailed, kTornDownCheck,
            host.nested.empty() ? "no call" : wbproof::Show(host.nested[0]));
   const std::string after = wbproof::Leftovers(wbproof::LivesIn(wbproof::ReadJournal(journal)));
   t.Expect(after.empty() && wbproof::WorkbenchCanUnloadNow() == S_OK,
@@ -231,11 +243,13 @@ int wmain() {
   VARIANT outer_id;
   V_VT(&outer_id) = VT_DISPATCH;
   V_DISPATCH(&outer_id) = &id;
+  g_under_way = kIdCheck;
   wbproof::CallDispatchWith(dispatch.Get(), outer_id);
+  g_under_way = nullptr;
   id.on_read = nullptr;
   t.Expect(reads.size() <= static_cast<size_t>(wb::kMaxHostCallDepth) && !reads.empty() &&
                reads.front().hr == kTooDeep.hr && id.extra_refs() == 0,
-           "an id whose default member calls in with itself: refused with error 28",
+           kIdCheck,
            std::to_string(reads.size()) + " reads" +
                (reads.empty() ? "" : ", innermost " + wbproof::Show(reads.front())));
   set_hook(nullptr, nullptr);
@@ -244,15 +258,17 @@ int wmain() {
 
   SmallStackRun run;
   run.set_hook = set_hook;
+  g_under_way = kSmallStackCheck;
   const HANDLE thread = CreateThread(nullptr, 0, &SmallStackThread, &run, 0, nullptr);
   const bool ended = thread && WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
   if (thread)
     CloseHandle(thread);
+  g_under_way = nullptr;
   std::printf("a thread with %zu bytes left: %zu levels entered\n", run.left,
               run.host.nested.size());
   t.Expect(ended && run.left <= kSmallStack && (run.host.refused || run.outer == kTooDeep) &&
                run.host.nested.size() < static_cast<size_t>(wb::kMaxHostCallDepth),
-           "a thread with 64 KB of stack left calls in until refused with error 28, and lives",
+           kSmallStackCheck,
            std::to_string(run.host.nested.size()) + " levels, outer " + wbproof::Show(run.outer));
   CoUninitialize();
   return t.Finish();
