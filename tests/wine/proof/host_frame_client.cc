@@ -87,18 +87,47 @@ size_t StackLeft() {
   return here - reinterpret_cast<uintptr_t>(region.AllocationBase);
 }
 
+// The checks whose code may crash the host, and the one under way.
+constexpr char kTornDownCheck[] =
+    "the host calls in while the thread's state is torn down: the call gets its error";
+constexpr char kIdCheck[] =
+    "an id whose default member calls in with itself: refused with error 28";
+constexpr char kSmallStackCheck[] =
+    "a thread with 64 KB of stack left calls in until refused with error 28, and lives";
+const char* g_under_way = nullptr;
+
 constexpr size_t kSmallStack = 64 * 1024;
 
 struct SmallStackRun {
   SetHook set_hook = nullptr;
   Host host;
   HostError outer;
-  size_t left = 0;  // at the outer call
+  size_t left = 0;               // at the outer call
+  std::vector<HostError> reads;  // of the id object, innermost first
+  LONG id_refs = -1;             // the id object's references left
 };
 
 __attribute__((noinline)) void CallInDeep(SmallStackRun& run) {
   run.left = StackLeft();
   run.outer = wbproof::CallVtable(run.host.workbench.Get(), wbproof::kMemberLookup);
+}
+
+// An id object whose default member calls in with itself: each reading of
+// it is a level, refused like one.
+__attribute__((noinline)) void ReadIdDeep(SmallStackRun& run) {
+  wbproof::ValueObject id(wbproof::kMemberLookup);
+  Microsoft::WRL::ComPtr<IDispatch> dispatch;
+  run.host.workbench.As(&dispatch);
+  const auto as_arg = [&id] {
+    VARIANT arg;
+    V_VT(&arg) = VT_DISPATCH;
+    V_DISPATCH(&arg) = &id;
+    return arg;
+  };
+  id.on_read = [&] { run.reads.push_back(wbproof::CallDispatchWith(dispatch.Get(), as_arg())); };
+  wbproof::CallDispatchWith(dispatch.Get(), as_arg());
+  id.on_read = nullptr;
+  run.id_refs = id.extra_refs();
 }
 
 // A host thread with only kSmallStack of stack left calls in until refused.
@@ -112,6 +141,9 @@ DWORD WINAPI SmallStackThread(void* context) {
   auto* used = static_cast<volatile char*>(alloca(StackLeft() - kSmallStack));
   used[0] = 1;
   CallInDeep(run);
+  run.host.mode = Mode::kQuiet;
+  g_under_way = kIdCheck;
+  ReadIdDeep(run);
   run.set_hook(nullptr, nullptr);
   run.host.workbench.Reset();
   CoUninitialize();
@@ -136,15 +168,6 @@ __attribute__((noinline)) size_t DeepestUse(_CWorkbench* workbench) {
     ++untouched;
   return kPainted - untouched;
 }
-
-// The checks whose code may crash the host, and the one under way.
-constexpr char kTornDownCheck[] =
-    "the host calls in while the thread's state is torn down: the call gets its error";
-constexpr char kIdCheck[] =
-    "an id whose default member calls in with itself: refused with error 28";
-constexpr char kSmallStackCheck[] =
-    "a thread with 64 KB of stack left calls in until refused with error 28, and lives";
-const char* g_under_way = nullptr;
 
 // A crash fails the check under way and ends the process at once (the
 // harness counts the checks it never reached), rather than in Wine's crash
@@ -228,32 +251,7 @@ int wmain() {
            "one call needs less stack than the margin it is given",
            std::to_string(deepest) + " bytes");
 
-  // An id object whose default member calls in with itself: each reading is
-  // a level, refused like one.
-  wbproof::ValueObject id(wbproof::kMemberLookup);
-  Microsoft::WRL::ComPtr<IDispatch> dispatch;
-  host.workbench.As(&dispatch);
-  std::vector<HostError> reads;
-  id.on_read = [&] {
-    VARIANT arg;
-    V_VT(&arg) = VT_DISPATCH;
-    V_DISPATCH(&arg) = &id;
-    reads.push_back(wbproof::CallDispatchWith(dispatch.Get(), arg));
-  };
-  VARIANT outer_id;
-  V_VT(&outer_id) = VT_DISPATCH;
-  V_DISPATCH(&outer_id) = &id;
-  g_under_way = kIdCheck;
-  wbproof::CallDispatchWith(dispatch.Get(), outer_id);
-  g_under_way = nullptr;
-  id.on_read = nullptr;
-  t.Expect(reads.size() <= static_cast<size_t>(wb::kMaxHostCallDepth) && !reads.empty() &&
-               reads.front().hr == kTooDeep.hr && id.extra_refs() == 0,
-           kIdCheck,
-           std::to_string(reads.size()) + " reads" +
-               (reads.empty() ? "" : ", innermost " + wbproof::Show(reads.front())));
   set_hook(nullptr, nullptr);
-  dispatch.Reset();
   host.workbench.Reset();
 
   SmallStackRun run;
@@ -270,6 +268,12 @@ int wmain() {
                run.host.nested.size() < static_cast<size_t>(wb::kMaxHostCallDepth),
            kSmallStackCheck,
            std::to_string(run.host.nested.size()) + " levels, outer " + wbproof::Show(run.outer));
+  const std::vector<HostError>& reads = run.reads;
+  t.Expect(ended && !reads.empty() && reads.size() <= static_cast<size_t>(wb::kMaxHostCallDepth) &&
+               reads.front().hr == kTooDeep.hr && run.id_refs == 0,
+           kIdCheck,
+           std::to_string(reads.size()) + " reads" +
+               (reads.empty() ? "" : ", innermost " + wbproof::Show(reads.front())));
   CoUninitialize();
   return t.Finish();
 }
