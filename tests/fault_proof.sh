@@ -102,7 +102,7 @@ fault trace-remote trace/trace_file_win.cc '    case DRIVE_RAMDISK:
       return true;' '    case DRIVE_RAMDISK:
     case DRIVE_REMOTE:
       return true;' trace 'trace_probe: not ok - a network drive is refused'
-fault trace-torn trace/trace_file_win.cc "(last == '\n' || AppendLine({}));" 'true;' trace \
+fault trace-torn trace/trace_file_win.cc "(last == '\n' || AppendLine({}).has_value());" 'true;' trace \
   'trace_probe: not ok - a torn last line gets its line end before the next line'
 fault trace-dacl trace/trace_file_win.cc 'L"D:P(A;;FA;;;SY)' 'L"D:P(A;;FA;;;WD)(A;;FA;;;SY)' trace \
   'trace_probe: not ok - a new file allows its user, SYSTEM and the Administrators alone'

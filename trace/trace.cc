@@ -131,9 +131,11 @@ void Emit(TraceLine&& line) noexcept {
     const bool ends_full =
         size && *size != g_own_end.load(std::memory_order_relaxed) && file->EndsWith(full_end);
     if (size && !ends_full && *size + text.size() + 2 <= limit) {
-      if (!file->AppendLine(text))
+      // Under the lock nothing else lands: the file now ends after this line.
+      const std::optional<size_t> appended = file->AppendLine(text);
+      if (!appended)
         g_state.store(kOff, std::memory_order_release);
-      g_own_end.store(file->Size().value_or(kNoEnd), std::memory_order_relaxed);
+      g_own_end.store(appended ? *size + *appended : kNoEnd, std::memory_order_relaxed);
       return;
     }
     // Full, or its size unknown: the trace stops, and the first writer to

@@ -35,10 +35,10 @@ class TraceFile {
   virtual bool Lock() = 0;
   virtual void Unlock() = 0;
   // Appends `line` and a line end, and hands it to the system before it
-  // returns (a crash later keeps it). False when the write failed;
-  // std::bad_alloc when there was no memory to make the line, which loses
-  // the line and nothing more.
-  virtual bool AppendLine(std::string_view line) = 0;
+  // returns (a crash later keeps it). The bytes appended; nullopt when the
+  // write failed; std::bad_alloc when there was no memory to make the line,
+  // which loses the line and nothing more.
+  virtual std::optional<size_t> AppendLine(std::string_view line) = 0;
   // The file's size now, other processes' lines included; nullopt when it
   // cannot be read.
   virtual std::optional<uint64_t> Size() = 0;

@@ -67,12 +67,12 @@ class PosixTraceFile final : public TraceFile {
     char last = '\n';
     const bool ended = size &&
                        (*size == 0 || ::pread(fd_, &last, 1, static_cast<off_t>(*size - 1)) == 1) &&
-                       (last == '\n' || AppendLine({}));
+                       (last == '\n' || AppendLine({}).has_value());
     Unlock();
     return ended;
   }
 
-  bool AppendLine(std::string_view line) override {
+  std::optional<size_t> AppendLine(std::string_view line) override {
     std::string whole(line);
     whole += '\n';
     // O_APPEND: each write lands at the end as a whole.
@@ -82,10 +82,10 @@ class PosixTraceFile final : public TraceFile {
       if (n < 0 && errno == EINTR)
         continue;
       if (n <= 0)
-        return false;
+        return std::nullopt;
       done += static_cast<size_t>(n);
     }
-    return true;
+    return whole.size();
   }
 
  private:

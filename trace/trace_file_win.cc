@@ -45,15 +45,17 @@ class WinTraceFile final : public TraceFile {
     ReleaseSRWLockExclusive(&lock_);
   }
 
-  bool AppendLine(std::string_view line) override {
+  std::optional<size_t> AppendLine(std::string_view line) override {
     std::string whole(line);
     whole += "\r\n";
     // One WriteFile a line on a handle opened for appending only: each line
     // lands at the end as a whole.
     DWORD written = 0;
-    return WriteFile(file_.Get(), whole.data(), static_cast<DWORD>(whole.size()), &written,
-                     nullptr) &&
-           written == whole.size();
+    if (!WriteFile(file_.Get(), whole.data(), static_cast<DWORD>(whole.size()), &written,
+                   nullptr) ||
+        written != whole.size())
+      return std::nullopt;
+    return whole.size();
   }
 
   std::optional<uint64_t> Size() override {
@@ -91,7 +93,7 @@ class WinTraceFile final : public TraceFile {
       char last = 0;
       DWORD read = 0;
       ended = ReadFile(file_.Get(), &last, 1, &read, &at) && read == 1 &&
-              (last == '\n' || AppendLine({}));
+              (last == '\n' || AppendLine({}).has_value());
     }
     Unlock();
     return ended;
